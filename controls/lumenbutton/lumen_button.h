@@ -1,0 +1,212 @@
+#pragma once
+// LumenButton: a self-drawn themed push button with a caption effect and an
+// optional alpha-blended image. It paints into its own 32-bit drawing surface
+// (a memory DC of the platform raster layer) and shows that surface.
+//
+// Setters validate, store, notify the container and repaint at once.
+// Input arrives as Qt events and leaves as the control's own signals; the
+// key and mouse signals pass their arguments by reference, so a handler
+// connected directly may change what the control does next.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include "platform/gdi/gdi.h"
+
+class PropertyBag;
+class LumenButton;
+
+// Services of the window that hosts a button.
+class ControlContainer {
+public:
+    virtual ~ControlContainer() = default;
+    // Change notice under the property's name; an error text fails the setter.
+    virtual QString PropertyChanged(LumenButton& control, const QString& propertyName) = 0;
+    virtual QString DisplayName(const LumenButton& control) const = 0;
+    virtual gdi::LogFont AmbientFont() const = 0;
+    virtual bool UserMode() const = 0;
+};
+
+// Font objects are shared by reference, as the host and the drawing surface
+// both hold the same object.
+using FontObject = std::shared_ptr<gdi::LogFont>;
+
+class LumenButton : public QWidget {
+    Q_OBJECT
+public:
+    enum Theme : std::int32_t { Frost = 1, Midnight, Sky, Amber, Silver, Glass, Classic, Olive, Metal };
+    enum CaptionEffect : std::int32_t { Plain = 1, Embossed, Engraved, Outline, Shadow };
+    enum CaptionAlignment : std::int32_t {
+        TopLeft = 1, MiddleLeft, BottomLeft, TopCenter, MiddleCenter, BottomCenter, TopRight, MiddleRight, BottomRight
+    };
+    enum IconAlignment : std::int32_t { IconLeft = 1, IconRight = 2 };
+
+    explicit LumenButton(QWidget* parent = nullptr, ControlContainer* container = nullptr);
+    ~LumenButton() override;
+
+    // ---- Properties: getters return the stored value; setters return false
+    // when the container's change notice failed (the repaint is then skipped).
+    QString Caption() const { return m_caption; }
+    bool setCaption(const QString& value);
+    QString IconSource() const { return m_iconSource; }
+    bool setIconSource(const QString& value);
+    gdi::COLORREF ForeColor() const { return m_foreColor; }
+    bool setForeColor(gdi::COLORREF value);
+    gdi::COLORREF CaptionDisableColor() const { return m_captionDisableColor; }
+    bool setCaptionDisableColor(gdi::COLORREF value);
+    gdi::COLORREF CaptionEffectColor() const { return m_captionEffectColor; }
+    bool setCaptionEffectColor(gdi::COLORREF value);
+    std::int32_t CaptionEffect() const { return m_captionEffect; }
+    bool setCaptionEffect(std::int32_t value);
+    std::int32_t CaptionAlignment() const { return m_captionAlignment; }
+    bool setCaptionAlignment(std::int32_t value);
+    std::int16_t CaptionOffsetX() const { return m_captionOffsetX; }
+    bool setCaptionOffsetX(std::int16_t value);
+    std::int16_t CaptionOffsetY() const { return m_captionOffsetY; }
+    bool setCaptionOffsetY(std::int16_t value);
+    std::int16_t ShadowOffsetX() const { return m_shadowOffsetX; }
+    bool setShadowOffsetX(std::int16_t value);
+    std::int16_t ShadowOffsetY() const { return m_shadowOffsetY; }
+    bool setShadowOffsetY(std::int16_t value);
+    std::int32_t IconAlignment() const { return m_iconAlignment; }
+    bool setIconAlignment(std::int32_t value);
+    bool Icon() const { return m_icon; }
+    bool setIcon(bool value);
+    std::int16_t TransparencyICO() const { return m_transparencyICO; }
+    bool setTransparencyICO(std::int16_t value);
+    std::int32_t Theme() const { return m_theme; }
+    bool setTheme(std::int32_t value);
+    bool FocusDottedRect() const { return m_focusDottedRect; }
+    bool setFocusDottedRect(bool value);
+    // The control's own Enabled; the widget itself stays enabled so that
+    // focus and mouse input still arrive (and are ignored while disabled).
+    bool Enabled() const { return m_enabled; }
+    bool setEnabled(bool value);
+    FontObject Font() const { return m_font; }
+    bool setFont(const FontObject& value);
+    std::int32_t RoundedValue() const { return m_roundedValue; }
+    bool setRoundedValue(std::int32_t value);
+
+    // Run-time flags.
+    bool Pressed() const { return m_pressed; }
+    bool Hovering() const { return m_hovering; }
+    bool Focused() const { return m_focused; }
+
+    // ---- Persistence in the container's property bag.
+    void InitProperties();
+    void ReadProperties(const PropertyBag& bag);
+    void WriteProperties(PropertyBag& bag) const;
+
+    // The public four-corner gradient; draws on any device context.
+    std::int32_t DrawGradientFourColour(gdi::HDC ObjectHDC, std::int32_t& Left, std::int32_t& Top,
+                                        std::int32_t& Width, std::int32_t& Height, gdi::COLORREF TopLeftColour,
+                                        gdi::COLORREF TopRightColour, gdi::COLORREF BottomLeftColour,
+                                        gdi::COLORREF BottomRightColour);
+
+    // Paints the whole button into the drawing surface (no clearing first).
+    void DrawButton();
+    // DrawButton, then shows the surface at once.
+    void Repaint();
+    // Ends the control: stops the hover poll, clears the flags and the surface.
+    void Terminate();
+
+    // ---- For the painter, the tests and the gallery.
+    gdi::HDC surfaceDC() const { return m_dc; }
+    gdi::COLORREF backColor() const { return m_backColor; }
+    void setBackColor(gdi::COLORREF colour) { m_backColor = colour; }
+    void clearSurface();
+    QImage surfaceImage() const;
+    int paintCount() const { return m_paintCount; }
+    QTimer& hoverTimer() { return m_tmrCheck; }
+    // Test hooks: force the run-time flags as if input had set them.
+    void setStateForTest(bool pressed, bool hovering, bool focused);
+    // Asks which widget lies under a screen point; replaceable in tests.
+    void setWindowFromPoint(std::function<QWidget*(const QPoint&)> lookup) { m_windowFromPoint = std::move(lookup); }
+    void setCursorPos(std::function<QPoint()> lookup) { m_cursorPos = std::move(lookup); }
+
+signals:
+    void Click();
+    void DoubleClick();
+    void KeyDown(std::int16_t& KeyCode, std::int16_t& Shift);
+    void KeyPress(std::int16_t& KeyAscii);
+    void KeyUp(std::int16_t& KeyCode, std::int16_t& Shift);
+    void MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
+    void MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
+    void MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
+    void MouseEnters(std::int32_t X, std::int32_t Y);
+    void MouseLeaves(std::int32_t X, std::int32_t Y);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    friend class LumenButtonPainter;
+
+    bool afterSet(const char* propertyName);
+    void pollHover();
+    void ensureSurface();
+    void releaseSurface();
+    void enableHoverPollInUserMode();
+    // ---- Drawing primitives on the surface (the painter's files).
+    void SetGradientRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
+    void FillGradientRect(gdi::HDC dc, std::int32_t direction, gdi::COLORREF colourA, gdi::COLORREF colourB);
+    void DrawOutline(int x1, int y1, int x2, int y2, gdi::COLORREF colour);
+    void DrawLine(int x1, int y1, int x2, int y2, gdi::COLORREF colour);
+    void DrawPixel(int x, int y, gdi::COLORREF colour);
+    void DrawFocusDots();
+    bool DrawCaption(const QString& caption, std::int32_t alignment);
+    void DrawIcon();
+
+    ControlContainer* m_container = nullptr;
+
+    QString m_caption;
+    QString m_iconSource;
+    gdi::COLORREF m_foreColor = 0;
+    gdi::COLORREF m_captionDisableColor = 0;
+    gdi::COLORREF m_captionEffectColor = 0;
+    std::int32_t m_captionEffect = 0;
+    std::int32_t m_captionAlignment = 0;
+    std::int16_t m_captionOffsetX = 0;
+    std::int16_t m_captionOffsetY = 0;
+    std::int16_t m_shadowOffsetX = 0;
+    std::int16_t m_shadowOffsetY = 0;
+    std::int32_t m_iconAlignment = 0;
+    bool m_icon = false;
+    std::uint8_t m_transparencyICO = 0;
+    std::int32_t m_theme = 0;
+    bool m_focusDottedRect = false;
+    bool m_enabled = false;  // every field starts at zero until the properties are read
+    FontObject m_font;
+    std::int32_t m_roundedValue = 0;
+
+    bool m_pressed = false;
+    bool m_hovering = false;
+    bool m_focused = false;
+    QPoint m_cursorPoint;
+    std::int32_t m_gradientRect[4] = {0, 0, 0, 0};
+
+    QTimer m_tmrCheck;
+    std::function<QWidget*(const QPoint&)> m_windowFromPoint;
+    std::function<QPoint()> m_cursorPos;
+
+    gdi::HDC m_dc = nullptr;
+    gdi::HBITMAP m_surface = nullptr;
+    gdi::HBITMAP m_stockBitmap = nullptr;
+    gdi::COLORREF m_backColor = gdi::RGB(236, 233, 216);
+    bool m_surfaceFresh = false;
+    int m_paintCount = 0;
+};

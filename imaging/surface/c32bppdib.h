@@ -1,0 +1,114 @@
+#pragma once
+// A premultiplied-alpha 32-bit picture: a DIB section of bottom-up rows of
+// Blue, Green, Red, Alpha bytes (ScanWidth = Width x 4, no gaps), with its
+// own memory DC, the loaders that fill it from files, byte arrays, picture
+// objects and handles, and the routines that draw, scale, copy and save it.
+//
+// Nothing here throws: operations report failure by returning false (or by
+// leaving the surface empty) and every load empties the surface first.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+#include "imaging/surface/byte_array.h"
+#include "platform/gdi/gdi.h"
+
+namespace picture {
+class Picture;
+}
+
+// Kinds of source the pixels came from.
+enum ImageTypeEnum : std::int32_t {
+    ImageNone = 0,
+    ImageBitmap = 1,
+    ImageMetafile = 2,
+    ImageIcon = 3,
+    ImageEnhMetafile = 4,
+    ImageCursor = 5,
+    ImageBitmapARGB = 6,
+    ImageBitmapPARGB = 7,
+    ImageIconARGB = 8,
+    ImageGIF = 9,
+    ImagePNG = 10,
+    ImagePNGIcon = 11,
+    ImageCursorARGB = 12,
+};
+
+class c32bppDIB {
+public:
+    c32bppDIB();
+    ~c32bppDIB();
+    c32bppDIB(const c32bppDIB&) = delete;
+    c32bppDIB& operator=(const c32bppDIB&) = delete;
+
+    // ---- The surface ----
+    // Creates a zero-filled surface; a negative Height is taken as its size,
+    // a negative Width or a Height of 0 fails.
+    bool InitializeDIB(std::int32_t Width, std::int32_t Height);
+    void DestroyDIB();
+    // Selects the DIB into the own DC (created when needed) and returns the
+    // DC; with false, deselects it (and deletes the DC unless ManageOwnDC).
+    gdi::HDC LoadDIBinDC(bool bLoad);
+    bool ManageOwnDC() const { return m_manageOwnDC; }
+    void setManageOwnDC(bool bManage);
+
+    // Draws at (X, Y), stretched to dX x dY (below 1: natural size), with
+    // per-pixel alpha when Alpha is set and an overall opacity in percent.
+    bool Render(gdi::HDC destinationDC, std::int32_t X, std::int32_t Y, std::int32_t dX, std::int32_t dY,
+                std::int32_t Opacity);
+    // Computes a display size for a destWidth x destHeight box; the pixels
+    // are not touched. Mode 0 fits, 1 fits without enlarging, 2 stretches,
+    // anything else keeps the actual size.
+    void ScaleImage(std::int32_t destWidth, std::int32_t destHeight, std::int32_t& NewWidth,
+                    std::int32_t& NewHeight, std::int32_t ScaleMode) const;
+    void CopyImageTo(c32bppDIB* cDIBclass, bool CopyOriginalFormat) const;
+    bool GetOrginalFormat(ByteArray& outStream) const;
+
+    bool Alpha() const { return m_alpha; }
+    std::int32_t ImageType() const { return m_imageType; }
+    std::int32_t Width() const { return m_width; }
+    std::int32_t Height() const { return m_height; }
+    std::uint8_t* BitsPointer() const { return m_bits; }
+    std::int32_t ScanWidth() const { return m_width * 4; }
+    gdi::HBITMAP Handle() const { return m_dib; }
+    bool isWin95Alpha() const { return m_alpha && m_systemBlendLevel == 1; }
+
+    // ---- Loading ----
+    bool LoadPicture_File(const QString& FileName, std::int32_t iconCx, std::int32_t iconCy, bool SaveFormat);
+    bool LoadPicture_Stream(const ByteArray& inStream, std::int32_t iconCx, std::int32_t iconCy,
+                            std::int32_t streamStart, std::int32_t streamLength, bool SaveFormat);
+    // ResSection: a text names a custom resource type (":/<section>/<index>"
+    // among the program's Qt resources); a number names a picture kind.
+    bool LoadPicture_Resource(const QString& ResIndex, const QString& ResSection, std::int32_t iconCx,
+                              std::int32_t iconCy, std::int32_t streamStart, std::int32_t streamLength);
+    bool LoadPicture_StdPicture(const picture::Picture* Picture);
+    bool LoadPicture_ByHandle(gdi::HBITMAP Handle);
+
+    // ---- Saving as a 32-bpp BMP ----
+    bool SaveToFile(const QString& FileName, bool PromptOverwrite);
+    bool SaveToStream(ByteArray& outStream) const;
+
+    // ---- For the format readers only ----
+    void setAlpha(bool alpha) { m_alpha = alpha; }
+    void setImageType(std::int32_t type) { m_imageType = type; }
+    void setSourceBytes(std::vector<std::uint8_t> bytes) { m_sourceBytes = std::move(bytes); }
+
+private:
+    bool LoadPictureData(const QString& FileName, ByteArray inStream, std::int32_t iconCx, std::int32_t iconCy,
+                         std::int32_t streamStart, std::int32_t streamLength, bool SaveFormat);
+
+    gdi::HBITMAP m_dib = nullptr;
+    std::uint8_t* m_bits = nullptr;
+    std::int32_t m_width = 0;
+    std::int32_t m_height = 0;
+    gdi::HDC m_ownDC = nullptr;
+    gdi::HBITMAP m_previousObject = nullptr;
+    std::int32_t m_systemBlendLevel = 0;  // 0: the NT family, whose AlphaBlend honours per-pixel alpha
+    std::int32_t m_imageType = ImageNone;
+    bool m_manageOwnDC = false;
+    bool m_alpha = false;
+    std::vector<std::uint8_t> m_sourceBytes;
+};

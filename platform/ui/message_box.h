@@ -1,0 +1,31 @@
+#pragma once
+// Every message box of the program goes through this one interface, so that
+// tests can answer them without a screen.
+
+#include <QString>
+
+class QWidget;
+
+namespace ui {
+
+enum class Buttons { Ok, YesNo };
+enum class Icon { None, Information, Question, Exclamation, Critical };
+enum class Result { Ok, Yes, No };
+
+class MessageBoxService {
+public:
+    virtual ~MessageBoxService() = default;
+    // Shows a modal box and returns the button chosen; closing a Yes/No box
+    // counts as No. Timers keep ticking while it is open.
+    virtual Result show(const QString& text, const QString& title, Buttons buttons, Icon icon,
+                        Result defaultButton = Result::Ok) = 0;
+};
+
+// The service in use: real message boxes unless a test installed its own.
+MessageBoxService& messageBox();
+// Installs a replacement (nullptr restores the real boxes); not owned.
+void setMessageBoxService(MessageBoxService* service);
+// The window that owns the boxes, if any.
+void setMessageBoxParent(QWidget* parent);
+
+}  // namespace ui
