@@ -39,24 +39,25 @@ std::vector<std::size_t> PickWinners(std::size_t participantCount, std::size_t n
     return rows;
 }
 
-DrawResult DrawFromList(DbConnection& connection, const std::vector<Participant>& list, long long n,
+DrawResult DrawFromList(DbConnection& connection, std::size_t available,
+                        const std::function<Participant(std::size_t row)>& participantAt, long long n,
                         RandomSource& random)
 {
     DrawResult result;
-    result.available = list.size();
-    if (list.empty()) {
+    result.available = available;
+    if (available == 0) {
         result.status = DrawStatus::NobodyLeft;
         return result;
     }
-    if (n < 1 || static_cast<unsigned long long>(n) > list.size()) {
+    if (n < 1 || static_cast<unsigned long long>(n) > available) {
         result.status = DrawStatus::CountOutOfRange;
         return result;
     }
     random.Reseed();
     std::vector<std::string> numbers;
-    for (std::size_t row : PickWinners(list.size(), std::size_t(n), random)) {
-        result.winners.push_back(list[row - 1]);
-        numbers.push_back(list[row - 1].number);
+    for (std::size_t row : PickWinners(available, std::size_t(n), random)) {
+        result.winners.push_back(participantAt(row));
+        numbers.push_back(result.winners.back().number);
     }
     if (!MarkWinners(connection, numbers)) {
         result.status = DrawStatus::DatabaseError;
@@ -64,6 +65,13 @@ DrawResult DrawFromList(DbConnection& connection, const std::vector<Participant>
         result.winners.clear();
     }
     return result;
+}
+
+DrawResult DrawFromList(DbConnection& connection, const std::vector<Participant>& list, long long n,
+                        RandomSource& random)
+{
+    return DrawFromList(
+        connection, list.size(), [&](std::size_t row) { return list[row - 1]; }, n, random);
 }
 
 DrawResult DrawWinners(DbConnection& connection, long long n, RandomSource& random)

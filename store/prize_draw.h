@@ -4,6 +4,7 @@
 // command-line tool.
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -42,8 +43,12 @@ struct DrawResult {
     std::string error;                 // the database's message
 };
 
-// Checks n against the list, picks the winners and marks them all in one
+// Checks n against the list of `available` participants (rows 1 .. available,
+// read through participantAt), picks the winners and marks them all in one
 // transaction. Nothing is marked unless everything is.
+DrawResult DrawFromList(DbConnection& connection, std::size_t available,
+                        const std::function<Participant(std::size_t row)>& participantAt, long long n,
+                        RandomSource& random);
 DrawResult DrawFromList(DbConnection& connection, const std::vector<Participant>& list, long long n,
                         RandomSource& random);
 
