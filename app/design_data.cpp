@@ -4,6 +4,12 @@
 #include <QRegularExpression>
 #include <QVariantMap>
 
+// The resources live in a static library, so they are registered by hand.
+static void registerAppResources()
+{
+    Q_INIT_RESOURCE(app);
+}
+
 namespace design {
 namespace {
 
@@ -71,6 +77,7 @@ QMap<QString, PropertyBag> ParseDesignData(const QString& text)
 const QMap<QString, PropertyBag>& Form1Design()
 {
     static const QMap<QString, PropertyBag> bags = [] {
+        registerAppResources();
         QFile file(QStringLiteral(":/app/form1.frm"));
         if (!file.open(QIODevice::ReadOnly))
             return QMap<QString, PropertyBag>();
