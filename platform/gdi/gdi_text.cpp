@@ -39,7 +39,11 @@ void fillRect(DeviceContext& dc, int x, int y, int w, int h, COLORREF colour)
 
 QFont toQFont(const LogFont& font)
 {
-    QFont f(font.faceName);
+    // No face name means the system's default face; an empty family would
+    // let the font matcher pick an arbitrary (often decorative) font.
+    QFont f;
+    if (!font.faceName.isEmpty())
+        f.setFamily(font.faceName);
     // Point sizes are taken at 96 pixels per inch, the window's design resolution.
     f.setPixelSize(std::max(1, int(font.pointSize * 96.0 / 72.0 + 0.5)));
     f.setWeight(font.weight >= 600 ? QFont::Bold : QFont::Normal);
