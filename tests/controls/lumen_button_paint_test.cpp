@@ -155,6 +155,8 @@ class LumenButtonPaintTest : public QObject {
 private slots:
     void themeFaceAndBorder_data();
     void themeFaceAndBorder();
+    void coordinatesRoundHalvesToEven_data();
+    void coordinatesRoundHalvesToEven();
     void midnightHasNoOutline();
     void amberPressedBlockHeights();
     void unknownThemeShowsOnlyHoverDots_data();
@@ -289,6 +291,47 @@ void LumenButtonPaintTest::themeFaceAndBorder()
     auto button = makeButton(theme, Look(look));
     const QImage image = paint(*button);
     QCOMPARE(describe(colourAt(image, x, y)), describe(expected));
+}
+
+void LumenButtonPaintTest::coordinatesRoundHalvesToEven_data()
+{
+    // Sizes whose halves end in .5 with an even integer part: rounding up
+    // would move each of these edges by one pixel.
+    QTest::addColumn<int>("theme");
+    QTest::addColumn<int>("look");
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::addColumn<COLORREF>("expected");
+    // H = 21: H/2 = 10.5 -> 10, so the lower band starts on row 10 and the upper one ends on row 9.
+    QTest::newRow("frost lower band start") << 1 << int(Normal) << 75 << 21 << 37 << 10 << RGB(208, 220, 235);
+    QTest::newRow("frost upper band end") << 1 << int(Normal) << 75 << 21 << 37 << 9
+                                          << gradientStep(RGB(253, 254, 254), RGB(227, 235, 243), 6, 7);
+    // W = 73: W/2 = 36.5 -> 36, so the mirrored quadrant begins on column 36
+    // (H/2-1 = 10.5 -> 10 rows); row 2 is its second row.
+    QTest::newRow("silver mirrored quadrant")
+        << 5 << int(Normal) << 73 << 23 << 36 << 2
+        << cornerGradient(RGB(239, 239, 239), RGB(213, 213, 214), RGB(234, 234, 234), RGB(193, 194, 195), 36, 10, 0,
+                          1);
+    // W = 74: W/4 = 18.5 -> 18, where the middle block of the pressed look begins.
+    QTest::newRow("glass middle block")
+        << 6 << int(Pressed) << 74 << 23 << 18 << 2
+        << cornerGradient(RGB(243, 255, 255), RGB(243, 255, 255), RGB(155, 226, 255), RGB(155, 226, 255), 37, 10, 0,
+                          1);
+}
+
+void LumenButtonPaintTest::coordinatesRoundHalvesToEven()
+{
+    QFETCH(int, theme);
+    QFETCH(int, look);
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QFETCH(COLORREF, expected);
+    auto button = makeButton(theme, Look(look), w, h);
+    QCOMPARE(describe(colourAt(paint(*button), x, y)), describe(expected));
 }
 
 void LumenButtonPaintTest::midnightHasNoOutline()
