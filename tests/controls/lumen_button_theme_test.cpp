@@ -1,156 +1,12 @@
-// Pixels of the painted button: expected colours follow from the themes'
+// Pixels of the painted faces: expected colours follow from the themes'
 // drawing rules (gradient steps, corner gradients, positions), computed here.
 #include <QtTest>
 
-#include <cmath>
-#include <memory>
-#include <set>
+#include "tests/controls/paint_test_support.h"
 
-#include "controls/lumenbutton/lumen_button.h"
+using namespace painttest;
 
-using gdi::COLORREF;
-using gdi::RGB;
-
-Q_DECLARE_METATYPE(gdi::COLORREF)
-
-namespace {
-
-enum Look { Normal, Hover, Focus, Pressed, Disabled };
-constexpr int kW = 75;
-constexpr int kH = 23;
-
-int channel(COLORREF c, int k)
-{
-    return int((c >> (8 * k)) & 0xFF);
-}
-
-// Step i of n of a two-vertex gradient: 16-bit channels, high byte kept.
-COLORREF gradientStep(COLORREF a, COLORREF b, int i, int n)
-{
-    int out[3];
-    for (int k = 0; k < 3; ++k) {
-        const int a16 = channel(a, k) * 256, b16 = channel(b, k) * 256;
-        out[k] = (a16 + (b16 - a16) * i / n) >> 8;
-    }
-    return RGB(out[0], out[1], out[2]);
-}
-
-// Entry i of a single-precision linear gradient of n steps.
-COLORREF linearEntry(COLORREF a, COLORREF b, int n, int i)
-{
-    int out[3];
-    for (int k = 0; k < 3; ++k) {
-        const int from = channel(a, k), to = channel(b, k);
-        const float step = (to - from == 0 || n == 0) ? 0.0f : float(double(to - from) / n);
-        out[k] = int(std::nearbyint(double(from) + double(step) * i));
-    }
-    return RGB(out[0], out[1], out[2]);
-}
-
-// Pixel (dx, dy) of a w x h four-corner gradient.
-COLORREF cornerGradient(COLORREF tl, COLORREF tr, COLORREF bl, COLORREF br, int w, int h, int dx, int dy)
-{
-    return linearEntry(linearEntry(tl, bl, h, dy), linearEntry(tr, br, h, dy), w, dx);
-}
-
-COLORREF colourAt(const QImage& image, int x, int y)
-{
-    const QRgb p = image.pixel(x, y);
-    return RGB(qRed(p), qGreen(p), qBlue(p));
-}
-
-QString describe(COLORREF c)
-{
-    return QStringLiteral("(%1,%2,%3)").arg(channel(c, 0)).arg(channel(c, 1)).arg(channel(c, 2));
-}
-
-void applyLook(LumenButton& button, Look look)
-{
-    switch (look) {
-    case Hover: button.setStateForTest(false, true, false); break;
-    case Focus: button.setStateForTest(false, false, true); break;
-    case Pressed: button.setStateForTest(true, false, false); break;
-    case Disabled: button.setEnabled(false); break;
-    default: break;
-    }
-}
-
-std::unique_ptr<LumenButton> makeButton(int theme, Look look, int w = kW, int h = kH)
-{
-    auto button = std::make_unique<LumenButton>();
-    button->resize(w, h);
-    button->InitProperties();
-    button->hoverTimer().stop();
-    button->setCaption(QString());
-    button->setTheme(theme);
-    applyLook(*button, look);
-    return button;
-}
-
-QImage paint(LumenButton& button)
-{
-    button.clearSurface();
-    button.DrawButton();
-    return button.surfaceImage();
-}
-
-using PixelSet = std::set<std::pair<int, int>>;
-
-PixelSet pixelsOf(const QImage& image, COLORREF colour)
-{
-    PixelSet set;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (colourAt(image, x, y) == colour)
-                set.insert({x, y});
-    return set;
-}
-
-PixelSet shifted(const PixelSet& set, int dx, int dy)
-{
-    PixelSet out;
-    for (const auto& [x, y] : set)
-        if (x + dx >= 0 && x + dx < kW && y + dy >= 0 && y + dy < kH)
-            out.insert({x + dx, y + dy});
-    return out;
-}
-
-PixelSet minus(const PixelSet& a, const PixelSet& b)
-{
-    PixelSet out;
-    for (const auto& p : a)
-        if (!b.count(p))
-            out.insert(p);
-    return out;
-}
-
-PixelSet unite(const PixelSet& a, const PixelSet& b)
-{
-    PixelSet out = a;
-    out.insert(b.begin(), b.end());
-    return out;
-}
-
-constexpr COLORREF kFore = RGB(255, 0, 0);
-constexpr COLORREF kEffect = RGB(0, 0, 255);
-constexpr COLORREF kGrey = RGB(128, 128, 128);
-constexpr COLORREF kDisabledCaption = RGB(0, 255, 0);
-
-// A Classic button with a red two-letter caption in the given effect.
-std::unique_ptr<LumenButton> captionButton(std::int32_t effect)
-{
-    auto button = makeButton(LumenButton::Classic, Normal);
-    button->setCaption(QStringLiteral("Ab"));
-    button->setForeColor(kFore);
-    button->setCaptionEffectColor(kEffect);
-    button->setCaptionDisableColor(kDisabledCaption);
-    button->setCaptionEffect(effect);
-    return button;
-}
-
-}  // namespace
-
-class LumenButtonPaintTest : public QObject {
+class LumenButtonThemeTest : public QObject {
     Q_OBJECT
 private slots:
     void themeFaceAndBorder_data();
@@ -163,19 +19,11 @@ private slots:
     void unknownThemeShowsOnlyHoverDots();
     void focusDotsFollowTheLook();
     void themeNinePressedDrawsFourLines();
-    void disabledClassicUsesDisabledCaptionColour();
     void skyTurnsTheBackgroundWhite();
     void windowRegionFollowsRoundedValue();
-    void fourCornerGradient256Rows();
-    void fourCornerGradientEqualCorners();
-    void captionEffects_data();
-    void captionEffects();
-    void captionOffsets();
-    void captionOffsetsOutOfRangeHideTheCaption();
-    void unknownEffectHidesEnabledCaptionOnly();
 };
 
-void LumenButtonPaintTest::themeFaceAndBorder_data()
+void LumenButtonThemeTest::themeFaceAndBorder_data()
 {
     QTest::addColumn<int>("theme");
     QTest::addColumn<int>("look");
@@ -281,7 +129,7 @@ void LumenButtonPaintTest::themeFaceAndBorder_data()
                 b.colours[look]);
 }
 
-void LumenButtonPaintTest::themeFaceAndBorder()
+void LumenButtonThemeTest::themeFaceAndBorder()
 {
     QFETCH(int, theme);
     QFETCH(int, look);
@@ -293,7 +141,7 @@ void LumenButtonPaintTest::themeFaceAndBorder()
     QCOMPARE(describe(colourAt(image, x, y)), describe(expected));
 }
 
-void LumenButtonPaintTest::coordinatesRoundHalvesToEven_data()
+void LumenButtonThemeTest::coordinatesRoundHalvesToEven_data()
 {
     // Sizes whose halves end in .5 with an even integer part: rounding up
     // would move each of these edges by one pixel.
@@ -321,7 +169,7 @@ void LumenButtonPaintTest::coordinatesRoundHalvesToEven_data()
                           1);
 }
 
-void LumenButtonPaintTest::coordinatesRoundHalvesToEven()
+void LumenButtonThemeTest::coordinatesRoundHalvesToEven()
 {
     QFETCH(int, theme);
     QFETCH(int, look);
@@ -334,7 +182,7 @@ void LumenButtonPaintTest::coordinatesRoundHalvesToEven()
     QCOMPARE(describe(colourAt(paint(*button), x, y)), describe(expected));
 }
 
-void LumenButtonPaintTest::midnightHasNoOutline()
+void LumenButtonThemeTest::midnightHasNoOutline()
 {
     // Where any other theme draws its outline, Midnight shows its upper band.
     for (Look look : {Normal, Hover, Focus}) {
@@ -348,7 +196,7 @@ void LumenButtonPaintTest::midnightHasNoOutline()
     }
 }
 
-void LumenButtonPaintTest::amberPressedBlockHeights()
+void LumenButtonThemeTest::amberPressedBlockHeights()
 {
     // H = 30: the upper blocks are 30/2 - 30/6 = 10 rows (1..10), the lower
     // ones start at row 10 and run 20 rows to the bottom edge; W/2 = 37.5 -> 38.
@@ -366,7 +214,7 @@ void LumenButtonPaintTest::amberPressedBlockHeights()
     QCOMPARE(describe(colourAt(image, 20, 27)), describe(RGB(232, 183, 114)));
 }
 
-void LumenButtonPaintTest::unknownThemeShowsOnlyHoverDots_data()
+void LumenButtonThemeTest::unknownThemeShowsOnlyHoverDots_data()
 {
     QTest::addColumn<int>("theme");
     QTest::addColumn<bool>("hovering");
@@ -377,7 +225,7 @@ void LumenButtonPaintTest::unknownThemeShowsOnlyHoverDots_data()
     QTest::newRow("10 idle") << 10 << false << false;
 }
 
-void LumenButtonPaintTest::unknownThemeShowsOnlyHoverDots()
+void LumenButtonThemeTest::unknownThemeShowsOnlyHoverDots()
 {
     QFETCH(int, theme);
     QFETCH(bool, hovering);
@@ -402,7 +250,7 @@ void LumenButtonPaintTest::unknownThemeShowsOnlyHoverDots()
     QCOMPARE(int(pixelsOf(image, button->backColor()).size()), kW * kH - int(dots.size()));
 }
 
-void LumenButtonPaintTest::focusDotsFollowTheLook()
+void LumenButtonThemeTest::focusDotsFollowTheLook()
 {
     struct Case {
         bool pressed, hovering, focused, dotted, dots;
@@ -428,7 +276,7 @@ void LumenButtonPaintTest::focusDotsFollowTheLook()
     }
 }
 
-void LumenButtonPaintTest::themeNinePressedDrawsFourLines()
+void LumenButtonThemeTest::themeNinePressedDrawsFourLines()
 {
     // (10, 2) lies on L5, which Metal leaves out when pressed.
     auto classic = makeButton(LumenButton::Classic, Pressed);
@@ -441,18 +289,7 @@ void LumenButtonPaintTest::themeNinePressedDrawsFourLines()
     QCOMPARE(describe(colourAt(image, 10, kH - 3)), describe(RGB(255, 255, 255)));  // L3
 }
 
-void LumenButtonPaintTest::disabledClassicUsesDisabledCaptionColour()
-{
-    auto button = captionButton(LumenButton::Shadow);
-    button->setEnabled(false);
-    const QImage image = paint(*button);
-    QVERIFY(!pixelsOf(image, kDisabledCaption).empty());
-    QVERIFY(pixelsOf(image, kEffect).empty());
-    QVERIFY(pixelsOf(image, kFore).empty());
-    QCOMPARE(describe(colourAt(image, 37, 20)), describe(RGB(245, 244, 234)));
-}
-
-void LumenButtonPaintTest::skyTurnsTheBackgroundWhite()
+void LumenButtonThemeTest::skyTurnsTheBackgroundWhite()
 {
     auto button = makeButton(LumenButton::Sky, Normal);
     paint(*button);
@@ -461,7 +298,7 @@ void LumenButtonPaintTest::skyTurnsTheBackgroundWhite()
     QCOMPARE(describe(colourAt(paint(*button), kW - 1, 12)), describe(RGB(255, 255, 255)));
 }
 
-void LumenButtonPaintTest::windowRegionFollowsRoundedValue()
+void LumenButtonThemeTest::windowRegionFollowsRoundedValue()
 {
     auto button = makeButton(LumenButton::Classic, Normal);
     button->setRoundedValue(0);
@@ -477,165 +314,5 @@ void LumenButtonPaintTest::windowRegionFollowsRoundedValue()
     QVERIFY(button->mask().contains(QPoint(kW / 2, 0)));
 }
 
-void LumenButtonPaintTest::fourCornerGradient256Rows()
-{
-    gdi::HDC dc = gdi::CreateCompatibleDC(nullptr);
-    gdi::BITMAPINFOHEADER header;
-    header.biWidth = 4;
-    header.biHeight = 258;
-    header.biBitCount = 32;
-    gdi::HBITMAP bitmap = gdi::CreateDIBSection(nullptr, header, gdi::DIB_RGB_COLORS, nullptr);
-    gdi::HBITMAP old = gdi::SelectObject(dc, bitmap);
-    LumenButton button;
-    std::int32_t left = 1, top = 1, width = 2, height = 256;
-    button.DrawGradientFourColour(dc, left, top, width, height, 0, 0, RGB(255, 255, 255), RGB(255, 255, 255));
-    QCOMPARE(left, 1);
-    QCOMPARE(height, 256);
-    for (int i = 0; i < 256; ++i) {
-        const int grey = int(std::nearbyint(255.0 * i / 256.0));
-        QCOMPARE(describe(gdi::GetPixel(dc, 1, 1 + i)), describe(RGB(grey, grey, grey)));
-        QCOMPARE(describe(gdi::GetPixel(dc, 2, 1 + i)), describe(RGB(grey, grey, grey)));
-    }
-    QCOMPARE(describe(gdi::GetPixel(dc, 1, 256)), describe(RGB(254, 254, 254)));
-    QCOMPARE(describe(gdi::GetPixel(dc, 1, 257)), describe(RGB(0, 0, 0)));  // untouched
-    QCOMPARE(describe(gdi::GetPixel(dc, 3, 5)), describe(RGB(0, 0, 0)));
-    gdi::SelectObject(dc, old);
-    gdi::DeleteDC(dc);
-    gdi::DeleteObject(bitmap);
-}
-
-void LumenButtonPaintTest::fourCornerGradientEqualCorners()
-{
-    gdi::HDC dc = gdi::CreateCompatibleDC(nullptr);
-    gdi::BITMAPINFOHEADER header;
-    header.biWidth = 12;
-    header.biHeight = 9;
-    header.biBitCount = 32;
-    gdi::HBITMAP bitmap = gdi::CreateDIBSection(nullptr, header, gdi::DIB_RGB_COLORS, nullptr);
-    gdi::HBITMAP old = gdi::SelectObject(dc, bitmap);
-    LumenButton button;
-    const COLORREF c = RGB(93, 181, 226);
-    std::int32_t left = 2, top = 3, width = 7, height = 5;
-    button.DrawGradientFourColour(dc, left, top, width, height, c, c, c, c);
-    std::int32_t zero = 0;
-    button.DrawGradientFourColour(dc, left, top, width, zero, 0, 0, 0, 0);  // draws nothing
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 12; ++x) {
-            const bool inside = x >= 2 && x < 9 && y >= 3 && y < 8;
-            QCOMPARE(describe(gdi::GetPixel(dc, x, y)), describe(inside ? c : RGB(0, 0, 0)));
-        }
-    gdi::SelectObject(dc, old);
-    gdi::DeleteDC(dc);
-    gdi::DeleteObject(bitmap);
-}
-
-void LumenButtonPaintTest::captionEffects_data()
-{
-    QTest::addColumn<int>("effect");
-    QTest::addColumn<int>("shadowX");
-    QTest::addColumn<int>("shadowY");
-    QTest::newRow("plain") << 1 << 2 << 2;
-    QTest::newRow("embossed") << 2 << 2 << 2;
-    QTest::newRow("engraved") << 3 << 2 << 2;
-    QTest::newRow("outline") << 4 << 2 << 2;
-    QTest::newRow("shadow 2,2") << 5 << 2 << 2;
-    QTest::newRow("shadow 5,0") << 5 << 5 << 0;
-}
-
-void LumenButtonPaintTest::captionEffects()
-{
-    QFETCH(int, effect);
-    QFETCH(int, shadowX);
-    QFETCH(int, shadowY);
-    // The glyph pixels G of the plain caption, then each effect's copies around them.
-    auto plain = captionButton(LumenButton::Plain);
-    const PixelSet glyphs = pixelsOf(paint(*plain), kFore);
-    QVERIFY(glyphs.size() > 10);
-
-    auto button = captionButton(effect);
-    button->setShadowOffsetX(std::int16_t(shadowX));
-    button->setShadowOffsetY(std::int16_t(shadowY));
-    const QImage image = paint(*button);
-    PixelSet effectPixels, greyPixels;
-    switch (effect) {
-    case LumenButton::Embossed:
-        greyPixels = minus(shifted(glyphs, 1, 1), glyphs);
-        effectPixels = minus(shifted(glyphs, -1, -1), unite(glyphs, shifted(glyphs, 1, 1)));
-        break;
-    case LumenButton::Engraved:
-        greyPixels = minus(shifted(glyphs, -1, 0), glyphs);
-        effectPixels = minus(shifted(glyphs, 1, 1), unite(glyphs, shifted(glyphs, -1, 0)));
-        break;
-    case LumenButton::Outline:
-        effectPixels = minus(unite(unite(shifted(glyphs, 1, 0), shifted(glyphs, -1, 0)),
-                                   unite(shifted(glyphs, 0, -1), shifted(glyphs, 0, 1))),
-                             glyphs);
-        break;
-    case LumenButton::Shadow:
-        effectPixels = minus(shifted(glyphs, shadowX, shadowY), glyphs);
-        break;
-    default:
-        break;
-    }
-    QCOMPARE(pixelsOf(image, kFore), glyphs);
-    QCOMPARE(pixelsOf(image, kEffect), effectPixels);
-    QCOMPARE(pixelsOf(image, kGrey), greyPixels);
-}
-
-void LumenButtonPaintTest::captionOffsets()
-{
-    auto plain = captionButton(LumenButton::Plain);
-    const PixelSet glyphs = pixelsOf(paint(*plain), kFore);
-    auto button = captionButton(LumenButton::Plain);
-    // Even offsets move the caption by exactly that much: the centred anchor
-    // may end in .5, and adding an even number keeps its rounding direction.
-    button->setCaptionOffsetX(4);
-    button->setCaptionOffsetY(2);
-    QCOMPARE(pixelsOf(paint(*button), kFore), shifted(glyphs, 4, 2));
-    // A new alignment clears the offsets: TopLeft puts the text at (1, 0).
-    button->setCaptionAlignment(LumenButton::TopLeft);
-    QCOMPARE(button->CaptionOffsetX(), std::int16_t(0));
-    const PixelSet topLeft = pixelsOf(paint(*button), kFore);
-    QVERIFY(!topLeft.empty());
-    QVERIFY(topLeft.begin()->first >= 1);
-    QVERIFY(topLeft.begin()->first < glyphs.begin()->first);
-}
-
-void LumenButtonPaintTest::captionOffsetsOutOfRangeHideTheCaption()
-{
-    struct Case {
-        std::int16_t captionX, captionY, shadowX;
-        std::int32_t effect;
-    };
-    const Case cases[] = {{-1, 0, 2, LumenButton::Plain},
-                          {256, 0, 2, LumenButton::Plain},
-                          {0, -5, 2, LumenButton::Outline},
-                          {0, 0, 300, LumenButton::Shadow},
-                          {0, 0, -1, LumenButton::Shadow}};
-    for (const Case& c : cases) {
-        auto button = captionButton(c.effect);
-        button->setCaptionOffsetX(c.captionX);
-        button->setCaptionOffsetY(c.captionY);
-        button->setShadowOffsetX(c.shadowX);
-        const QImage image = paint(*button);
-        QVERIFY(pixelsOf(image, kFore).empty());
-        QVERIFY(pixelsOf(image, kEffect).empty());
-    }
-    // Shadow offsets do not matter to the other effects.
-    auto button = captionButton(LumenButton::Outline);
-    button->setShadowOffsetX(-1);
-    QVERIFY(!pixelsOf(paint(*button), kFore).empty());
-}
-
-void LumenButtonPaintTest::unknownEffectHidesEnabledCaptionOnly()
-{
-    for (const std::int32_t effect : {0, 6}) {
-        auto button = captionButton(effect);
-        QVERIFY(pixelsOf(paint(*button), kFore).empty());
-        button->setEnabled(false);
-        QVERIFY(!pixelsOf(paint(*button), kDisabledCaption).empty());
-    }
-}
-
-QTEST_MAIN(LumenButtonPaintTest)
-#include "lumen_button_paint_test.moc"
+QTEST_MAIN(LumenButtonThemeTest)
+#include "lumen_button_theme_test.moc"
