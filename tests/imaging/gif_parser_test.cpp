@@ -237,6 +237,20 @@ TEST(GifReader, NoColourTableAtAllIsNotTaken)
     EXPECT_EQ(s.Handle(), nullptr);
 }
 
+TEST(GifReader, HugeSizeClaimedByATinyFileIsRefusedBeforeAllocating)
+{
+    // 20000 x 20000 with a two-colour global table and three codes of data.
+    const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0x20, 0x4E, 0x20, 0x4E, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                       44,  0,   0,   0,   0,   0x20, 0x4E, 0x20, 0x4E, 0,
+                       2,   2,   0x44, 0x01, 0, 59};
+    GifIndexImage image;
+    EXPECT_EQ(decodeGifIndices(gif, image), GifDecodeError::Truncated);
+    EXPECT_TRUE(image.indices.empty());
+    c32bppDIB s;
+    EXPECT_EQ(load(gif, s), ReadOutcome::Failed);
+    EXPECT_EQ(s.Handle(), nullptr);
+}
+
 TEST(GifLzw, NoiseDecodesAsLibgifDecodesIt)
 {
     // Random 8-bit noise fills the code table many times over, so the
