@@ -2,6 +2,8 @@
 // other depth and compression through the platform picture loader.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "imaging/formats/bmp_parser.h"
 #include "image_test_util.h"
 #include "platform/picture/picture.h"
@@ -253,6 +255,29 @@ TEST(HimetricToPixels, RoundsAtNinetySixDotsPerInch)
     const Case cases[] = {{0, 0}, {13, 0}, {14, 1}, {26, 1}, {2646, 100}, {-26, -1}, {2540, 96}};
     for (const Case& c : cases)
         EXPECT_EQ(HimetricToPixels(c.himetric), c.pixels) << c.himetric;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BmpReader, RandomHeaderDamageNeverCrashes)
+{
+    Bytes pixels(4 * 5 * 4);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = std::uint8_t(i * 13);
+    const Bytes good = makeBmp(5, 4, 32, 0, {}, pixels);
+    std::mt19937 rng(4);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes bad = good;
+        for (int k = 0; k < 2; ++k)
+            bad[rng() % 54] = std::uint8_t(rng());
+        c32bppDIB s;
+        const ReadOutcome outcome = cBMPparser().LoadStream(array(bad), s, 0, std::int32_t(bad.size()));
+        if (outcome != ReadOutcome::Accepted) {
+            EXPECT_EQ(s.Handle(), nullptr);
+        }
+    }
 }
 
 }  // namespace
