@@ -23,7 +23,7 @@ struct Frame {
     std::vector<std::array<std::uint8_t, 4>> controls;  // graphic control extensions before the frame
 };
 
-struct GifSpec {
+struct GifPlan {
     int screenWidth = 0, screenHeight = 0;
     std::vector<GifColorType> globalMap;
     bool gif89 = true;
@@ -42,17 +42,17 @@ std::array<std::uint8_t, 4> control(int transparent)
     return {std::uint8_t(transparent >= 0 ? 1 : 0), 0, 0, std::uint8_t(transparent >= 0 ? transparent : 0)};
 }
 
-Bytes encodeGif(const GifSpec& spec)
+Bytes encodeGif(const GifPlan& plan)
 {
     Bytes out;
     int error = 0;
     GifFileType* gif = EGifOpen(&out, writeToVector, &error);
     EXPECT_NE(gif, nullptr);
-    EGifSetGifVersion(gif, spec.gif89);
+    EGifSetGifVersion(gif, plan.gif89);
     ColorMapObject* global =
-        spec.globalMap.empty() ? nullptr : GifMakeMapObject(int(spec.globalMap.size()), spec.globalMap.data());
-    EGifPutScreenDesc(gif, spec.screenWidth, spec.screenHeight, 8, 0, global);
-    for (const Frame& f : spec.frames) {
+        plan.globalMap.empty() ? nullptr : GifMakeMapObject(int(plan.globalMap.size()), plan.globalMap.data());
+    EGifPutScreenDesc(gif, plan.screenWidth, plan.screenHeight, 8, 0, global);
+    for (const Frame& f : plan.frames) {
         for (const auto& gce : f.controls)
             EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, gce.data());
         ColorMapObject* local =
@@ -127,12 +127,12 @@ Frame frame(int width, int height, int colours, unsigned seed)
 
 TEST(GifReader, Version87aWithGlobalTable)
 {
-    GifSpec spec{9, 5, palette(4), false, {frame(9, 5, 4, 1)}};
-    const Bytes gif = encodeGif(spec);
+    GifPlan plan{9, 5, palette(4), false, {frame(9, 5, 4, 1)}};
+    const Bytes gif = encodeGif(plan);
     ASSERT_EQ(std::string(gif.begin(), gif.begin() + 6), "GIF87a");
     c32bppDIB s;
     EXPECT_EQ(load(gif, s), ReadOutcome::Accepted);
-    expectFrame(s, spec.frames[0], spec.globalMap, -1);
+    expectFrame(s, plan.frames[0], plan.globalMap, -1);
 }
 
 struct DepthCase {
@@ -160,14 +160,14 @@ TEST_P(GifDepth, ColoursAndTransparencyFollowTheTable)
     if (c.transparent >= 0)
         f.controls.push_back(control(c.transparent));
     f.interlace = c.interlace;
-    GifSpec spec{13, 19, {}, true, {}};
+    GifPlan plan{13, 19, {}, true, {}};
     if (c.localTable)
         f.localMap = palette(c.colours);
     else
-        spec.globalMap = palette(c.colours);
-    spec.frames.push_back(f);
+        plan.globalMap = palette(c.colours);
+    plan.frames.push_back(f);
     c32bppDIB s;
-    EXPECT_EQ(load(encodeGif(spec), s), ReadOutcome::Accepted);
+    EXPECT_EQ(load(encodeGif(plan), s), ReadOutcome::Accepted);
     expectFrame(s, f, palette(c.colours), c.transparent);
 }
 
@@ -182,25 +182,25 @@ TEST(GifReader, AnimatedGifYieldsItsFirstFrameAtItsOwnSize)
     first.controls.push_back(control(2));
     Frame second = frame(20, 20, 4, 4);
     second.controls.push_back(control(-1));
-    GifSpec spec{20, 20, palette(4), true, {first, second}};
+    GifPlan plan{20, 20, palette(4), true, {first, second}};
     c32bppDIB s;
-    EXPECT_EQ(load(encodeGif(spec), s), ReadOutcome::Accepted);
-    expectFrame(s, first, spec.globalMap, 2);
+    EXPECT_EQ(load(encodeGif(plan), s), ReadOutcome::Accepted);
+    expectFrame(s, first, plan.globalMap, 2);
 }
 
 TEST(GifReader, TheLastControlExtensionBeforeTheImageApplies)
 {
     Frame f = frame(6, 4, 4, 5);
     f.controls = {control(1), control(3)};
-    GifSpec spec{6, 4, palette(4), true, {f}};
+    GifPlan plan{6, 4, palette(4), true, {f}};
     c32bppDIB s;
-    load(encodeGif(spec), s);
-    expectFrame(s, f, spec.globalMap, 3);
+    load(encodeGif(plan), s);
+    expectFrame(s, f, plan.globalMap, 3);
 
-    spec.frames[0].controls = {control(1), control(-1)};
+    plan.frames[0].controls = {control(1), control(-1)};
     c32bppDIB t;
-    load(encodeGif(spec), t);
-    expectFrame(t, f, spec.globalMap, -1);
+    load(encodeGif(plan), t);
+    expectFrame(t, f, plan.globalMap, -1);
 }
 
 TEST(GifReader, OnlyTheTransparentIndexOfTwoEqualColoursIsTransparent)
@@ -209,16 +209,16 @@ TEST(GifReader, OnlyTheTransparentIndexOfTwoEqualColoursIsTransparent)
     map[2] = map[1];
     Frame f = frame(8, 8, 4, 6);
     f.controls.push_back(control(2));
-    GifSpec spec{8, 8, map, true, {f}};
+    GifPlan plan{8, 8, map, true, {f}};
     c32bppDIB s;
-    load(encodeGif(spec), s);
+    load(encodeGif(plan), s);
     expectFrame(s, f, map, 2);
 }
 
 TEST(GifReader, SignatureIsCheckedWithoutCase)
 {
-    GifSpec spec{4, 4, palette(2), true, {frame(4, 4, 2, 8)}};
-    Bytes gif = encodeGif(spec);
+    GifPlan plan{4, 4, palette(2), true, {frame(4, 4, 2, 8)}};
+    Bytes gif = encodeGif(plan);
     gif[5] = 'A';
     c32bppDIB s;
     EXPECT_EQ(load(gif, s), ReadOutcome::Accepted);
@@ -255,9 +255,9 @@ TEST(GifLzw, NoiseDecodesAsLibgifDecodesIt)
 {
     // Random 8-bit noise fills the code table many times over, so the
     // encoder's clear codes and the 12-bit limit are exercised.
-    GifSpec spec{160, 120, palette(256), true, {frame(160, 120, 256, 10)}};
-    spec.frames[0].interlace = true;
-    const Bytes gif = encodeGif(spec);
+    GifPlan plan{160, 120, palette(256), true, {frame(160, 120, 256, 10)}};
+    plan.frames[0].interlace = true;
+    const Bytes gif = encodeGif(plan);
 
     GifIndexImage mine;
     ASSERT_EQ(decodeGifIndices(gif, mine), GifDecodeError::None);
@@ -279,7 +279,7 @@ TEST(GifLzw, NoiseDecodesAsLibgifDecodesIt)
     ASSERT_EQ(DGifSlurp(ref), GIF_OK);
     const SavedImage& image = ref->SavedImages[0];
     EXPECT_EQ(mine.indices, std::vector<std::uint8_t>(image.RasterBits, image.RasterBits + 160 * 120));
-    EXPECT_EQ(mine.indices, spec.frames[0].indices);
+    EXPECT_EQ(mine.indices, plan.frames[0].indices);
     DGifCloseFile(ref, &error);
 }
 
@@ -322,8 +322,8 @@ TEST(GifReader, CutAndDamagedFilesNeverLoadHalfAnImage)
 {
     Frame f = frame(11, 7, 16, 11);
     f.controls.push_back(control(4));
-    GifSpec spec{11, 7, palette(16), true, {f}};
-    const Bytes gif = encodeGif(spec);
+    GifPlan plan{11, 7, palette(16), true, {f}};
+    const Bytes gif = encodeGif(plan);
     // Every prefix: either nothing, or (with the image data complete) the image.
     for (std::size_t n = 0; n <= gif.size(); ++n) {
         Bytes cut(gif.begin(), gif.begin() + std::ptrdiff_t(n));
@@ -331,7 +331,7 @@ TEST(GifReader, CutAndDamagedFilesNeverLoadHalfAnImage)
         c32bppDIB s;
         const ReadOutcome outcome = cGIFparser().LoadStream(array(cut), s, 0, std::int32_t(n));
         if (outcome == ReadOutcome::Accepted)
-            expectFrame(s, f, spec.globalMap, 4);
+            expectFrame(s, f, plan.globalMap, 4);
         else
             EXPECT_EQ(s.Handle(), nullptr) << n;
     }
