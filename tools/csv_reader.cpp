@@ -185,8 +185,13 @@ void readParticipants(const std::vector<CsvRecord>& records, std::vector<ImportR
     if (!readHeader(records.front(), columns, problems))
         return;
     const std::size_t columnCount = records.front().fields.size();
-    for (std::size_t r = 1; r < records.size(); ++r)
+    for (std::size_t r = 1; r < records.size(); ++r) {
+        // Spreadsheets write rows that were only formatted as ",,,": no participant, no error.
+        const auto& fields = records[r].fields;
+        if (std::all_of(fields.begin(), fields.end(), [](const std::string& f) { return trimmed(f).empty(); }))
+            continue;
         readRow(records[r], columns, columnCount, rows, problems);
+    }
 }
 
 }  // namespace dbtool

@@ -33,7 +33,8 @@ struct ImportRow {
 };
 
 // Checks the records as a participant file: header names are matched without
-// regard to case or surrounding spaces, and other columns are ignored. Every
+// regard to case or surrounding spaces, and other columns are ignored. Rows
+// whose fields are all blank are skipped. Every
 // bad row is reported (line and reason); rows is complete only when problems
 // is empty.
 void readParticipants(const std::vector<CsvRecord>& records, std::vector<ImportRow>& rows,

@@ -77,7 +77,7 @@ TEST(ReadParticipants, TakesColumnsByHeaderName)
 {
     std::vector<dbtool::ImportRow> rows;
     std::vector<dbtool::CsvProblem> problems;
-    dbtool::readParticipants(recordsOf("Note, ISLUCK ,User_Number,user_name\nx,是,1, 张三 \ny,,2,李四\n"), rows,
+    dbtool::readParticipants(recordsOf("Note, ISLUCK ,User_Number,user_name\nx,是,1, 张三 \ny,,2,李四\n,,,\n , ,\"\", \n"), rows,
                              problems);
     ASSERT_TRUE(problems.empty()) << problems[0].message;
     ASSERT_EQ(rows.size(), 2u);
@@ -105,7 +105,7 @@ TEST(ReadParticipants, ReportsEveryBadRowByLine)
          "\"d\ne\",4,否\n"  // 5-6: line break in a name
          "f,5,是,x\n",  // 7: long row
          {{2, "user_number is empty"}, {3, "isluck must be"}, {4, "2 fields"}, {5, "line break"}, {7, "4 fields"}}},
-        {"user_name,user_number\n\"\",  \n", {{2, "user_number is empty"}}},
+        {"user_name,user_number\nx,  \n", {{2, "user_number is empty"}}},
     };
     for (const Case& c : cases) {
         std::vector<dbtool::ImportRow> rows;
@@ -195,6 +195,44 @@ TEST(DemoParticipants, AreRepeatableWithDistinctPhoneLikeNumbers)
         numbers.insert(first[i].number.substr(3));
     }
     EXPECT_EQ(numbers.size(), first.size());
+}
+
+}  // namespace
+
+namespace {
+
+// Arbitrary bytes, weighted towards the characters that steer the parser.
+TEST(ImportPipeline, SurvivesArbitraryBytes)
+{
+    const std::string alphabet = std::string(",\"\r\n a\xEF\xBB\xBF\xD5\xC5\xFF\xE4\xB8") + std::string(1, '\0');
+    std::uint64_t state = 12345;
+    const auto next = [&] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return std::size_t(state >> 33);
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes = round % 2 ? "user_name,user_number,isluck\n" : "";
+        const std::size_t length = next() % 64;
+        for (std::size_t i = 0; i < length; ++i)
+            bytes += next() % 4 == 0 ? char(next() & 0xFF) : alphabet[next() % alphabet.size()];
+        const dbtool::DecodedText decoded = dbtool::decodeText(bytes);
+        if (!decoded.ok)
+            continue;
+        ASSERT_TRUE(dbtool::isValidUtf8(decoded.text));
+        std::vector<CsvRecord> records;
+        dbtool::CsvProblem problem;
+        if (!dbtool::parseCsv(decoded.text, records, problem)) {
+            EXPECT_GE(problem.line, 1u);
+            continue;
+        }
+        std::vector<dbtool::ImportRow> rows;
+        std::vector<dbtool::CsvProblem> problems;
+        dbtool::readParticipants(records, rows, problems);
+        for (const dbtool::ImportRow& row : rows) {
+            EXPECT_FALSE(row.number.empty());
+            EXPECT_TRUE(row.isluck == "是" || row.isluck == "否");
+        }
+    }
 }
 
 }  // namespace
