@@ -2,6 +2,7 @@
 // and draws winners exactly as the window does.
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -259,6 +260,9 @@ int commandDraw(const Invocation& call)
     case store::DrawStatus::Done:
         for (const store::Participant& winner : result.winners)
             std::printf("%s\t%s\n", winner.name.c_str(), winner.number.c_str());
+        // The marks are already committed; a lost list must not look like success.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout))
+            return fail("the winners were marked but could not be written out; see list --won");
         return 0;
     case store::DrawStatus::NobodyLeft:
         std::fprintf(stderr, "没有找到相关信息！\n");
@@ -278,7 +282,7 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--db" && call.command.empty()) {
+        if (arg == "--db") {
             if (i + 1 >= argc) {
                 error = "--db needs a path";
                 return false;

@@ -250,6 +250,8 @@ TEST_F(DbToolTest, ListFiltersAndResetMakesWinnersEligible)
     EXPECT_EQ(rows("--not-won"), (std::vector<std::string>{"b\t2\t否", "d\t4\t否"}));
     EXPECT_EQ(rows().size(), 4u);
     expectStats(4, 2, 2);
+    const RunResult optionLast = runProgram(SORTIA_DB_TOOL, {"stats", "--db", m_db});
+    EXPECT_EQ(optionLast.out, "all\t4\nwon\t2\nnot won\t2\n") << optionLast.err;
     const RunResult reset = tool({"reset"});
     ASSERT_EQ(reset.status, 0) << reset.err;
     expectStats(4, 0, 4);
