@@ -54,12 +54,9 @@ DrawResult DrawFromList(DbConnection& connection, std::size_t available,
         return result;
     }
     random.Reseed();
-    std::vector<std::string> numbers;
-    for (std::size_t row : PickWinners(available, std::size_t(n), random)) {
+    for (std::size_t row : PickWinners(available, std::size_t(n), random))
         result.winners.push_back(participantAt(row));
-        numbers.push_back(result.winners.back().number);
-    }
-    if (!MarkWinners(connection, numbers)) {
+    if (!MarkWinners(connection, result.winners)) {
         result.status = DrawStatus::DatabaseError;
         result.error = connection.error();
         result.winners.clear();

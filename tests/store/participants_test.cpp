@@ -206,3 +206,12 @@ TEST_F(SheetTest, AFailedDrawReportsTheErrorAndMarksNobody)
 }
 
 }  // namespace
+
+TEST_F(SheetTest, AWinnerWithoutNumberIsMarkedByItsIdAndCannotWinAgain)
+{
+    open("(1, 'a', NULL, '否'), (2, 'b', NULL, '否'), (3, 'c', '', '否'), (4, 'd', '14', '否')");
+    ASSERT_TRUE(store::MarkWinners(m_connection, std::vector<store::Participant>{{"1", "a", ""}}))
+        << m_connection.error();
+    const std::map<std::string, std::string> expected = {{"1", "是"}, {"2", "否"}, {"3", "是"}, {"4", "否"}};
+    EXPECT_EQ(flags(m_connection), expected);
+}
