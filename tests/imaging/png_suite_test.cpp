@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <csetjmp>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -114,7 +115,8 @@ void loadBothWays(const fs::path& file, c32bppDIB& fromFile, c32bppDIB& fromStre
     parser.LoadFile(QString::fromStdString(file.string()), fromFile);
     Bytes bytes = readFile(file);
     Bytes padded(bytes.size() + 12, 0xAA);
-    std::copy(bytes.begin(), bytes.end(), padded.begin() + 5);
+    if (!bytes.empty())
+        std::memcpy(padded.data() + 5, bytes.data(), bytes.size());
     const ByteArray array(padded, -3);
     cPNGparser().LoadStream(array, fromStream, -3 + 5, std::int32_t(bytes.size()));
 }
