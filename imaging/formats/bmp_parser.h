@@ -12,7 +12,29 @@ class Picture;
 
 class cBMPparser {
 public:
+    // 32-bpp BI_RGB BMPs are read here with their alpha; anything else is
+    // offered to the platform picture loader. NotMine when neither can read
+    // the bytes (or a BMP says width < 1 or height 0), Failed when the range
+    // lies outside inStream, else Accepted.
     ReadOutcome LoadStream(const ByteArray& inStream, c32bppDIB& cHost, std::int32_t streamOffset,
                            std::int32_t streamLength);
+    // Draws a bitmap (or metafile) picture into cHost. bitCount is the
+    // source's bits per pixel, 0 to ask the picture. False for no picture or
+    // a picture of type 0.
     bool ConvertstdPicTo32bpp(const picture::Picture* stdPic, c32bppDIB& cHost, std::int32_t bitCount);
 };
+
+// Result of the alpha check on 32-bpp pixels.
+struct AlphaCheck {
+    bool hasAlpha = false;
+    std::int32_t imageType = 1;  // ImageBitmap, ImageBitmapARGB or ImageBitmapPARGB
+};
+
+// Decides whether width x height pixels (Blue, Green, Red, Alpha) carry
+// alpha and whether it is premultiplied; straight alpha is premultiplied in
+// place when allowPremultiply is set.
+AlphaCheck ValidateAlpha(std::uint8_t* pixels, std::int32_t width, std::int32_t height, bool allowPremultiply);
+
+// Converts a length in 0.01 mm to screen pixels (96 per inch), rounding
+// halves to the even neighbour.
+std::int32_t HimetricToPixels(std::int32_t himetric);

@@ -1,7 +1,216 @@
-// The GIF reader. (To be completed.)
+// The GIF reader: the first image of the file is cut out into a GIF of its
+// own (its colour table replaced by index greys when a colour is
+// transparent), decoded to colour indices, and mapped through the file's
+// true colour table.
 #include "imaging/formats/gif_parser.h"
 
-ReadOutcome cGIFparser::LoadStream(const ByteArray&, c32bppDIB&, std::int32_t, std::int32_t)
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
+
+#include "imaging/formats/gif_lzw.h"
+#include "imaging/formats/le_view.h"
+#include "imaging/surface/c32bppdib.h"
+
+namespace {
+
+constexpr std::uint8_t kExtension = 33;
+constexpr std::uint8_t kImageDescriptor = 44;
+constexpr std::uint8_t kTrailer = 59;
+constexpr std::uint8_t kApplicationLabel = 255;
+constexpr std::uint8_t kGraphicControlLabel = 249;
+constexpr std::int64_t kGraphicControlSize = 8;
+constexpr std::int64_t kScreenEnd = 13;
+
+enum class Walk { Ok, NotGif, Broken };
+
+// Where the walk found things, as offsets in the source.
+struct GifLayout {
+    std::int64_t tableEnd = kScreenEnd;  // P_ct: end of the global colour table
+    std::int32_t colourCount = 0;        // C, of the table that applies
+    std::int64_t tablePos = kScreenEnd;  // the table that applies
+    std::int32_t transparent = -1;       // T
+    std::int64_t gcePos = -1;            // P_gce, -1 without one
+    std::int64_t imagePos = 0;           // P_img
+    std::int64_t imageEnd = 0;           // P_end
+};
+
+bool skipSubBlocks(const LeView& v, std::int64_t& pos)
 {
-    return ReadOutcome::NotMine;
+    for (;;) {
+        const auto size = v.u8(pos);
+        if (!size)
+            return false;
+        pos += 1 + *size;
+        if (*size == 0)
+            return true;
+    }
+}
+
+bool isGifSignature(const LeView& v)
+{
+    const auto sig = v.sub(0, 6);
+    if (sig.empty())
+        return false;
+    std::string text(sig.begin(), sig.end());
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text == "gif89a" || text == "gif87a";
+}
+
+// Steps over the extensions in front of the first image, remembering the
+// last graphic control extension.
+Walk walkExtensions(const LeView& v, GifLayout& g, std::int64_t& pos)
+{
+    for (;;) {
+        const auto b = v.u8(pos);
+        if (!b)
+            return Walk::Broken;
+        if (*b == 0) {
+            ++pos;
+            continue;
+        }
+        if (*b != kExtension)
+            return Walk::Ok;
+        const auto label = v.u8(pos + 1);
+        if (!label)
+            return Walk::Broken;
+        if (*label == kApplicationLabel) {
+            const auto fixed = v.u8(pos + 2);
+            if (!fixed)
+                return Walk::Broken;
+            pos += 3 + *fixed;
+            if (!skipSubBlocks(v, pos))
+                return Walk::Broken;
+        } else if (*label == kGraphicControlLabel) {
+            const auto flags = v.u8(pos + 3);
+            const auto index = v.u8(pos + 6);
+            if (!flags || !index || !v.contains(pos, kGraphicControlSize))
+                return Walk::Broken;
+            g.gcePos = pos;
+            g.transparent = (*flags & 1) ? *index : -1;
+            pos += kGraphicControlSize;
+        } else {
+            pos += 2;
+            if (!skipSubBlocks(v, pos))
+                return Walk::Broken;
+        }
+    }
+}
+
+Walk walkGif(const LeView& v, GifLayout& g)
+{
+    if (!isGifSignature(v))
+        return Walk::NotGif;
+    const auto screenFlags = v.u8(10);
+    if (!screenFlags)
+        return Walk::Broken;
+    if (*screenFlags & 0x80) {
+        g.colourCount = 2 << (*screenFlags & 7);
+        g.tableEnd = kScreenEnd + 3 * std::int64_t(g.colourCount);
+    }
+    std::int64_t pos = g.tableEnd;
+    const Walk walk = walkExtensions(v, g, pos);
+    if (walk != Walk::Ok)
+        return walk;
+    if (v.u8(pos) != kImageDescriptor)
+        return Walk::NotGif;
+    g.imagePos = pos;
+    const auto imageFlags = v.u8(pos + 9);
+    if (!imageFlags)
+        return Walk::Broken;
+    pos += 10;
+    if (*imageFlags & 0x80) {
+        g.colourCount = 2 << (*imageFlags & 7);
+        g.tablePos = pos;
+        pos += 3 * std::int64_t(g.colourCount);
+    }
+    ++pos;  // LZW minimum code size
+    if (!skipSubBlocks(v, pos) || pos > v.size())
+        return Walk::Broken;
+    g.imageEnd = pos;
+    if (g.imageEnd - g.imagePos < 4 || g.imagePos == 0 || g.colourCount == 0)
+        return Walk::NotGif;
+    return Walk::Ok;
+}
+
+// The file cut down to its first image, placed at (0, 0) on a screen of
+// its own size. With a transparent colour the table that applies becomes
+// the index greys, so the decoded colours would be the indices themselves.
+std::vector<std::uint8_t> rebuild(const LeView& v, const GifLayout& g)
+{
+    const auto head = v.sub(0, g.tableEnd);
+    const auto gce = g.gcePos >= 0 ? v.sub(g.gcePos, kGraphicControlSize) : std::span<const std::uint8_t>();
+    const auto image = v.sub(g.imagePos, g.imageEnd - g.imagePos);
+    std::vector<std::uint8_t> out;
+    out.reserve(head.size() + gce.size() + image.size() + 1);
+    out.insert(out.end(), head.begin(), head.end());
+    out.insert(out.end(), gce.begin(), gce.end());
+    const std::size_t descriptor = out.size();
+    out.insert(out.end(), image.begin(), image.end());
+    out.push_back(kTrailer);
+
+    std::fill_n(out.begin() + std::ptrdiff_t(descriptor + 1), 4, 0);
+    std::copy_n(out.begin() + std::ptrdiff_t(descriptor + 5), 4, out.begin() + 6);
+    if (g.transparent >= 0) {
+        const std::size_t table = g.tablePos == kScreenEnd ? std::size_t(kScreenEnd) : descriptor + 10;
+        for (std::int32_t i = 0; i < g.colourCount; ++i)
+            std::fill_n(out.begin() + std::ptrdiff_t(table + 3 * std::size_t(i)), 3, std::uint8_t(i));
+    }
+    return out;
+}
+
+// Writes the surface from decoded indices: the true colours come from the
+// source's table; the transparent index stays all zero. Indices past the
+// table show black.
+void paint(const LeView& v, const GifLayout& g, const GifIndexImage& image, c32bppDIB& host)
+{
+    const auto table = v.sub(g.tablePos, 3 * std::int64_t(g.colourCount));
+    for (std::int32_t y = 0; y < image.height; ++y) {
+        // Surface rows run bottom-up.
+        std::uint8_t* row = host.BitsPointer() + std::size_t(image.height - 1 - y) * std::size_t(host.ScanWidth());
+        const std::uint8_t* indices = image.indices.data() + std::size_t(y) * std::size_t(image.width);
+        for (std::int32_t x = 0; x < image.width; ++x) {
+            const std::uint8_t i = indices[x];
+            if (i == g.transparent)
+                continue;
+            std::uint8_t* p = row + std::size_t(x) * 4;
+            if (std::size_t(i) * 3 + 2 < table.size()) {
+                p[0] = table[std::size_t(i) * 3 + 2];
+                p[1] = table[std::size_t(i) * 3 + 1];
+                p[2] = table[std::size_t(i) * 3];
+            }
+            p[3] = 255;
+        }
+    }
+}
+
+}  // namespace
+
+ReadOutcome cGIFparser::LoadStream(const ByteArray& inStream, c32bppDIB& cHost, std::int32_t streamOffset,
+                                   std::int32_t streamLength)
+{
+    if (streamLength < 1)
+        return ReadOutcome::NotMine;
+    const LeView v(inStream.range(streamOffset, streamLength));
+    if (v.size() == 0)
+        return ReadOutcome::Failed;
+    GifLayout g;
+    const Walk walk = walkGif(v, g);
+    if (walk == Walk::NotGif)
+        return ReadOutcome::NotMine;
+    if (walk == Walk::Broken) {
+        cHost.DestroyDIB();
+        return ReadOutcome::Failed;
+    }
+    GifIndexImage image;
+    if (decodeGifIndices(rebuild(v, g), image) != GifDecodeError::None ||
+        !cHost.InitializeDIB(image.width, image.height)) {
+        cHost.DestroyDIB();
+        return ReadOutcome::Failed;
+    }
+    paint(v, g, image, cHost);
+    cHost.setAlpha(g.transparent >= 0);
+    cHost.setImageType(ImageGIF);
+    return ReadOutcome::Accepted;
 }

@@ -1,4 +1,62 @@
-// The PNG writer. (To be completed.)
-#include "imaging/formats/png_parser.h"
+// The PNG writer: the surface is encoded here (there is no platform
+// encoder), compressed by zlib's compress2 when the library is there.
+#include <dlfcn.h>
 
-bool cPNGparser::SaveTo(const QString&, ByteArray&, const c32bppDIB&) { return false; }
+#include <QFile>
+#include <QFileInfo>
+
+#include "imaging/formats/png_encode.h"
+#include "imaging/formats/png_parser.h"
+#include "imaging/surface/c32bppdib.h"
+
+namespace {
+
+// zlib is looked up at run time, as an optional library; without it the
+// image data goes into stored blocks.
+Compress2Fn findCompress2()
+{
+    void* library = dlopen("libz.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return nullptr;
+    // The library stays loaded for the program's life: the pointer is kept.
+    return reinterpret_cast<Compress2Fn>(dlsym(library, "compress2"));
+}
+
+// An existing file, read-only or not, is replaced.
+bool writeFile(const QString& fileName, const std::vector<std::uint8_t>& bytes)
+{
+    if (QFileInfo::exists(fileName)) {
+        QFile::setPermissions(fileName, QFile::permissions(fileName) | QFileDevice::WriteOwner);
+        if (!QFile::remove(fileName))
+            return false;
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const qint64 written = file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    file.close();
+    if (written != qint64(bytes.size()) || file.error() != QFileDevice::NoError) {
+        file.remove();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool cPNGparser::SaveTo(const QString& FileName, ByteArray& outStream, const c32bppDIB& cHost)
+{
+    if (!cHost.Handle())
+        return false;
+    if (FileName.isEmpty())
+        outStream = ByteArray();
+    static const Compress2Fn compress2 = findCompress2();
+    std::vector<std::uint8_t> png =
+        encodePng(cHost.BitsPointer(), cHost.Width(), cHost.Height(), cHost.Alpha(), compress2);
+    if (png.empty())
+        return false;
+    if (!FileName.isEmpty())
+        return writeFile(FileName, png);
+    outStream = ByteArray(std::move(png), 0);
+    return true;
+}

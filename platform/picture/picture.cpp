@@ -1,11 +1,192 @@
-// The platform picture loader. (To be completed.)
+// The system picture loader and picture object, over Qt's image readers.
 #include "platform/picture/picture.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+
+#include "platform/gdi/gdi_internal.h"
 
 namespace picture {
 
-std::unique_ptr<Picture> ArrayToPicture(std::span<const std::uint8_t>)
+namespace {
+
+constexpr double kPixelsPerInch = 96.0;
+constexpr double kHimetricPerInch = 2540.0;
+
+std::int32_t pixelsToHimetric(std::int32_t pixels)
 {
-    return nullptr;
+    return std::int32_t(std::lround(pixels * kHimetricPerInch / kPixelsPerInch));
+}
+
+std::int32_t himetricToPixels(std::int32_t himetric)
+{
+    return std::int32_t(std::lround(himetric * kPixelsPerInch / kHimetricPerInch));
+}
+
+gdi::HBITMAP createBitmap(std::int32_t width, std::int32_t height)
+{
+    gdi::BITMAPINFOHEADER header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biBitCount = 32;
+    void* bits = nullptr;
+    return gdi::CreateDIBSection(nullptr, header, gdi::DIB_RGB_COLORS, &bits);
+}
+
+gdi::HBITMAP copyBitmap(const gdi::Bitmap& source)
+{
+    gdi::HBITMAP copy = createBitmap(source.width(), source.height());
+    if (copy)
+        std::memcpy(copy->bits(), source.bits(), std::size_t(source.stride()) * std::size_t(source.height()));
+    return copy;
+}
+
+// The depth GetObject would report for the decoded data: the BMP header's
+// own for BMP files, else what the decoded image carries.
+std::int32_t sourceDepth(std::span<const std::uint8_t> bytes, const QImage& image)
+{
+    if (bytes.size() >= 30 && bytes[0] == 'B' && bytes[1] == 'M') {
+        const std::int32_t bits = bytes[28] | (bytes[29] << 8);
+        if (bits > 0)
+            return bits;
+    }
+    if (image.hasAlphaChannel())
+        return 32;
+    return image.depth() <= 8 ? image.depth() : 24;
+}
+
+}  // namespace
+
+Picture::~Picture()
+{
+    if (m_ownsBitmap && m_bitmap)
+        gdi::DeleteObject(m_bitmap);
+}
+
+std::unique_ptr<Picture> Picture::fromImage(const QImage& image, PictureType type, std::int32_t sourceBitsPerPixel,
+                                            bool isCursor)
+{
+    if (image.isNull())
+        return nullptr;
+    const QImage argb =
+        image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (argb.isNull())
+        return nullptr;
+    gdi::HBITMAP bitmap = createBitmap(argb.width(), argb.height());
+    if (!bitmap)
+        return nullptr;
+    // QImage rows run top-down; the picture's bitmap is bottom-up. On a
+    // little-endian machine ARGB32 lies in memory as Blue, Green, Red, Alpha.
+    const std::size_t rowBytes = std::size_t(argb.width()) * 4;
+    for (int y = 0; y < argb.height(); ++y)
+        std::memcpy(bitmap->pixel(0, y), argb.constScanLine(y), rowBytes);
+    std::unique_ptr<Picture> picture(new Picture);
+    picture->m_type = type;
+    picture->m_bitmap = bitmap;
+    picture->m_cursor = isCursor;
+    picture->m_bitsPerPixel = sourceBitsPerPixel;
+    return picture;
+}
+
+std::unique_ptr<Picture> Picture::fromBitmap(gdi::HBITMAP bitmap, bool takeOwnership)
+{
+    if (!bitmap || bitmap->stock)
+        return nullptr;
+    std::unique_ptr<Picture> picture(new Picture);
+    picture->m_type = PICTYPE_BITMAP;
+    picture->m_bitmap = bitmap;
+    picture->m_ownsBitmap = takeOwnership;
+    picture->m_bitsPerPixel = 32;
+    return picture;
+}
+
+std::int32_t Picture::Width() const
+{
+    return m_bitmap ? pixelsToHimetric(m_bitmap->width()) : 0;
+}
+
+std::int32_t Picture::Height() const
+{
+    return m_bitmap ? pixelsToHimetric(m_bitmap->height()) : 0;
+}
+
+bool Picture::Render(gdi::HDC dc, std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy,
+                     std::int32_t xSrc, std::int32_t ySrc, std::int32_t cxSrc, std::int32_t cySrc) const
+{
+    if (!dc || !dc->bitmap || !m_bitmap || cx <= 0 || cy <= 0)
+        return false;
+    gdi::Bitmap& dst = *dc->bitmap;
+    const gdi::Bitmap& src = *m_bitmap;
+    // The source rectangle counts upwards from the bottom edge; a negative
+    // extent runs the other way, which is how the upright picture is named.
+    const double left = himetricToPixels(xSrc);
+    const double width = himetricToPixels(cxSrc);
+    const double top = src.height() - himetricToPixels(ySrc);
+    const double height = -double(himetricToPixels(cySrc));
+    const bool masked = m_type == PICTYPE_ICON;
+    for (std::int32_t dy = 0; dy < cy; ++dy) {
+        const int sy = int(std::floor(top + (dy + 0.5) * height / cy));
+        for (std::int32_t dx = 0; dx < cx; ++dx) {
+            const int sx = int(std::floor(left + (dx + 0.5) * width / cx));
+            if (!src.contains(sx, sy) || !dst.contains(x + dx, y + dy))
+                continue;
+            const std::uint8_t* s = const_cast<gdi::Bitmap&>(src).pixel(sx, sy);
+            if (masked && s[3] == 0)
+                continue;
+            std::memcpy(dst.pixel(x + dx, y + dy), s, 4);
+        }
+    }
+    return true;
+}
+
+bool Picture::GetIconInfo(IconInfo& info) const
+{
+    if (m_type != PICTYPE_ICON || !m_bitmap)
+        return false;
+    gdi::HBITMAP colour = copyBitmap(*m_bitmap);
+    gdi::HBITMAP mask = createBitmap(m_bitmap->width(), m_bitmap->height());
+    if (!colour || !mask) {
+        if (colour)
+            gdi::DeleteObject(colour);
+        if (mask)
+            gdi::DeleteObject(mask);
+        return false;
+    }
+    // An icon's transparent pixels are the set bits of its mask.
+    for (int y = 0; y < m_bitmap->height(); ++y) {
+        for (int x = 0; x < m_bitmap->width(); ++x) {
+            const bool transparent = m_bitmap->pixel(x, y)[3] == 0;
+            std::memset(mask->pixel(x, y), transparent ? 0xFF : 0x00, 4);
+        }
+    }
+    info.fIcon = !m_cursor;
+    info.hbmColor = colour;
+    info.hbmMask = mask;
+    return true;
+}
+
+std::unique_ptr<Picture> ArrayToPicture(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.empty() || bytes.size() > std::size_t(std::numeric_limits<int>::max()))
+        return nullptr;
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QByteArray format = reader.format().toLower();
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return nullptr;
+    const bool icon = format == "ico" || format == "cur";
+    // A cursor file says so in its header's type field.
+    const bool cursor = icon && bytes.size() >= 4 && bytes[2] == 2 && bytes[3] == 0;
+    return Picture::fromImage(image, icon ? PICTYPE_ICON : PICTYPE_BITMAP, sourceDepth(bytes, image), cursor);
 }
 
 }  // namespace picture

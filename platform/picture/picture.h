@@ -9,17 +9,72 @@
 
 #include "platform/gdi/gdi.h"
 
+class QImage;
+
 namespace picture {
 
 enum PictureType : std::int16_t { PICTYPE_NONE = 0, PICTYPE_BITMAP = 1, PICTYPE_METAFILE = 2, PICTYPE_ICON = 3, PICTYPE_ENHMETAFILE = 4 };
 
+// What GetIconInfo reports about an icon picture. Both bitmaps belong to the
+// caller, who deletes them. The mask is 32 bpp: a white pixel is a set mask
+// bit (transparent), a black one a clear bit.
+struct IconInfo {
+    bool fIcon = true;  // false for a cursor
+    gdi::HBITMAP hbmColor = nullptr;
+    gdi::HBITMAP hbmMask = nullptr;
+};
+
 class Picture {
 public:
-    virtual ~Picture() = default;
-    virtual std::int16_t Type() const = 0;
+    // Takes an image as decoded; sourceBitsPerPixel is the depth of the data
+    // it came from (what GetObject reports for the picture's bitmap). An
+    // icon keeps its transparent pixels as its mask. nullptr when the image
+    // is empty or no bitmap can be made.
+    static std::unique_ptr<Picture> fromImage(const QImage& image, PictureType type, std::int32_t sourceBitsPerPixel,
+                                              bool isCursor = false);
+    // Wraps a 32-bpp bitmap handle as a bitmap picture; with takeOwnership
+    // the bitmap is deleted with the picture.
+    static std::unique_ptr<Picture> fromBitmap(gdi::HBITMAP bitmap, bool takeOwnership);
+
+    ~Picture();
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
+    std::int16_t Type() const { return m_type; }
+    // Size in 0.01 mm at 96 pixels per inch.
+    std::int32_t Width() const;
+    std::int32_t Height() const;
+    // The picture's 32-bpp bitmap (Blue, Green, Red, Alpha; straight alpha for
+    // sources with an alpha channel, 255 otherwise); owned by the picture.
+    gdi::HBITMAP Handle() const { return m_bitmap; }
+    // Bits per pixel of the source data: 1, 4, 8, 16, 24, or 32 when the
+    // source has an alpha channel.
+    std::int32_t BitsPerPixel() const { return m_bitsPerPixel; }
+
+    // Draws the picture stretched into the rectangle (x, y, cx, cy) of the
+    // DC's bitmap. The source rectangle is in 0.01 mm with its origin at the
+    // picture's bottom-left: (0, Height(), Width(), -Height()) is the whole
+    // picture upright. Bitmap pixels are copied with their four bytes; icons
+    // leave the destination untouched under their mask. False when nothing
+    // could be drawn.
+    bool Render(gdi::HDC dc, std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy, std::int32_t xSrc,
+                std::int32_t ySrc, std::int32_t cxSrc, std::int32_t cySrc) const;
+
+    // The icon's colour and mask bitmaps (copies); false for other types.
+    bool GetIconInfo(IconInfo& info) const;
+
+private:
+    Picture() = default;
+
+    std::int16_t m_type = PICTYPE_NONE;
+    gdi::HBITMAP m_bitmap = nullptr;
+    bool m_ownsBitmap = true;
+    bool m_cursor = false;
+    std::int32_t m_bitsPerPixel = 0;
 };
 
 // Decodes the bytes with the platform's image reader; nullptr when it cannot.
+// Icons and cursors become icon pictures, everything else bitmap pictures.
 std::unique_ptr<Picture> ArrayToPicture(std::span<const std::uint8_t> bytes);
 
 }  // namespace picture

@@ -1,0 +1,33 @@
+#pragma once
+// Decoding of a single-image GIF into colour indices: the GIF's variable
+// code-width LZW and its interlaced row order. Colours are not looked up;
+// the caller maps indices through whichever table applies.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+enum class GifDecodeError {
+    None,
+    Truncated,     // the data ends before every pixel has an index
+    NoImage,       // no image descriptor where one must be
+    BadCodeSize,   // LZW minimum code size outside 2 to 8
+    BadCode,       // a code that names no table entry yet
+    TooLarge,      // zero size, or more pixels than a surface may hold
+};
+
+struct GifIndexImage {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> indices;  // width x height, rows top-down
+};
+
+// Decodes the image data of an LZW stream (the sub-blocks already joined)
+// into out, in the order the pixels are stored. Codes past the last pixel
+// are ignored.
+GifDecodeError decodeGifLzw(std::span<const std::uint8_t> data, int minCodeSize, std::span<std::uint8_t> out);
+
+// Decodes the first image of a GIF file (header, screen descriptor, optional
+// global table, extensions, one image). Extensions are stepped over as
+// sub-blocks. The image's own width and height give the result's size.
+GifDecodeError decodeGifIndices(std::span<const std::uint8_t> gif, GifIndexImage& out);
