@@ -94,7 +94,17 @@ public:
     // ---- For the format readers only ----
     void setAlpha(bool alpha) { m_alpha = alpha; }
     void setImageType(std::int32_t type) { m_imageType = type; }
-    void setSourceBytes(std::vector<std::uint8_t> bytes) { m_sourceBytes = std::move(bytes); }
+    void setSourceBytes(std::vector<std::uint8_t> bytes)
+    {
+        m_sourceBytes = std::move(bytes);
+        m_sourceLowerBound = 0;
+    }
+    // Keeps the bytes with the array's own lower bound.
+    void setSourceBytes(ByteArray bytes)
+    {
+        m_sourceBytes = std::move(bytes.data);
+        m_sourceLowerBound = bytes.lowerBound;
+    }
 
 private:
     bool LoadPictureData(const QString& FileName, ByteArray inStream, std::int32_t iconCx, std::int32_t iconCy,
@@ -111,4 +121,5 @@ private:
     bool m_manageOwnDC = false;
     bool m_alpha = false;
     std::vector<std::uint8_t> m_sourceBytes;
+    std::int32_t m_sourceLowerBound = 0;
 };
