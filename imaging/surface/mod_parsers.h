@@ -5,10 +5,7 @@
 #include <memory>
 
 #include "imaging/surface/byte_array.h"
-
-namespace picture {
-class Picture;
-}
+#include "platform/picture/picture.h"
 
 namespace modParsers {
 
