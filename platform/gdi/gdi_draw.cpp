@@ -1,18 +1,156 @@
-// Gradient fills, DIB rows, outlines and lines. (To be completed.)
+// Gradient fills, DIB rows, outlines and lines on the selected bitmap.
+#include <algorithm>
+#include <cstdlib>
+
 #include "platform/gdi/gdi_internal.h"
+#include "platform/gdi/gdi_shape.h"
 
 namespace gdi {
 
-bool GradientFill(HDC, const TRIVERTEX*, std::uint32_t, const GRADIENT_RECT*, std::uint32_t, std::uint32_t)
+namespace {
+
+// Vertex channels are declared signed but carry 0..0xFF00 (byte x 256).
+int channel16(std::int16_t value)
 {
-    return false;
+    return int(std::uint16_t(value));
 }
-int SetDIBitsToDevice(HDC, int, int, std::uint32_t, std::uint32_t, int, int, std::uint32_t, std::uint32_t,
-                      const void*, const BITMAPINFOHEADER&, std::uint32_t)
+
+struct Channels16 {
+    int r, g, b, a;
+};
+
+Channels16 channelsOf(const TRIVERTEX& v)
 {
-    return 0;
+    return {channel16(v.Red), channel16(v.Green), channel16(v.Blue), channel16(v.Alpha)};
 }
-bool RoundRect(HDC, int, int, int, int, int, int) { return false; }
+
+// Colour at step i of n between two vertices, on 16-bit channels; the
+// bitmap keeps the high byte.
+void writeInterpolated(Bitmap& bmp, int x, int y, const Channels16& from, const Channels16& to, long long i,
+                       long long n)
+{
+    auto mix = [&](int a, int b) { return int((a + (long long)(b - a) * i / n) >> 8) & 0xFF; };
+    std::uint8_t* p = bmp.pixel(x, y);
+    p[0] = std::uint8_t(mix(from.b, to.b));
+    p[1] = std::uint8_t(mix(from.g, to.g));
+    p[2] = std::uint8_t(mix(from.r, to.r));
+    p[3] = std::uint8_t(mix(from.a, to.a));
+}
+
+void fillGradientRect(Bitmap& bmp, const TRIVERTEX& first, const TRIVERTEX& second, bool vertical)
+{
+    // The colours follow their vertices even when the caller swapped corners.
+    const bool swapX = first.x > second.x;
+    const bool swapY = first.y > second.y;
+    const long long x0 = std::min(first.x, second.x), x1 = std::max(first.x, second.x);
+    const long long y0 = std::min(first.y, second.y), y1 = std::max(first.y, second.y);
+    if (x0 == x1 || y0 == y1)
+        return;
+    const bool swapped = vertical ? swapY : swapX;
+    const Channels16 from = channelsOf(swapped ? second : first);
+    const Channels16 to = channelsOf(swapped ? first : second);
+    const long long cx0 = std::max<long long>(x0, 0), cx1 = std::min<long long>(x1, bmp.width());
+    const long long cy0 = std::max<long long>(y0, 0), cy1 = std::min<long long>(y1, bmp.height());
+    for (long long y = cy0; y < cy1; ++y)
+        for (long long x = cx0; x < cx1; ++x) {
+            if (vertical)
+                writeInterpolated(bmp, int(x), int(y), from, to, y - y0, y1 - y0);
+            else
+                writeInterpolated(bmp, int(x), int(y), from, to, x - x0, x1 - x0);
+        }
+}
+
+// Bytes per scan line of a DIB: rows are padded to whole 32-bit words.
+long long dibStride(long long width, int bitCount)
+{
+    return ((width * bitCount + 31) / 32) * 4;
+}
+
+}  // namespace
+
+bool GradientFill(HDC dc, const TRIVERTEX* vertices, std::uint32_t vertexCount, const GRADIENT_RECT* mesh,
+                  std::uint32_t meshCount, std::uint32_t mode)
+{
+    if (!dc || !dc->bitmap || !vertices || !mesh)
+        return false;
+    if (mode != GRADIENT_FILL_RECT_H && mode != GRADIENT_FILL_RECT_V)
+        return false;
+    for (std::uint32_t m = 0; m < meshCount; ++m)
+        if (mesh[m].UpperLeft >= vertexCount || mesh[m].LowerRight >= vertexCount)
+            return false;
+    for (std::uint32_t m = 0; m < meshCount; ++m)
+        fillGradientRect(*dc->bitmap, vertices[mesh[m].UpperLeft], vertices[mesh[m].LowerRight],
+                         mode == GRADIENT_FILL_RECT_V);
+    return true;
+}
+
+int SetDIBitsToDevice(HDC dc, int xDest, int yDest, std::uint32_t w, std::uint32_t h, int xSrc, int ySrc,
+                      std::uint32_t startScan, std::uint32_t cLines, const void* bits,
+                      const BITMAPINFOHEADER& header, std::uint32_t)
+{
+    if (!dc || !dc->bitmap || !bits || header.biCompression != BI_RGB)
+        return 0;
+    if ((header.biBitCount != 24 && header.biBitCount != 32) || header.biWidth <= 0 || header.biHeight == 0)
+        return 0;
+    const int bytesPerPixel = header.biBitCount / 8;
+    const bool bottomUp = header.biHeight > 0;
+    const long long dibHeight = std::llabs((long long)header.biHeight);
+    const long long stride = dibStride(header.biWidth, header.biBitCount);
+    const auto* src = static_cast<const std::uint8_t*>(bits);
+    Bitmap& bmp = *dc->bitmap;
+    // Source rectangle [xSrc, xSrc+w) x [ySrc, ySrc+h) in DIB coordinates; for
+    // a bottom-up DIB ySrc counts from the bottom row, as GDI has it. Only
+    // scan lines [startScan, startScan+cLines) are present in the buffer.
+    const long long sx0 = std::max<long long>(xSrc, 0);
+    const long long sx1 = std::min<long long>((long long)xSrc + w, header.biWidth);
+    const long long band0 = startScan, band1 = std::min<long long>((long long)startScan + cLines, dibHeight);
+    for (long long dy = 0; dy < (long long)h; ++dy) {
+        // Scan line number (counted the DIB's own way) that lands on this row.
+        const long long scan = bottomUp ? (long long)ySrc + h - 1 - dy : (long long)ySrc + dy;
+        if (scan < band0 || scan >= band1)
+            continue;
+        const long long y = (long long)yDest + dy;
+        if (y < 0 || y >= bmp.height())
+            continue;
+        const std::uint8_t* row = src + (scan - band0) * stride;
+        for (long long sx = sx0; sx < sx1; ++sx) {
+            const long long x = (long long)xDest + (sx - xSrc);
+            if (x < 0 || x >= bmp.width())
+                continue;
+            const std::uint8_t* s = row + sx * bytesPerPixel;
+            std::uint8_t* p = bmp.pixel(int(x), int(y));
+            p[0] = s[0];
+            p[1] = s[1];
+            p[2] = s[2];
+            p[3] = bytesPerPixel == 4 ? s[3] : 0;
+        }
+    }
+    return int(cLines);
+}
+
+bool RoundRect(HDC dc, int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight)
+{
+    if (!dc)
+        return false;
+    // The pen traces the border pixels of the filled shape: those with a
+    // side neighbour outside it. That keeps the outline one pixel wide and
+    // eight-connected around the corners.
+    const auto spans = roundRectSpans(left, top, right, bottom, ellipseWidth, ellipseHeight);
+    const int y0 = std::min(top, bottom);
+    const auto inside = [&](long long i, int x) {
+        return i >= 0 && i < (long long)spans.size() && x >= spans[i].first && x < spans[i].second;
+    };
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        const auto [a, b] = spans[i];
+        for (int x = a; x < b; ++x) {
+            const bool edge = x == a || x == b - 1 || !inside((long long)i - 1, x) || !inside((long long)i + 1, x);
+            if (edge)
+                putPixel(*dc, x, y0 + int(i), dc->penColour);
+        }
+    }
+    return true;
+}
+
 bool MoveToEx(HDC dc, int x, int y)
 {
     if (!dc)
@@ -21,6 +159,41 @@ bool MoveToEx(HDC dc, int x, int y)
     dc->penY = y;
     return true;
 }
-bool LineTo(HDC, int, int) { return false; }
+
+bool LineTo(HDC dc, int x, int y)
+{
+    if (!dc)
+        return false;
+    // Bresenham from the pen position; the last point is left for the next
+    // segment, as GDI does.
+    long long cx = dc->penX, cy = dc->penY;
+    const int bw = dc->bitmap ? dc->bitmap->width() : 0, bh = dc->bitmap ? dc->bitmap->height() : 0;
+    // A line wholly to one side of the bitmap touches nothing; skip its walk.
+    const bool outside = (cx < 0 && x < 0) || (cy < 0 && y < 0) || (cx >= bw && x >= bw) || (cy >= bh && y >= bh);
+    if (outside) {
+        dc->penX = x;
+        dc->penY = y;
+        return true;
+    }
+    const long long dx = std::llabs((long long)x - cx), dy = -std::llabs((long long)y - cy);
+    const int stepX = cx < x ? 1 : -1, stepY = cy < y ? 1 : -1;
+    long long err = dx + dy;
+    while (cx != x || cy != y) {
+        if (cx >= 0 && cy >= 0 && cx < bw && cy < bh)
+            putPixel(*dc, int(cx), int(cy), dc->penColour);
+        const long long e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            cx += stepX;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            cy += stepY;
+        }
+    }
+    dc->penX = x;
+    dc->penY = y;
+    return true;
+}
 
 }  // namespace gdi

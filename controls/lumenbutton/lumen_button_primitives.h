@@ -1,0 +1,45 @@
+#pragma once
+// Arithmetic of the button's drawing primitives, free of any surface so that
+// it can be checked on its own.
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+
+namespace lumen {
+
+// Rounds to the nearest integer, halves to the even neighbour; values out of
+// the 32-bit range saturate.
+std::int32_t roundHalfEven(double value);
+
+// a / b in single precision; 0 when either is 0.
+float SafeDivide(double a, double b);
+
+// A colour in the byte order of a 24-bit DIB pixel.
+struct ColourTriple {
+    std::uint8_t blue = 0;
+    std::uint8_t green = 0;
+    std::uint8_t red = 0;
+};
+ColourTriple tripleOf(gdi::COLORREF colour);
+
+// n+1 colours from start (index 0) to end (index n): each channel advances by
+// a single-precision step and is rounded halves to even. A run of n pixels
+// uses entries 0 to n-1, so it stops one step short of end. n below 0 gives
+// an empty list.
+std::vector<ColourTriple> LinearGradient(std::int32_t n, ColourTriple start, ColourTriple end);
+
+// The converted value when it fits an unsigned byte (0 to 255).
+bool toByte(std::int32_t value, std::uint8_t& out);
+
+// Where a caption of textW x textH pixels is printed on a surface of
+// surfaceW x surfaceH for CaptionAlignment 1 to 9 (other values: 0, 0).
+struct CaptionPoint {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+CaptionPoint captionAnchor(std::int32_t alignment, int offX, int offY, int textW, int textH, int surfaceW,
+                           int surfaceH);
+
+}  // namespace lumen
