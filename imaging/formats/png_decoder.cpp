@@ -1,6 +1,9 @@
 #include "imaging/formats/png_decoder.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <limits>
+#include <memory>
 #include <new>
 
 #include "imaging/formats/byte_reader.h"
@@ -208,16 +211,23 @@ std::int64_t PngDecoder::GetDataSize() const
 
 void PngDecoder::DecodeImageData(const std::vector<std::uint8_t>& compressed)
 {
-    std::vector<std::uint8_t> output(std::size_t(m_expectedSize), 0);
+    // Zeroed lazily by the system: a declared size that the data never
+    // fills costs address space, not memory.
+    const std::size_t size = std::size_t(m_expectedSize);
+    const std::unique_ptr<std::uint8_t, decltype(&std::free)> buffer(
+        static_cast<std::uint8_t*>(std::calloc(size, 1)), &std::free);
+    if (!buffer)
+        return;
+    const std::span<std::uint8_t> output(buffer.get(), size);
     bool decompressed = false;
     if (zlib::IsDllFunctionAvailable("uncompress")) {
         zlib::UncompressFn uncompress = zlib::uncompressFunction();
-        unsigned long size = output.size();
-        decompressed = uncompress && uncompress(output.data(), &size, compressed.data(), compressed.size()) == zlib::Z_OK;
+        unsigned long length = size;
+        decompressed = uncompress && uncompress(output.data(), &length, compressed.data(), compressed.size()) == zlib::Z_OK;
+        if (!decompressed)  // zlib reports how much it wrote before failing
+            std::fill_n(output.begin(), std::min<std::size_t>(length, size), 0);
     }
     if (!decompressed) {
-        // zlib may have written part of the buffer before failing.
-        std::fill(output.begin(), output.end(), 0);
         Inflater inflater;
         decompressed = inflater.inflate(compressed, output, false) == InflateStatus::Ok;
     }

@@ -50,8 +50,8 @@ private:
     std::int32_t passCols(int pass) const;
     std::int32_t passRows(int pass) const;
     void CreateDefaultPalette();
-    bool DecodeNonInterlaced(std::vector<std::uint8_t>& data);
-    bool DecodeInterlaced(const std::vector<std::uint8_t>& data);
+    bool DecodeNonInterlaced(std::span<std::uint8_t> data);
+    bool DecodeInterlaced(std::span<const std::uint8_t> data);
     static bool unfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* above, std::size_t length,
                             std::size_t unit);
     bool WritePixels(const std::uint8_t* buf, int pass, std::int32_t rows, std::size_t stride);

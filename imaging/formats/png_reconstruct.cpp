@@ -122,7 +122,7 @@ bool PngDecoder::unfilterRow(std::uint8_t filter, std::uint8_t* row, const std::
     }
 }
 
-bool PngDecoder::DecodeNonInterlaced(std::vector<std::uint8_t>& data)
+bool PngDecoder::DecodeNonInterlaced(std::span<std::uint8_t> data)
 {
     const std::size_t rowBytes = std::size_t(GetRowBytes(m_Width, GetPixelSize().bits));
     const std::size_t stride = rowBytes + 1;
@@ -138,7 +138,7 @@ bool PngDecoder::DecodeNonInterlaced(std::vector<std::uint8_t>& data)
     return WritePixels(data.data(), 8, m_Height, stride);
 }
 
-bool PngDecoder::DecodeInterlaced(const std::vector<std::uint8_t>& data)
+bool PngDecoder::DecodeInterlaced(std::span<const std::uint8_t> data)
 {
     const std::int32_t bits = GetPixelSize().bits;
     const std::size_t unit = std::size_t(GetPixelSize().unit);
