@@ -1,6 +1,10 @@
 #include <QApplication>
+#include <QFont>
+
+#include "app/startup.h"
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    return startup::Main(app);
 }

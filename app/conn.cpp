@@ -1,0 +1,56 @@
+#include "app/conn.h"
+
+#include <cstdlib>
+
+#include <QApplication>
+
+#include "platform/ui/message_box.h"
+
+namespace conn {
+
+std::unique_ptr<store::DbConnection> DbConnection;
+std::unique_ptr<store::Recordset> ListRecordset;
+
+namespace {
+std::function<void(int)> g_exit;
+}
+
+QString AppTitle()
+{
+    return QStringLiteral("Sortia");
+}
+
+void setExitHandler(std::function<void(int)> handler)
+{
+    g_exit = std::move(handler);
+}
+
+void ExitProgram(int code)
+{
+    if (g_exit) {
+        g_exit(code);
+        return;
+    }
+    // Nothing is saved: the database objects go with the process.
+    std::exit(code);
+}
+
+void FatalError(const QString& description)
+{
+    ui::messageBox().show(description, AppTitle(), ui::Buttons::Ok, ui::Icon::Critical);
+    ExitProgram(1);
+}
+
+bool OpenDatabase(const QString& dbPath, const QString& extraText, const QString& userName)
+{
+    const std::string connectionString = store::BuildConnectionString(dbPath.toStdString(), extraText.toStdString());
+    DbConnection = std::make_unique<store::DbConnection>();
+    if (DbConnection->Open(connectionString, userName.toStdString(), std::string(), -1))
+        return true;
+    ui::messageBox().show(QString::fromStdString(DbConnection->error()), AppTitle(), ui::Buttons::Ok,
+                          ui::Icon::None);
+    ExitProgram(1);
+    return false;
+}
+
+}  // namespace conn

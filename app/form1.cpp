@@ -1,0 +1,256 @@
+#include "app/form1.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QUrl>
+
+#include "app/conn.h"
+#include "app/design_data.h"
+#include "app/grid.h"
+#include "app/printing.h"
+#include "app/winner_count.h"
+#include "platform/ui/message_box.h"
+#include "store/participants.h"
+
+namespace {
+
+// The window was designed in twips, 15 to a pixel.
+constexpr int kTwipsPerPixel = 15;
+int px(int twips)
+{
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+QFont songFont(double points, bool bold = false)
+{
+    gdi::LogFont font;
+    font.faceName = QStringLiteral("宋体");
+    font.pointSize = points;
+    font.weight = bold ? 700 : 400;
+    font.charSet = 134;
+    return gdi::toQFont(font);
+}
+
+const QString kNothingFound = QStringLiteral("没有找到相关信息！");
+
+}  // namespace
+
+void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+form1::form1(const QString& appFolder, QWidget* parent) : QWidget(parent), m_appFolder(appFolder)
+{
+    setObjectName(QStringLiteral("form1"));
+    setWindowTitle(QStringLiteral("Sortia v1.3"));
+    setFixedSize(px(15240), px(10710));
+    setFont(songFont(9));
+    createControls();
+}
+
+form1::~form1() = default;
+
+LumenButton* form1::createButton(const QString& name, int left, int top, int width, int height)
+{
+    auto* button = new LumenButton(this, this);
+    button->setObjectName(name);
+    button->setGeometry(px(left), px(top), px(width), px(height));
+    // The stored properties arrive through the property bag, as when the window loads.
+    button->ReadProperties(design::Form1Design().value(name));
+    return button;
+}
+
+void form1::createControls()
+{
+    // Lightweight controls first, so that the windowed ones lie above them.
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->move(px(3300), px(700));
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(px(8640), 0, px(6855), px(825));
+    Label1->setAutoFillBackground(true);
+    Label1->setStyleSheet(QStringLiteral("background-color: rgb(231, 235, 247);"));
+
+    Label3 = new ClickableLabel(this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setGeometry(px(15), px(720), px(4605), px(735));
+    Label3->setStyleSheet(QStringLiteral("background-color: rgb(244, 244, 244);"));
+    connect(Label3, &ClickableLabel::clicked, this, &form1::ShowAbout);
+
+    Label2 = new QLabel(QStringLiteral("等 级"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(px(10080), px(120), px(600), px(180));
+
+    Label8 = new QLabel(QStringLiteral("人数"), this);
+    Label8->setObjectName(QStringLiteral("Label8"));
+    Label8->setGeometry(px(11040), px(120), px(465), px(180));
+
+    Label5 = new QLabel(this);
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label5->move(px(120), px(1080));
+    Label5->setFont(songFont(14.25));
+
+    Label4 = new QLabel(QStringLiteral("共有"), this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->move(px(6600), px(8880));
+    Label4->adjustSize();
+
+    Label7 = new ClickableLabel(this);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Label7->setGeometry(px(5400), px(3120), px(9255), px(4455));
+    Label7->setCursor(Qt::PointingHandCursor);
+    connect(Label7, &ClickableLabel::clicked, this, &form1::OpenLink);
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(0, 0, px(8655), px(825));
+    Text1->setFont(songFont(36, true));
+
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setGeometry(px(8760), px(360), px(1935), px(435));
+    Combo1->setFont(songFont(15.75));
+    Combo1->setEditable(false);
+
+    txtci = new QLineEdit(QStringLiteral("1"), this);
+    txtci->setObjectName(QStringLiteral("txtci"));
+    txtci->setGeometry(px(10920), px(360), px(615), px(420));
+    txtci->setFont(songFont(15));
+
+    Grid2 = new Grid(this);
+    Grid2->setObjectName(QStringLiteral("Grid2"));
+    Grid2->setGeometry(0, px(1440), px(4635), px(8655));
+    Grid2->setReadOnly(true);
+    Grid2->setCols(3);
+    Grid2->setRows(1);
+    Grid2->setDefaultRowHeight(35);
+    Grid2->setSelectionMode(QAbstractItemView::SingleSelection);
+    Grid2->setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    Grid1 = new Grid(this);
+    Grid1->setObjectName(QStringLiteral("Grid1"));
+    Grid1->setGeometry(px(4920), px(8520), px(1935), px(495));
+    Grid1->setReadOnly(true);
+    Grid1->setCols(4);
+    Grid1->setRows(1);
+    Grid1->setVisible(false);
+
+    LumenButton1 = createButton(QStringLiteral("LumenButton1"), 11880, 75, 3255, 735);
+    LumenButton2 = createButton(QStringLiteral("LumenButton2"), 6480, 8640, 2175, 495);
+    LumenButton2->setVisible(false);
+    LumenButton4 = createButton(QStringLiteral("LumenButton4"), 0, 10080, 2415, 645);
+    LumenButton6 = createButton(QStringLiteral("LumenButton6"), 2400, 10080, 2220, 645);
+    LumenButton8 = createButton(QStringLiteral("LumenButton8"), 12480, 9840, 1260, 645);
+    LumenButton7 = createButton(QStringLiteral("LumenButton7"), 13920, 9840, 1260, 645);
+
+    connect(LumenButton1, &LumenButton::Click, this, &form1::DrawOrStop);
+    connect(LumenButton2, &LumenButton::Click, this, &form1::LoadParticipants);
+    connect(LumenButton4, &LumenButton::Click, this, &form1::PrintCommand);
+    connect(LumenButton6, &LumenButton::Click, this, &form1::ResetCommand);
+    connect(LumenButton8, &LumenButton::Click, this, &form1::NextBackground);
+    connect(LumenButton7, &LumenButton::Click, this, [] { conn::ExitProgram(0); });
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(2);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, &form1::RollStep);
+}
+
+// ---- ControlContainer ----
+
+QString form1::PropertyChanged(LumenButton&, const QString&)
+{
+    // The design data is only read at run time; nothing to record.
+    return {};
+}
+
+QString form1::DisplayName(const LumenButton& control) const
+{
+    return control.objectName();
+}
+
+gdi::LogFont form1::AmbientFont() const
+{
+    gdi::LogFont font;
+    font.faceName = QStringLiteral("宋体");
+    font.pointSize = 9;
+    font.charSet = 134;
+    return font;
+}
+
+// ---- Loading ----
+
+bool form1::Form_Load()
+{
+    ++m_backgroundIndex;
+    for (const char* level : {"特等奖", "一等奖", "二等奖", "三等奖"})
+        Combo1->addItem(QString::fromUtf8(level));
+    Combo1->setCurrentIndex(-1);
+    if (!loadBackground())
+        return false;
+    Image1->move(px(3300), px(700));
+
+    LumenButton1->setIconSource(m_appFolder + QStringLiteral("/images/1.png"));
+    LumenButton4->setIconSource(m_appFolder + QStringLiteral("/images/3.png"));
+    LumenButton6->setIconSource(m_appFolder + QStringLiteral("/images/2.png"));
+    LumenButton1->setIcon(true);
+    LumenButton4->setIcon(true);
+    LumenButton6->setIcon(true);
+
+    m_rollIndex = 1;
+    setUpGrid(Grid1, 8);
+    Grid1->setColWidth(0, 0);
+    Grid1->setColWidth(1, 60);
+    Grid1->setColWidth(2, 150);
+    Grid1->setColWidth(3, 30);
+    Grid1->setTextMatrix(0, 1, QStringLiteral("编号"));
+    Grid1->setTextMatrix(0, 2, QStringLiteral("号码"));
+    Grid1->setTextMatrix(0, 3, QStringLiteral("已中奖"));
+
+    setUpGrid(Grid2, 20);
+    Grid2->setColWidth(0, 0);
+    Grid2->setColWidth(1, 320);
+    Grid2->setColWidth(2, 0);
+    Grid2->setTextMatrix(0, 1, QStringLiteral("号码"));
+    return true;
+}
+
+void form1::setUpGrid(Grid* grid, double fontSize)
+{
+    grid->setAppearanceSwitches(true, false, true);
+    grid->setAppearanceNumbers(0, 0, 0);
+    grid->setFontName(QStringLiteral("Tahoma"));
+    grid->setFontSize(fontSize);
+    grid->setColours(QColor(244, 244, 244), QColor(244, 244, 244), QColor(244, 244, 244), QColor(231, 235, 247),
+                     QColor(148, 190, 231));
+}
+
+bool form1::loadBackground()
+{
+    const QString path =
+        m_appFolder + QStringLiteral("/images/bg") + QString::number(m_backgroundIndex) + QStringLiteral(".jpg");
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        conn::FatalError(QStringLiteral("Cannot load picture '%1': %2").arg(path, reader.errorString()));
+        return false;
+    }
+    Image1->setPixmap(QPixmap::fromImage(image));
+    Image1->resize(image.size());
+    return true;
+}
+
+QString form1::helpPagePath() const
+{
+    return m_appFolder + QStringLiteral("/help/index.html");
+}

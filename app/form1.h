@@ -1,0 +1,100 @@
+#pragma once
+// The main window: the large display, the prize level and winner count, the
+// draw button, the winners table, the background picture and the command
+// buttons. Its commands drive the participant list and the draw.
+
+#include <cstddef>
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+#include "controls/lumenbutton/lumen_button.h"
+#include "store/prize_draw.h"
+
+class QComboBox;
+class QLineEdit;
+class Grid;
+class ClickableLabel;
+
+class form1 : public QWidget, public ControlContainer {
+    Q_OBJECT
+public:
+    // appFolder: the folder holding the program, without a trailing separator.
+    explicit form1(const QString& appFolder, QWidget* parent = nullptr);
+    ~form1() override;
+
+    // The load steps; false when the first background could not be shown
+    // (the error has been reported and the program asked to end).
+    bool Form_Load();
+
+    // ---- Commands ----
+    void LoadParticipants();        // LumenButton2's click
+    void DrawOrStop();              // LumenButton1's click
+    void RollStep();                // Timer1's tick
+    void PrintCommand();            // LumenButton4's click
+    void ResetCommand();            // LumenButton6's click
+    void NextBackground();          // LumenButton8's click
+    void OpenLink();                // Label7's click
+    void ShowAbout();               // Label3's click
+
+    // ---- Window state ----
+    std::size_t RollIndex() const { return m_rollIndex; }
+    int BackgroundIndex() const { return m_backgroundIndex; }
+    bool Rolling() const { return Timer1->isActive(); }
+    QString helpPagePath() const;
+
+    // ControlContainer
+    QString PropertyChanged(LumenButton& control, const QString& propertyName) override;
+    QString DisplayName(const LumenButton& control) const override;
+    gdi::LogFont AmbientFont() const override;
+    bool UserMode() const override { return true; }
+
+    // The controls, under their designed names.
+    QLineEdit* Text1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLineEdit* txtci = nullptr;
+    LumenButton* LumenButton1 = nullptr;
+    ClickableLabel* Label3 = nullptr;
+    QLabel* Label5 = nullptr;
+    Grid* Grid2 = nullptr;
+    QLabel* Image1 = nullptr;
+    ClickableLabel* Label7 = nullptr;
+    QLabel* Label4 = nullptr;
+    Grid* Grid1 = nullptr;
+    LumenButton* LumenButton2 = nullptr;
+    LumenButton* LumenButton4 = nullptr;
+    LumenButton* LumenButton6 = nullptr;
+    LumenButton* LumenButton8 = nullptr;
+    LumenButton* LumenButton7 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    store::RandomSource& random() { return m_random; }
+
+private:
+    void createControls();
+    LumenButton* createButton(const QString& name, int left, int top, int width, int height);
+    void setUpGrid(Grid* grid, double fontSize);
+    bool loadBackground();
+    void stopDraw(long long n);
+
+    QString m_appFolder;
+    std::size_t m_rollIndex = 0;
+    int m_backgroundIndex = 0;
+    store::RandomSource m_random;
+};
+
+// A label that reports clicks.
+class ClickableLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};

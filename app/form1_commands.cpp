@@ -1,0 +1,191 @@
+// The window's commands: the participant list, the draw, printing, reset,
+// the background cycle, the link and the about box.
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QUrl>
+
+#include "app/conn.h"
+#include "app/form1.h"
+#include "app/grid.h"
+#include "app/printing.h"
+#include "app/winner_count.h"
+#include "platform/ui/message_box.h"
+#include "store/participants.h"
+
+namespace {
+
+const QString kNothingFound = QStringLiteral("没有找到相关信息！");
+
+void reportDatabaseError(const std::string& message)
+{
+    conn::FatalError(QString::fromStdString(message));
+}
+
+}  // namespace
+
+void form1::LoadParticipants()
+{
+    Grid1->setRows(1);
+    Grid1->setAutoRedraw(false);
+    conn::ListRecordset = conn::DbConnection->Execute(store::kSelectNotWon);
+    store::Recordset* result = conn::ListRecordset.get();
+    if (!result) {
+        Grid1->setAutoRedraw(true);
+        reportDatabaseError(conn::DbConnection->error());
+        return;
+    }
+    if (result->EndOfFile()) {
+        Grid1->setAutoRedraw(true);
+        ui::messageBox().show(kNothingFound, QStringLiteral("提示信息"), ui::Buttons::Ok, ui::Icon::Information);
+        return;
+    }
+    while (!result->EndOfFile()) {
+        Grid1->AddItemUtf8(result->Field(0), result->Field(1), result->Field(2));
+        if (!result->MoveNext()) {
+            Grid1->setAutoRedraw(true);
+            reportDatabaseError(result->error());
+            return;
+        }
+    }
+    const std::size_t count = std::size_t(Grid1->Rows() - 1);
+    m_random.Reseed();
+    m_rollIndex = m_random.Uniform(1, count);
+    Label4->setText(QStringLiteral("共有 ") + QString::number(count) + QStringLiteral(" 人"));
+    Label4->adjustSize();
+    Grid1->setAutoRedraw(true);
+    Grid1->Refresh();
+}
+
+void form1::DrawOrStop()
+{
+    if (Combo1->currentText().isEmpty()) {
+        ui::messageBox().show(QStringLiteral("请先选择等级"), conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+        return;
+    }
+    const std::optional<double> value = winnercount::ParseNumber(txtci->text());
+    if (!value) {
+        ui::messageBox().show(QStringLiteral("人数必须是一个数字"), conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+        txtci->setText(QStringLiteral("1"));
+        return;
+    }
+    LoadParticipants();
+    const long long available = Grid1->Rows() - 1;
+    const long long n = winnercount::RoundHalfEven(*value);
+    if (available == 0) {
+        // The load has said that nobody is left; a running draw ends without winners.
+        if (Timer1->isActive()) {
+            Timer1->stop();
+            LumenButton1->setCaption(QStringLiteral("   开奖!"));
+        }
+        return;
+    }
+    if (n < 1 || n > available) {
+        ui::messageBox().show(QStringLiteral("人数必须在 1 到 %1 之间（目前还有 %1 人未中奖）").arg(available),
+                              conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+        return;
+    }
+    if (!Timer1->isActive()) {
+        Timer1->start();
+        LumenButton1->setCaption(QStringLiteral("   停止"));
+        return;
+    }
+    stopDraw(n);
+}
+
+void form1::stopDraw(long long n)
+{
+    Timer1->stop();
+    LumenButton1->setCaption(QStringLiteral("   开奖!"));
+
+    const std::size_t available = std::size_t(Grid1->Rows() - 1);
+    auto participantAt = [this](std::size_t row) {
+        const int r = int(row);
+        return store::Participant{Grid1->TextMatrix(r, 1).toStdString(), Grid1->TextMatrix(r, 2).toStdString(),
+                                  Grid1->TextMatrix(r, 3).toStdString()};
+    };
+    // Every winner is marked in one transaction before anything is shown, so
+    // the table never lists a winner the database does not hold.
+    const store::DrawResult result = store::DrawFromList(*conn::DbConnection, available, participantAt, n, m_random);
+    if (result.status == store::DrawStatus::DatabaseError) {
+        reportDatabaseError(result.error);
+        return;
+    }
+    if (result.status != store::DrawStatus::Done)
+        return;
+
+    Grid2->setRows(int(result.winners.size()) + 1);
+    for (std::size_t k = 0; k < result.winners.size(); ++k) {
+        Grid2->setTextMatrix(int(k + 1), 1, QString::fromStdString(result.winners[k].name));
+        Grid2->setTextMatrix(int(k + 1), 2, QString::fromStdString(result.winners[k].number));
+    }
+    QString shown = Grid2->TextMatrix(1, 1);
+    if (n >= 2)
+        shown += QStringLiteral(" 等") + QString::number(n) + QStringLiteral("人");
+    Text1->setText(shown);
+    Text1->repaint();
+
+    LoadParticipants();
+    Label5->setText(QStringLiteral("本次中奖 ") + QString::number(Grid2->Rows() - 1) + QStringLiteral(" 人"));
+    Label5->adjustSize();
+    Label5->repaint();
+    LoadParticipants();
+}
+
+void form1::RollStep()
+{
+    const std::size_t rows = std::size_t(Grid1->Rows());
+    if (rows < 2)
+        return;
+    if (m_rollIndex >= rows || m_rollIndex < 1)
+        m_rollIndex = 1;
+    Text1->setText(Grid1->TextMatrix(int(m_rollIndex), 2));
+    Text1->repaint();
+    ++m_rollIndex;
+}
+
+void form1::PrintCommand()
+{
+    if (Grid2->Rows() == 1) {
+        ui::messageBox().show(QStringLiteral("无打印数据"), QStringLiteral("出错"), ui::Buttons::Ok, ui::Icon::None);
+        return;
+    }
+    printing::PrintWinners(*Grid2, Combo1->currentText(), this);
+}
+
+void form1::ResetCommand()
+{
+    const ui::Result answer = ui::messageBox().show(
+        QStringLiteral("如果使用数据复位，将会把所有客户标记为未中奖状态，客户可继续参与开奖!，慎用！"),
+        QStringLiteral("确定复位"), ui::Buttons::YesNo, ui::Icon::Question, ui::Result::No);
+    if (answer != ui::Result::Yes)
+        return;
+    conn::ListRecordset.reset();
+    if (!store::ResetWinners(*conn::DbConnection))
+        reportDatabaseError(conn::DbConnection->error());
+}
+
+void form1::NextBackground()
+{
+    m_backgroundIndex = m_backgroundIndex % 4 + 1;
+    if (!loadBackground())
+        return;
+    Image1->repaint();
+    Label7->setVisible(m_backgroundIndex == 4);
+}
+
+void form1::OpenLink()
+{
+    if (m_backgroundIndex != 4)
+        return;
+    // The result is ignored: without a browser nothing happens.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(helpPagePath()));
+}
+
+void form1::ShowAbout()
+{
+    ui::messageBox().show(QStringLiteral("Sortia，适用于各电视台、超市、公司等举办大型开奖活动！\r\n\r\n"
+                                         "定制界面可以适用于不同单位或公司"),
+                          conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+}

@@ -1,0 +1,81 @@
+#pragma once
+// A grid of text cells with a title row (row 0) and a row-title column
+// (column 0), shown in a table view. Cells live in one flat array, so a list
+// of a million rows costs no widget per cell; redrawing can be switched off
+// while rows are appended.
+
+#include <string>
+#include <vector>
+
+#include <QColor>
+#include <QFont>
+#include <QTableView>
+
+class GridModel;
+
+// What the page set-up holds for printing the grid.
+struct GridPageSetup {
+    double leftMargin = 1.0;    // centimetres
+    double topMargin = 1.0;
+    double rightMargin = 1.0;
+    double bottomMargin = 1.0;
+    double headerMargin = 1.0;  // from the top edge to the title
+    QString title;
+    int titleFontSize = 12;
+    bool titleBold = false;
+    bool printGridLines = true;
+    bool printTitleRow = true;
+    int lastRow = 0;
+    int lastColumn = 0;
+    bool centreHorizontally = false;
+    int rangeMode = 0;
+};
+
+class Grid : public QTableView {
+    Q_OBJECT
+public:
+    explicit Grid(QWidget* parent = nullptr);
+    ~Grid() override;
+
+    int Rows() const;
+    // Keeps rows 0 .. count - 1 and their texts; new rows are empty.
+    void setRows(int count);
+    int Cols() const;
+    void setCols(int count);
+    QString TextMatrix(int row, int column) const;
+    void setTextMatrix(int row, int column, const QString& text);
+    // Appends a row whose cells from column 1 on take the tab-separated texts.
+    void AddItem(const QString& tabbedTexts);
+    // The same from UTF-8 texts, without building a QString per cell.
+    void AddItemUtf8(const std::string& column1, const std::string& column2, const std::string& column3);
+    void setColWidth(int column, int width);
+    int ColWidth(int column) const;
+
+    bool AutoRedraw() const { return m_autoRedraw; }
+    void setAutoRedraw(bool on);
+    void Refresh();
+
+    // Appearance options, colours and fonts, in the order the window sets them.
+    void setAppearanceSwitches(bool first, bool second, bool third);
+    void setAppearanceNumbers(int first, int second, int third);
+    void setFontName(const QString& name);
+    void setFontSize(double points);
+    // Back colour of the cells, of the title row and column, of the empty
+    // area, then the grid lines and the selection.
+    void setColours(const QColor& cells, const QColor& fixed, const QColor& background, const QColor& gridLines,
+                    const QColor& selection);
+    void setDefaultRowHeight(int pixels);
+    void setReadOnly(bool on);
+
+    GridPageSetup& PageSetup() { return m_pageSetup; }
+    const GridPageSetup& PageSetup() const { return m_pageSetup; }
+
+private:
+    void applyRowHeight();
+
+    GridModel* m_model;
+    bool m_autoRedraw = true;
+    int m_rowHeight = 20;
+    QColor m_fixedColour = QColor(244, 244, 244);
+    GridPageSetup m_pageSetup;
+};

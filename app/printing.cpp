@@ -1,0 +1,179 @@
+#include "app/printing.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/conn.h"
+#include "app/grid.h"
+#include "platform/ui/message_box.h"
+
+namespace printing {
+namespace {
+
+PreviewHandler g_previewHandler;
+
+constexpr double kCmToPoints = 72.0 / 2.54;
+
+// The preview with its two ways out: a printer, or a PDF file.
+QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& render, QWidget* parent)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("打印预览"));
+    dialog.resize(720, 820);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* preview = new QPrintPreviewWidget(&printer, &dialog);
+    QObject::connect(preview, &QPrintPreviewWidget::paintRequested, &dialog, [&](QPrinter* p) { render(*p); });
+    layout->addWidget(preview);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* printButton = buttons->addButton(QStringLiteral("打印…"), QDialogButtonBox::AcceptRole);
+    QPushButton* pdfButton = buttons->addButton(QStringLiteral("保存为 PDF…"), QDialogButtonBox::ActionRole);
+    buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons);
+
+    QString error;
+    QObject::connect(printButton, &QPushButton::clicked, &dialog, [&] {
+        QPrintDialog printDialog(&printer, &dialog);
+        if (printDialog.exec() != QDialog::Accepted)
+            return;
+        render(printer);
+        if (printer.printerState() == QPrinter::Error)
+            error = QStringLiteral("打印失败：打印机报告了错误。");
+        dialog.accept();
+    });
+    QObject::connect(pdfButton, &QPushButton::clicked, &dialog, [&] {
+        const QString file = QFileDialog::getSaveFileName(&dialog, QStringLiteral("保存为 PDF"),
+                                                          QStringLiteral("中奖名单.pdf"), QStringLiteral("PDF (*.pdf)"));
+        if (file.isEmpty())
+            return;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        render(printer);
+        printer.setOutputFileName(QString());
+        if (printer.printerState() == QPrinter::Error)
+            error = QStringLiteral("无法写入文件 %1").arg(file);
+        dialog.accept();
+    });
+    preview->updatePreview();
+    dialog.exec();
+    return error;
+}
+
+}  // namespace
+
+void setPreviewHandler(PreviewHandler handler)
+{
+    g_previewHandler = std::move(handler);
+}
+
+void SetUpWinnersPage(Grid& grid, const QString& level)
+{
+    GridPageSetup& setup = grid.PageSetup();
+    setup.leftMargin = 1.2;
+    setup.topMargin = 1.0;
+    setup.rightMargin = 2.5;
+    setup.bottomMargin = 1.0;
+    setup.headerMargin = 1.2;
+    setup.title = level + QStringLiteral(" 中奖名单");
+    setup.titleFontSize = 22;
+    setup.titleBold = true;
+    setup.printGridLines = true;
+    setup.printTitleRow = true;
+    setup.lastRow = grid.Rows() - 1;
+    setup.lastColumn = grid.Cols() - 1;
+    setup.centreHorizontally = true;
+    setup.rangeMode = 2;
+}
+
+WinnerPrintout CollectPrintout(const Grid& grid)
+{
+    const GridPageSetup& setup = grid.PageSetup();
+    WinnerPrintout printout;
+    printout.title = setup.title;
+    // Only columns the operator can see are printed; the winners' keys stay hidden.
+    for (int c = 1; c <= setup.lastColumn && c < grid.Cols(); ++c) {
+        if (grid.ColWidth(c) <= 0)
+            continue;
+        if (setup.printTitleRow && printout.heading.isEmpty())
+            printout.heading = grid.TextMatrix(0, c);
+        for (int r = 1; r <= setup.lastRow && r < grid.Rows(); ++r)
+            printout.rows << grid.TextMatrix(r, c);
+        break;
+    }
+    return printout;
+}
+
+void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& printout)
+{
+    const GridPageSetup& setup = grid.PageSetup();
+    printer.setPageMargins(QMarginsF(setup.leftMargin * kCmToPoints, setup.topMargin * kCmToPoints,
+                                     setup.rightMargin * kCmToPoints, setup.bottomMargin * kCmToPoints),
+                           QPageLayout::Point);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return;
+    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+    const double dpi = printer.resolution();
+    auto pointsToPixels = [dpi](double pt) { return pt * dpi / 72.0; };
+
+    QFont titleFont(QStringLiteral("宋体"));
+    titleFont.setPixelSize(int(pointsToPixels(setup.titleFontSize)));
+    titleFont.setBold(setup.titleBold);
+    QFont cellFont(QStringLiteral("Tahoma"));
+    cellFont.setPixelSize(int(pointsToPixels(14)));
+    const double rowHeight = pointsToPixels(26);
+    const double columnWidth = std::min(page.width(), pointsToPixels(260));
+    const double left = setup.centreHorizontally ? (page.width() - columnWidth) / 2 : 0;
+    const double titleTop = std::max(0.0, (setup.headerMargin - setup.topMargin) * dpi / 2.54);
+
+    double y = 0;
+    auto newPage = [&](bool first) {
+        if (!first)
+            printer.newPage();
+        painter.setFont(titleFont);
+        const double titleHeight = pointsToPixels(setup.titleFontSize * 1.8);
+        painter.drawText(QRectF(0, titleTop, page.width(), titleHeight), Qt::AlignCenter, printout.title);
+        y = titleTop + titleHeight + pointsToPixels(8);
+        painter.setFont(cellFont);
+        if (!printout.heading.isEmpty()) {
+            const QRectF cell(left, y, columnWidth, rowHeight);
+            painter.fillRect(cell, QColor(231, 235, 247));
+            if (setup.printGridLines)
+                painter.drawRect(cell);
+            painter.drawText(cell, Qt::AlignCenter, printout.heading);
+            y += rowHeight;
+        }
+    };
+    newPage(true);
+    for (const QString& row : printout.rows) {
+        if (y + rowHeight > page.height())
+            newPage(false);
+        const QRectF cell(left, y, columnWidth, rowHeight);
+        if (setup.printGridLines)
+            painter.drawRect(cell);
+        painter.drawText(cell.adjusted(pointsToPixels(6), 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, row);
+        y += rowHeight;
+    }
+    painter.end();
+}
+
+void PrintWinners(Grid& grid, const QString& level, QWidget* parent)
+{
+    SetUpWinnersPage(grid, level);
+    const WinnerPrintout printout = CollectPrintout(grid);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(printout.title);
+    auto render = [&](QPrinter& target) { RenderPrintout(target, grid, printout); };
+    const QString error = g_previewHandler ? g_previewHandler(printer, render) : showPreview(printer, render, parent);
+    if (!error.isEmpty())
+        ui::messageBox().show(error, conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+}
+
+}  // namespace printing

@@ -1,0 +1,40 @@
+#pragma once
+// Printing the winners of the last draw under the prize level's title.
+
+#include <functional>
+
+#include <QString>
+#include <QStringList>
+
+class Grid;
+class QPainter;
+class QPrinter;
+class QWidget;
+
+namespace printing {
+
+// What goes on paper: the title, the visible column's heading and the
+// winners in draw order, with the page set-up of the grid.
+struct WinnerPrintout {
+    QString title;
+    QString heading;
+    QStringList rows;
+};
+
+// Sets the grid's page set-up for the winners list of `level`.
+void SetUpWinnersPage(Grid& grid, const QString& level);
+// The rows and columns the page set-up selects, visible columns only.
+WinnerPrintout CollectPrintout(const Grid& grid);
+// Draws the printout onto the printer's pages.
+void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& printout);
+
+// Sets up the page and shows the preview, from which the operator prints or
+// saves a PDF. Errors are shown with their description; the program goes on.
+void PrintWinners(Grid& grid, const QString& level, QWidget* parent);
+
+// Replaces the preview (tests): receives the printer, set up, and a callback
+// that renders the pages onto it; returns an error description or "".
+using PreviewHandler = std::function<QString(QPrinter& printer, const std::function<void(QPrinter&)>& render)>;
+void setPreviewHandler(PreviewHandler handler);
+
+}  // namespace printing

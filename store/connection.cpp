@@ -1,0 +1,281 @@
+#include "store/connection.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+
+#include <sqlite3.h>
+
+namespace store {
+
+std::string BuildConnectionString(const std::string& dbPath, const std::string& extraText)
+{
+    std::string s;
+    s += "Provider=Microsoft.Jet.OLEDB.4.0;";
+    s += "Data Source=";
+    s += dbPath;
+    s += ";";
+    s += "Mode=Share Deny None;";
+    s += "Extended Properties=;";
+    s += "Jet OLEDB:System database=;";
+    s += "Jet OLEDB:Registry Path=;";
+    s += "Jet OLEDB:Database Password=;";
+    s += "Jet OLEDB:Engine Type=5;";
+    s += "Jet OLEDB:Database Locking Mode=1;";
+    s += "Jet OLEDB:Global Partial Bulk Ops=2;";
+    s += "Jet OLEDB:Global Bulk Transactions=1;";
+    s += "Jet OLEDB:New Database Password=;";
+    s += "Jet OLEDB:Create System Database=False;";
+    s += "Jet OLEDB:Encrypt Database=False;";
+    s += "Jet OLEDB:Don't Copy Locale on Compact=False;";
+    s += "Jet OLEDB:Compact Without Replica Repair=False;";
+    s += "Jet OLEDB:SFP=False;";
+    s += extraText;
+    return s;
+}
+
+ConnectionSettings ParseConnectionString(const std::string& connectionString)
+{
+    ConnectionSettings settings;
+    std::size_t pos = 0;
+    while (pos < connectionString.size()) {
+        std::size_t end = connectionString.find(';', pos);
+        if (end == std::string::npos)
+            end = connectionString.size();
+        const std::string item = connectionString.substr(pos, end - pos);
+        const std::size_t eq = item.find('=');
+        if (eq != std::string::npos) {
+            const std::string key = item.substr(0, eq);
+            if (key == "Provider")
+                settings.provider = item.substr(eq + 1);
+            else if (key == "Data Source")
+                settings.dataSource = item.substr(eq + 1);
+        }
+        pos = end + 1;
+    }
+    return settings;
+}
+
+// ---- Recordset ----
+
+Recordset::Recordset(sqlite3_stmt* statement, sqlite3* db) : m_statement(statement), m_db(db)
+{
+    m_fieldCount = sqlite3_column_count(statement);
+}
+
+Recordset::~Recordset()
+{
+    sqlite3_finalize(m_statement);
+}
+
+bool Recordset::step()
+{
+    const int rc = sqlite3_step(m_statement);
+    if (rc == SQLITE_ROW) {
+        m_eof = false;
+        return true;
+    }
+    m_eof = true;
+    if (rc == SQLITE_DONE)
+        return true;
+    m_error = sqlite3_errmsg(m_db);
+    return false;
+}
+
+std::string Recordset::Field(int position) const
+{
+    if (m_eof || position < 0 || position >= m_fieldCount)
+        return {};
+    const unsigned char* text = sqlite3_column_text(m_statement, position);
+    if (!text)
+        return {};
+    return std::string(reinterpret_cast<const char*>(text), std::size_t(sqlite3_column_bytes(m_statement, position)));
+}
+
+bool Recordset::MoveNext()
+{
+    if (m_eof)
+        return true;
+    return step();
+}
+
+// ---- DbConnection ----
+
+namespace {
+
+enum class FileKind { Missing, Unreadable, SQLite, Access, Other };
+
+FileKind inspectFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::ifstream probe(path);
+        return probe.good() ? FileKind::Unreadable : FileKind::Missing;
+    }
+    std::array<char, 32> header{};
+    in.read(header.data(), header.size());
+    const std::size_t got = std::size_t(in.gcount());
+    if (got >= 16 && std::memcmp(header.data(), "SQLite format 3\0", 16) == 0)
+        return FileKind::SQLite;
+    // Access files carry their engine's name at offset 4.
+    if (got >= 19 && (std::memcmp(header.data() + 4, "Standard Jet DB", 15) == 0 ||
+                      std::memcmp(header.data() + 4, "Standard ACE DB", 15) == 0))
+        return FileKind::Access;
+    return FileKind::Other;
+}
+
+bool fileExists(const std::string& path)
+{
+    std::ifstream probe(path);
+    return probe.good() || inspectFile(path) != FileKind::Missing;
+}
+
+}  // namespace
+
+DbConnection::~DbConnection()
+{
+    close();
+}
+
+void DbConnection::close()
+{
+    if (m_db)
+        sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+bool DbConnection::fail(const std::string& message)
+{
+    m_error = message;
+    close();
+    return false;
+}
+
+bool DbConnection::Open(const std::string& connectionString, const std::string&, const std::string&, int)
+{
+    const ConnectionSettings settings = ParseConnectionString(connectionString);
+    if (settings.provider != "Microsoft.Jet.OLEDB.4.0")
+        return fail("Provider cannot be found. It may not be properly installed: '" + settings.provider + "'.");
+    return OpenFile(settings.dataSource);
+}
+
+bool DbConnection::OpenFile(const std::string& path)
+{
+    close();
+    m_path = path;
+    m_error.clear();
+    if (path.empty())
+        return fail("No database file was named.");
+    switch (inspectFile(path)) {
+    case FileKind::Missing:
+        if (!fileExists(path))
+            return fail("Could not find file '" + path + "'.");
+        [[fallthrough]];
+    case FileKind::Unreadable:
+        return fail("The database file '" + path + "' cannot be read (check its permissions).");
+    case FileKind::Access:
+        return fail("'" + path +
+                    "' is a Microsoft Access database. This program keeps its participants in an SQLite "
+                    "database of the same name. To convert it, export the table sheet to a CSV file "
+                    "(columns user_name, user_number, isluck) and run:\n"
+                    "  sortia-db --db NEW.mdb create\n"
+                    "  sortia-db --db NEW.mdb import sheet.csv\n"
+                    "then put NEW.mdb in its place as Sbase.mdb.");
+    case FileKind::Other:
+        return fail("'" + path + "' is not a database file that this program can open (unrecognized format).");
+    case FileKind::SQLite:
+        break;
+    }
+    // Opened for reading and writing without creating anything; other programs
+    // may use the file at the same time.
+    const int rc = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
+        return fail("The database file '" + path + "' cannot be opened: " + message + ".");
+    }
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    return checkSheet();
+}
+
+bool DbConnection::checkSheet()
+{
+    // The list is read by position: id, user_name, user_number must come first.
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA table_info(sheet)", -1, &statement, nullptr) != SQLITE_OK)
+        return fail("The database file '" + m_path + "' cannot be read: " + sqlite3_errmsg(m_db) + ".");
+    std::vector<std::string> columns;
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        const unsigned char* name = sqlite3_column_text(statement, 1);
+        std::string column = name ? reinterpret_cast<const char*>(name) : "";
+        for (char& c : column)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        columns.push_back(column);
+    }
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE)
+        return fail("The database file '" + m_path + "' cannot be read: " + sqlite3_errmsg(m_db) + ".");
+    const bool hasIsluck = std::find(columns.begin(), columns.end(), "isluck") != columns.end();
+    if (columns.empty())
+        return fail("The database '" + m_path + "' has no table 'sheet'.");
+    if (columns.size() < 4 || columns[0] != "id" || columns[1] != "user_name" || columns[2] != "user_number" ||
+        !hasIsluck)
+        return fail("The table 'sheet' in '" + m_path +
+                    "' is not usable: its first columns must be id, user_name and user_number, and it "
+                    "needs a column isluck.");
+    return true;
+}
+
+std::unique_ptr<Recordset> DbConnection::Execute(const std::string& sql, const std::vector<std::string>& parameters)
+{
+    m_error.clear();
+    if (!m_db) {
+        m_error = "The database is not open.";
+        return nullptr;
+    }
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+        m_error = sqlite3_errmsg(m_db);
+        return nullptr;
+    }
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        sqlite3_bind_text(statement, int(i + 1), parameters[i].c_str(), int(parameters[i].size()), SQLITE_TRANSIENT);
+    std::unique_ptr<Recordset> result(new Recordset(statement, m_db));
+    if (!result->step()) {
+        m_error = result->error();
+        return nullptr;
+    }
+    return result;
+}
+
+bool DbConnection::Run(const std::string& sql, const std::vector<std::string>& parameters)
+{
+    return Execute(sql, parameters) != nullptr;
+}
+
+int DbConnection::changes() const
+{
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+bool DbConnection::BeginTransaction()
+{
+    // Immediate: take the write lock now (waiting for others), so the marks
+    // that follow cannot fail half-way on a lock.
+    return Run("BEGIN IMMEDIATE");
+}
+
+bool DbConnection::CommitTransaction()
+{
+    return Run("COMMIT");
+}
+
+void DbConnection::RollbackTransaction()
+{
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+}  // namespace store

@@ -1,0 +1,44 @@
+#pragma once
+// Answers the program's message boxes in tests and records what they said.
+
+#include <deque>
+#include <vector>
+
+#include "platform/ui/message_box.h"
+
+struct ShownBox {
+    QString text;
+    QString title;
+    ui::Buttons buttons;
+    ui::Icon icon;
+    ui::Result defaultButton;
+};
+
+class FakeMessageBoxes : public ui::MessageBoxService {
+public:
+    FakeMessageBoxes() { ui::setMessageBoxService(this); }
+    ~FakeMessageBoxes() override { ui::setMessageBoxService(nullptr); }
+
+    ui::Result show(const QString& text, const QString& title, ui::Buttons buttons, ui::Icon icon,
+                    ui::Result defaultButton) override
+    {
+        shown.push_back({text, title, buttons, icon, defaultButton});
+        if (!answers.empty()) {
+            const ui::Result answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return buttons == ui::Buttons::YesNo ? ui::Result::No : ui::Result::Ok;
+    }
+
+    QStringList texts() const
+    {
+        QStringList list;
+        for (const ShownBox& box : shown)
+            list << box.text;
+        return list;
+    }
+
+    std::vector<ShownBox> shown;
+    std::deque<ui::Result> answers;
+};

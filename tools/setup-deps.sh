@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the program need,
+# only when some are missing (fast when everything is there).
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build make
+  qt6-base-dev libqt6printsupport6 libqt6test6
+  libsqlite3-dev zlib1g libgtest-dev
+  libpng-dev libgif-dev
+  fonts-arphic-uming fonts-dejavu-core fontconfig
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null; then sudo="sudo"; else
+    echo "Please install as root: apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
