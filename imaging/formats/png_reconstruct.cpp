@@ -77,7 +77,7 @@ std::uint8_t paethPredictor(int a, int b, int c)
     const int pa = std::abs(b - c);
     const int pb = std::abs(a - c);
     const int pc = std::abs(a + b - 2 * c);
-    // Ties go to a, then to b (PNG specification, filter type 4).
+    // Ties go to a, then to b (the PNG standard, filter type 4).
     if (pb < pa || pc < pa)
         return std::uint8_t(pc < pb ? c : b);
     return std::uint8_t(a);
