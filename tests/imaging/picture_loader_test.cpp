@@ -197,14 +197,28 @@ TEST_F(Loader, PictureObjectsAndHandles)
     EXPECT_EQ(dib.Height(), 2);
 }
 
+TEST_F(Loader, ProgramResources)
+{
+    // A custom section holds the bytes of a file; a picture kind goes
+    // through the platform picture loader.
+    c32bppDIB custom;
+    ASSERT_TRUE(custom.LoadPicture_Resource("101", "CUSTOM", 0, 0, 0, 0));
+    EXPECT_EQ(custom.ImageType(), ImagePNG);
+    EXPECT_EQ(custom.Width(), 32);
+    c32bppDIB bitmap;
+    ASSERT_TRUE(bitmap.LoadPicture_Resource("7", "0", 0, 0, 0, 0));
+    EXPECT_EQ(bitmap.Width(), 32);
+    EXPECT_NE(bitmap.ImageType(), ImagePNG);
+}
+
 TEST_F(Loader, MissingResourceEmptiesTheSurface)
 {
     c32bppDIB dib;
     loadSomething(dib);
-    EXPECT_FALSE(dib.LoadPicture_Resource("101", "CUSTOM", 0, 0, 0, 0));
+    EXPECT_FALSE(dib.LoadPicture_Resource("102", "CUSTOM", 0, 0, 0, 0));
     EXPECT_EQ(dib.Handle(), nullptr);
     loadSomething(dib);
-    EXPECT_FALSE(dib.LoadPicture_Resource("101", "1", 0, 0, 0, 0));
+    EXPECT_FALSE(dib.LoadPicture_Resource("7", "1", 0, 0, 0, 0));  // no icon 7
     EXPECT_EQ(dib.Handle(), nullptr);
 }
 
