@@ -81,6 +81,20 @@ int HuffmanTable::build(std::span<const std::uint8_t> lengths)
 
 bool Inflater::needBits(int n)
 {
+    if (m_bitCount >= n)
+        return true;
+    if (m_in.size() - m_inPos >= 8) {
+        // Whole bytes up to 63 bits at once; the buffer only ever holds the
+        // input's next bits, so bytes loaded twice carry the same values.
+        std::uint64_t word = 0;
+        for (int i = 7; i >= 0; --i)
+            word = (word << 8) | m_in[m_inPos + std::size_t(i)];
+        const int bytes = (63 - m_bitCount) >> 3;
+        m_bitBuffer = (m_bitBuffer & ((std::uint64_t(1) << m_bitCount) - 1)) | (word << m_bitCount);
+        m_inPos += std::size_t(bytes);
+        m_bitCount += bytes * 8;
+        return true;
+    }
     while (m_bitCount < n) {
         if (m_inPos >= m_in.size())
             return false;
@@ -270,8 +284,12 @@ InflateStatus Inflater::decodeCodes(const HuffmanTable& literals, const HuffmanT
         const std::size_t count = std::min<std::size_t>(length, room);
         std::uint8_t* dst = m_out.data() + m_outPos;
         const std::uint8_t* src = dst - distance;
-        for (std::size_t i = 0; i < count; ++i)
-            dst[i] = src[i];
+        if (distance >= count) {
+            std::copy_n(src, count, dst);
+        } else {
+            for (std::size_t i = 0; i < count; ++i)
+                dst[i] = src[i];
+        }
         m_outPos += count;
         if (count < length) {
             end = BlockEnd::Stop;
