@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include <sqlite3.h>
@@ -111,8 +112,9 @@ FileKind inspectFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        std::ifstream probe(path);
-        return probe.good() ? FileKind::Unreadable : FileKind::Missing;
+        // A file that exists but cannot be opened (permissions) is not "missing".
+        std::error_code ec;
+        return std::filesystem::exists(path, ec) ? FileKind::Unreadable : FileKind::Missing;
     }
     std::array<char, 32> header{};
     in.read(header.data(), header.size());
@@ -124,12 +126,6 @@ FileKind inspectFile(const std::string& path)
                       std::memcmp(header.data() + 4, "Standard ACE DB", 15) == 0))
         return FileKind::Access;
     return FileKind::Other;
-}
-
-bool fileExists(const std::string& path)
-{
-    std::ifstream probe(path);
-    return probe.good() || inspectFile(path) != FileKind::Missing;
 }
 
 }  // namespace
@@ -170,9 +166,7 @@ bool DbConnection::OpenFile(const std::string& path)
         return fail("No database file was named.");
     switch (inspectFile(path)) {
     case FileKind::Missing:
-        if (!fileExists(path))
-            return fail("Could not find file '" + path + "'.");
-        [[fallthrough]];
+        return fail("Could not find file '" + path + "'.");
     case FileKind::Unreadable:
         return fail("The database file '" + path + "' cannot be read (check its permissions).");
     case FileKind::Access:

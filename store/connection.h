@@ -82,6 +82,9 @@ public:
     void RollbackTransaction();
 
     const std::string& error() const { return m_error; }
+    // Takes over the message of a result whose reading failed, so that
+    // error() describes the failure of the whole operation.
+    void noteReadError(const Recordset& result) { m_error = result.error(); }
     sqlite3* handle() const { return m_db; }
 
 private:

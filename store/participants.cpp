@@ -20,8 +20,10 @@ bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list)
         return false;
     while (!result->EndOfFile()) {
         list.push_back({result->Field(0), result->Field(1), result->Field(2)});
-        if (!result->MoveNext())
+        if (!result->MoveNext()) {
+            connection.noteReadError(*result);
             return false;
+        }
     }
     return true;
 }

@@ -21,6 +21,7 @@ struct BmpHeader {
     std::uint32_t compression = 0;
     std::int64_t leftOver = -1;  // bytes behind the pixel rows; -1 when unknown
     std::int64_t pixelOffset = 0;
+    bool infoHeader = false;  // a header of 40 bytes or more, whose fields are the ones read here
 };
 
 // A header cut short reads as zeros, which sends the data to the platform
@@ -32,6 +33,7 @@ BmpHeader readHeader(const LeView& v)
     h.height = v.i32(22).value_or(0);
     h.bitCount = v.u16(28).value_or(0);
     h.compression = v.u32(30).value_or(0xFFFFFFFF);
+    h.infoHeader = v.u32(14).value_or(0) >= 40;
     const auto offset = v.u32(10);
     const std::int64_t rowBytes = gdi::dibRowBytes(h.bitCount, h.width);
     if (offset && rowBytes >= 0) {
@@ -39,6 +41,16 @@ BmpHeader readHeader(const LeView& v)
         h.leftOver = v.size() - (rowBytes * std::llabs(h.height) + h.pixelOffset);
     }
     return h;
+}
+
+// Run-length and embedded compressions give no row size to check, only a
+// start inside the data; the plain layouts must hold every row.
+bool pixelDataInside(const BmpHeader& h, std::int64_t size)
+{
+    if (!h.infoHeader)
+        return true;  // the older 12-byte header is the platform loader's to judge
+    const bool plain = h.compression == gdi::BI_RGB || h.compression == gdi::BI_BITFIELDS;
+    return plain ? h.leftOver >= 0 : h.pixelOffset < size;
 }
 
 // Copies the rows of an uncompressed 32-bpp BMP, turning top-down files
@@ -96,6 +108,10 @@ ReadOutcome cBMPparser::LoadStream(const ByteArray& inStream, c32bppDIB& cHost, 
         const BmpHeader h = readHeader(v);
         if (h.width < 1 || h.height == 0)
             return ReadOutcome::NotMine;
+        // Pixel data that lies outside the file is not handed on: the
+        // platform loader would show whatever it made of the missing rows.
+        if (!pixelDataInside(h, v.size()))
+            return ReadOutcome::Failed;
         bitCount = h.bitCount;
         if (h.leftOver >= 0 && h.bitCount == 32 && h.compression == gdi::BI_RGB)
             load32bpp(v, h, cHost);

@@ -196,7 +196,15 @@ GifDecodeError decodeGifIndices(std::span<const std::uint8_t> gif, GifIndexImage
     std::vector<std::uint8_t> data;
     if (!minCodeSize || !joinSubBlocks(v, pos + 1, data))
         return GifDecodeError::Truncated;
+    if (*minCodeSize < 2 || *minCodeSize > 8)
+        return GifDecodeError::BadCodeSize;
 
+    // Each code spells at most one byte more than the code before it, so n
+    // codes yield at most n(n+1)/2 pixels: a tiny file cannot claim a huge
+    // image and have the buffer allocated.
+    const std::int64_t codes = std::int64_t(data.size()) * 8 / (*minCodeSize + 1);
+    if (pixels > codes * (codes + 1) / 2)
+        return GifDecodeError::Truncated;
     out.width = *width;
     out.height = *height;
     out.indices.assign(std::size_t(pixels), 0);

@@ -19,9 +19,9 @@ std::int64_t dibRowBytes(std::int32_t bitCount, std::int32_t width);
 // (BI_RGB, or BI_BITFIELDS for 16 and 32) into width x |height| pixels of
 // Blue, Green, Red, Alpha, written bottom-up without gaps into out.
 //
-// colourTable: the RGBQUADs that follow the header (palette depths), or the
-// three 32-bit masks red, green, blue (BI_BITFIELDS). Indices past the table
-// give black. Alpha is the stored fourth byte for 32-bit BI_RGB and 255
+// colourTable: the RGBQUADs that follow the header (palette depths; as many
+// as the caller takes biClrUsed to give), or the three 32-bit masks red,
+// green, blue (BI_BITFIELDS). Indices past the table give black. Alpha is the stored fourth byte for 32-bit BI_RGB and 255
 // otherwise. Rows are read top-down when biHeight is negative.
 // Fails (out untouched) when the header is unsupported, out is not exactly
 // width x |height| x 4 bytes, or bits is shorter than the rows need.

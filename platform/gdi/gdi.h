@@ -148,7 +148,9 @@ bool GradientFill(HDC dc, const TRIVERTEX* vertices, std::uint32_t vertexCount, 
                   std::uint32_t meshCount, std::uint32_t mode);
 
 // Writes cLines scan lines of a DIB (24 or 32 bits per pixel) to the DC.
-// Returns the number of lines written.
+// Returns the number of lines written. bits must hold cLines rows of the
+// DIB's width, each padded to a multiple of 4 bytes; scan lines are counted
+// from the bottom for a positive biHeight, from the top for a negative one.
 int SetDIBitsToDevice(HDC dc, int xDest, int yDest, std::uint32_t w, std::uint32_t h, int xSrc, int ySrc,
                       std::uint32_t startScan, std::uint32_t cLines, const void* bits,
                       const BITMAPINFOHEADER& header, std::uint32_t colourUse);
@@ -188,7 +190,9 @@ struct SIZE {
 };
 bool GetTextExtentPoint32(HDC dc, const QString& text, SIZE* size);
 // Draws text with its top-left at (x, y) in the text colour; with the
-// background mode TRANSPARENT the background is left untouched.
+// background mode TRANSPARENT the background is left untouched. Glyphs are
+// not smoothed: each pixel is either the text colour or left as it was.
+// Text and extents need a running QGuiApplication; without one they fail.
 bool TextOut(HDC dc, int x, int y, const QString& text);
 
 }  // namespace gdi

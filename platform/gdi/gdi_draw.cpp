@@ -101,24 +101,22 @@ int SetDIBitsToDevice(HDC dc, int xDest, int yDest, std::uint32_t w, std::uint32
     // Source rectangle [xSrc, xSrc+w) x [ySrc, ySrc+h) in DIB coordinates; for
     // a bottom-up DIB ySrc counts from the bottom row, as GDI has it. Only
     // scan lines [startScan, startScan+cLines) are present in the buffer.
-    const long long sx0 = std::max<long long>(xSrc, 0);
-    const long long sx1 = std::min<long long>((long long)xSrc + w, header.biWidth);
+    // Both loops are clipped to the bitmap first, so huge sizes cost nothing.
+    const long long shift = (long long)xDest - xSrc;
+    const long long sx0 = std::max({(long long)xSrc, 0LL, -shift});
+    const long long sx1 = std::min({(long long)xSrc + w, (long long)header.biWidth, bmp.width() - shift});
     const long long band0 = startScan, band1 = std::min<long long>((long long)startScan + cLines, dibHeight);
-    for (long long dy = 0; dy < (long long)h; ++dy) {
+    const long long dy0 = std::max(0LL, -(long long)yDest);
+    const long long dy1 = std::min((long long)h, (long long)bmp.height() - yDest);
+    for (long long dy = dy0; dy < dy1; ++dy) {
         // Scan line number (counted the DIB's own way) that lands on this row.
         const long long scan = bottomUp ? (long long)ySrc + h - 1 - dy : (long long)ySrc + dy;
         if (scan < band0 || scan >= band1)
             continue;
-        const long long y = (long long)yDest + dy;
-        if (y < 0 || y >= bmp.height())
-            continue;
         const std::uint8_t* row = src + (scan - band0) * stride;
         for (long long sx = sx0; sx < sx1; ++sx) {
-            const long long x = (long long)xDest + (sx - xSrc);
-            if (x < 0 || x >= bmp.width())
-                continue;
             const std::uint8_t* s = row + sx * bytesPerPixel;
-            std::uint8_t* p = bmp.pixel(int(x), int(y));
+            std::uint8_t* p = bmp.pixel(int(sx + shift), int(yDest + dy));
             p[0] = s[0];
             p[1] = s[1];
             p[2] = s[2];
@@ -164,35 +162,41 @@ bool LineTo(HDC dc, int x, int y)
 {
     if (!dc)
         return false;
-    // Bresenham from the pen position; the last point is left for the next
-    // segment, as GDI does.
-    long long cx = dc->penX, cy = dc->penY;
-    const int bw = dc->bitmap ? dc->bitmap->width() : 0, bh = dc->bitmap ? dc->bitmap->height() : 0;
-    // A line wholly to one side of the bitmap touches nothing; skip its walk.
-    const bool outside = (cx < 0 && x < 0) || (cy < 0 && y < 0) || (cx >= bw && x >= bw) || (cy >= bh && y >= bh);
-    if (outside) {
-        dc->penX = x;
-        dc->penY = y;
-        return true;
-    }
-    const long long dx = std::llabs((long long)x - cx), dy = -std::llabs((long long)y - cy);
-    const int stepX = cx < x ? 1 : -1, stepY = cy < y ? 1 : -1;
-    long long err = dx + dy;
-    while (cx != x || cy != y) {
-        if (cx >= 0 && cy >= 0 && cx < bw && cy < bh)
-            putPixel(*dc, int(cx), int(cy), dc->penColour);
-        const long long e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            cx += stepX;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            cy += stepY;
-        }
-    }
+    const long long x0 = dc->penX, y0 = dc->penY;
     dc->penX = x;
     dc->penY = y;
+    if (!dc->bitmap)
+        return true;
+    // Walk the major axis one pixel per step; the minor coordinate of step k
+    // is the nearest to the ideal line, ties going forward (the pixels that
+    // Bresenham's walk picks). Stepping only where the major coordinate lies
+    // on the bitmap keeps long lines cheap. The last point is left for the
+    // next segment, as GDI does.
+    const long long dx = (long long)x - x0, dy = (long long)y - y0;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const long long major0 = xMajor ? x0 : y0, minor0 = xMajor ? y0 : x0;
+    const long long dMajor = xMajor ? dx : dy, dMinor = xMajor ? dy : dx;
+    const long long steps = std::llabs(dMajor);
+    if (steps == 0)
+        return true;
+    const int majorStep = dMajor > 0 ? 1 : -1, minorStep = dMinor > 0 ? 1 : -1;
+    const long long majorSize = xMajor ? dc->bitmap->width() : dc->bitmap->height();
+    long long k0 = 0, k1 = steps;
+    if (majorStep > 0) {
+        k0 = std::max(k0, -major0);
+        k1 = std::min(k1, majorSize - major0);
+    } else {
+        k0 = std::max(k0, major0 - majorSize + 1);
+        k1 = std::min(k1, major0 + 1);
+    }
+    for (long long k = k0; k < k1; ++k) {
+        const __int128 offset = ((__int128)2 * k * std::llabs(dMinor) + steps) / ((__int128)2 * steps);
+        const long long major = major0 + majorStep * k;
+        const long long minor = minor0 + minorStep * (long long)offset;
+        const long long px = xMajor ? major : minor, py = xMajor ? minor : major;
+        if (px >= 0 && py >= 0 && px < dc->bitmap->width() && py < dc->bitmap->height())
+            putPixel(*dc, int(px), int(py), dc->penColour);
+    }
     return true;
 }
 

@@ -36,11 +36,11 @@ public:
     // the bitmap is deleted with the picture.
     static std::unique_ptr<Picture> fromBitmap(gdi::HBITMAP bitmap, bool takeOwnership);
 
-    ~Picture();
+    virtual ~Picture();
     Picture(const Picture&) = delete;
     Picture& operator=(const Picture&) = delete;
 
-    std::int16_t Type() const { return m_type; }
+    virtual std::int16_t Type() const { return m_type; }
     // Size in 0.01 mm at 96 pixels per inch.
     std::int32_t Width() const;
     std::int32_t Height() const;
@@ -63,9 +63,12 @@ public:
     // The icon's colour and mask bitmaps (copies); false for other types.
     bool GetIconInfo(IconInfo& info) const;
 
-private:
+protected:
+    // For stand-ins that only report a Type(): they have no bitmap, so
+    // converting or rendering them yields nothing.
     Picture() = default;
 
+private:
     std::int16_t m_type = PICTYPE_NONE;
     gdi::HBITMAP m_bitmap = nullptr;
     bool m_ownsBitmap = true;

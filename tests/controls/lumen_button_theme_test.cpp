@@ -21,6 +21,7 @@ private slots:
     void themeNinePressedDrawsFourLines();
     void skyTurnsTheBackgroundWhite();
     void windowRegionFollowsRoundedValue();
+    void repaintKeepsUncoveredPixelsPaintClears();
 };
 
 void LumenButtonThemeTest::themeFaceAndBorder_data()
@@ -312,6 +313,21 @@ void LumenButtonThemeTest::windowRegionFollowsRoundedValue()
     QVERIFY(!button->mask().contains(QPoint(0, 0)));
     QVERIFY(!button->mask().contains(QPoint(kW - 1, kH - 1)));
     QVERIFY(button->mask().contains(QPoint(kW / 2, 0)));
+}
+
+void LumenButtonThemeTest::repaintKeepsUncoveredPixelsPaintClears()
+{
+    // Theme 0 covers nothing: a direct repaint leaves the previous face on
+    // the surface, while a paint message clears to the background first.
+    auto button = makeButton(LumenButton::Classic, Normal);
+    paint(*button);
+    const COLORREF face = colourAt(button->surfaceImage(), 37, 12);
+    QVERIFY(face != button->backColor());
+    button->setTheme(0);
+    QCOMPARE(describe(colourAt(button->surfaceImage(), 37, 12)), describe(face));
+    button->grab();  // shows the surface that the repaint has just drawn
+    button->grab();  // a paint message of its own
+    QCOMPARE(describe(colourAt(button->surfaceImage(), 37, 12)), describe(button->backColor()));
 }
 
 QTEST_MAIN(LumenButtonThemeTest)

@@ -311,3 +311,46 @@ TEST(RoundRectRegion, EmptyBoxHasNoPoints)
     EXPECT_FALSE(PtInRegion(region, 3, 4));
     DeleteObject(region);
 }
+
+// ---- Extreme coordinates: clipped before any walk, nothing outside is touched ----
+
+TEST(ExtremeCoordinates, LongLinesAreClippedToTheBitmap)
+{
+    Canvas canvas(8, 8);
+    SetDCPenColor(canvas.dc(), RGB(7, 7, 7));
+    MoveToEx(canvas.dc(), -2000000000, -2000000000);
+    ASSERT_TRUE(LineTo(canvas.dc(), 2000000000, 2000000000));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(canvas.at(i, i), RGB(7, 7, 7)) << i;
+    EXPECT_EQ(canvas.at(1, 0), kMarker);
+    MoveToEx(canvas.dc(), 4, -2147483647 - 1);
+    ASSERT_TRUE(LineTo(canvas.dc(), 4, 2147483647));
+    EXPECT_EQ(canvas.at(4, 0), RGB(7, 7, 7));
+    EXPECT_EQ(canvas.at(4, 7), RGB(7, 7, 7));
+}
+
+TEST(ExtremeCoordinates, HugeFillsAndRowsAreClipped)
+{
+    Canvas canvas(4, 4);
+    const TRIVERTEX v[2] = {vertex(-2147483647 - 1, -2147483647 - 1, 5, 5, 5),
+                            vertex(2147483647, 2147483647, 5, 5, 5)};
+    const GRADIENT_RECT mesh{0, 1};
+    ASSERT_TRUE(GradientFill(canvas.dc(), v, 2, &mesh, 1, GRADIENT_FILL_RECT_H));
+    EXPECT_EQ(canvas.at(3, 3), RGB(5, 5, 5));
+
+    const std::uint8_t bits[4] = {9, 9, 9, 0};
+    BITMAPINFOHEADER header;
+    header.biWidth = 1;
+    header.biHeight = -1;
+    header.biBitCount = 24;
+    // Four billion rows requested, one present in the buffer: only row 0 is drawn.
+    SetDIBitsToDevice(canvas.dc(), 2, 0, 1, 4000000000u, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS);
+    EXPECT_EQ(canvas.at(2, 0), RGB(9, 9, 9));
+    EXPECT_EQ(canvas.at(2, 1), RGB(5, 5, 5));
+
+    SetDCPenColor(canvas.dc(), RGB(1, 1, 1));
+    EXPECT_TRUE(RoundRect(canvas.dc(), -2147483647 - 1, 0, 2147483647, 3, 2147483647, 5));
+    HRGN region = CreateRoundRectRgn(-2147483647 - 1, -5, 2147483647, 5, 3, 3);
+    EXPECT_FALSE(PtInRegion(region, 0, 0));  // larger than any shape this layer builds
+    DeleteObject(region);
+}

@@ -1,0 +1,122 @@
+// The connection string and every refusal when opening a database.
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "store/connection.h"
+#include "store/participants.h"
+#include "tests/store/store_test_support.h"
+
+namespace {
+
+using storetest::TempDir;
+
+TEST(ConnectionString, HasTheFixedTextInOrder)
+{
+    const std::string expected =
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\Prog\\Sbase.mdb;Mode=Share Deny None;"
+        "Extended Properties=;Jet OLEDB:System database=;Jet OLEDB:Registry Path=;"
+        "Jet OLEDB:Database Password=;Jet OLEDB:Engine Type=5;Jet OLEDB:Database Locking Mode=1;"
+        "Jet OLEDB:Global Partial Bulk Ops=2;Jet OLEDB:Global Bulk Transactions=1;"
+        "Jet OLEDB:New Database Password=;Jet OLEDB:Create System Database=False;"
+        "Jet OLEDB:Encrypt Database=False;Jet OLEDB:Don't Copy Locale on Compact=False;"
+        "Jet OLEDB:Compact Without Replica Repair=False;Jet OLEDB:SFP=False;";
+    EXPECT_EQ(store::BuildConnectionString("C:\\Prog\\Sbase.mdb", ""), expected);
+    EXPECT_EQ(store::BuildConnectionString("C:\\Prog\\Sbase.mdb", "X=1"), expected + "X=1");
+}
+
+TEST(ConnectionString, ParseFindsProviderAndDataSource)
+{
+    struct Case {
+        std::string text;
+        std::string provider;
+        std::string dataSource;
+    };
+    const Case cases[] = {
+        {store::BuildConnectionString("/srv/draw/Sbase.mdb", ""), "Microsoft.Jet.OLEDB.4.0", "/srv/draw/Sbase.mdb"},
+        {store::BuildConnectionString("/a b/c=d.mdb", ""), "Microsoft.Jet.OLEDB.4.0", "/a b/c=d.mdb"},
+        {"Data Source=x.db", "", "x.db"},
+        {"Provider=P;Data Source=", "P", ""},
+        {"", "", ""},
+        {";;noequals;Provider=Q", "Q", ""},
+    };
+    for (const Case& c : cases) {
+        const store::ConnectionSettings settings = store::ParseConnectionString(c.text);
+        EXPECT_EQ(settings.provider, c.provider) << c.text;
+        EXPECT_EQ(settings.dataSource, c.dataSource) << c.text;
+    }
+}
+
+struct RefusalCase {
+    const char* label;
+    std::function<void(const std::string& path)> make;  // prepares the file at path
+    const char* expectedText;                            // part of the error message
+};
+
+TEST(OpenDatabase, RefusesWhatItCannotUse)
+{
+    const std::string accessFile = SORTIA_SHARED_TESTDATA_DIR "/mdb/DateTestDatabase.mdb";
+    const RefusalCase cases[] = {
+        {"missing file", [](const std::string&) {}, "Could not find file"},
+        {"text file", [](const std::string& p) { std::ofstream(p) << "user_name,user_number\n"; },
+         "not a database file"},
+        {"empty file", [](const std::string& p) { std::ofstream{p}; }, "not a database file"},
+        {"Access file", [&](const std::string& p) { std::filesystem::copy_file(accessFile, p); }, "Microsoft Access"},
+        {"no sheet", [](const std::string& p) { storetest::runSql(p, "create table other (id integer);"); },
+         "has no table 'sheet'"},
+        {"wrong column order",
+         [](const std::string& p) {
+             storetest::runSql(p, "create table sheet (user_name text, id integer, user_number text, isluck text);");
+         },
+         "is not usable"},
+        {"no isluck",
+         [](const std::string& p) {
+             storetest::runSql(p, "create table sheet (id integer, user_name text, user_number text, prize text);");
+         },
+         "is not usable"},
+    };
+    for (const RefusalCase& c : cases) {
+        TempDir dir;
+        const std::string path = dir.file("Sbase.mdb");
+        c.make(path);
+        const bool existedBefore = std::filesystem::exists(path);
+        store::DbConnection connection;
+        EXPECT_FALSE(connection.Open(store::BuildConnectionString(path, ""), "", "")) << c.label;
+        EXPECT_FALSE(connection.isOpen()) << c.label;
+        EXPECT_NE(connection.error().find(c.expectedText), std::string::npos) << c.label << ": " << connection.error();
+        EXPECT_EQ(std::filesystem::exists(path), existedBefore) << c.label << ": opening must not create a file";
+    }
+}
+
+TEST(OpenDatabase, RefusesAnUnknownProvider)
+{
+    TempDir dir;
+    const std::string path = dir.file("Sbase.mdb");
+    storetest::makeSheet(path, "");
+    store::DbConnection connection;
+    EXPECT_FALSE(connection.Open("Provider=Other;Data Source=" + path + ";", "", ""));
+    EXPECT_NE(connection.error().find("Provider cannot be found"), std::string::npos);
+}
+
+TEST(OpenDatabase, OpensAGoodSheetAndCreateRefusesToOverwrite)
+{
+    TempDir dir;
+    const std::string path = dir.file("Sbase.mdb");
+    std::string error;
+    ASSERT_TRUE(store::CreateDatabase(path, error)) << error;
+    store::DbConnection connection;
+    ASSERT_TRUE(connection.Open(store::BuildConnectionString(path, ""), "", "")) << connection.error();
+    ASSERT_TRUE(connection.Run("insert into sheet (user_name, user_number) values ('a', '1')"));
+    auto result = connection.Execute("select isluck from sheet");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->Field(0), "否");  // the column's default
+
+    EXPECT_FALSE(store::CreateDatabase(path, error));
+    EXPECT_NE(error.find("already exists"), std::string::npos);
+    store::Counts counts;
+    ASSERT_TRUE(store::CountParticipants(connection, counts));
+    EXPECT_EQ(counts.all, 1);  // the existing file kept its row
+}
+
+}  // namespace
