@@ -30,27 +30,31 @@ struct Tap {
 // Source taps for destination indices i0 .. i1-1 of a destination run of
 // dstLen pixels that maps onto srcLen source pixels starting at srcStart.
 // Taps outside 0 .. srcLimit-1 are dropped.
-std::vector<std::vector<Tap>> axisTaps(int dstLen, int srcStart, int srcLen, int i0, int i1, bool area, int srcLimit)
+// Indices are 64-bit: a destination far off the bitmap still maps exactly.
+std::vector<std::vector<Tap>> axisTaps(std::int64_t dstLen, std::int64_t srcStart, std::int64_t srcLen, std::int64_t i0,
+                                       std::int64_t i1, bool area, int srcLimit)
 {
     std::vector<std::vector<Tap>> taps(std::size_t(i1 - i0));
     const double scale = double(srcLen) / double(dstLen);
-    for (int i = i0; i < i1; ++i) {
+    for (std::int64_t i = i0; i < i1; ++i) {
         auto& list = taps[std::size_t(i - i0)];
         if (!area || scale <= 1.0) {
             // Enlarging with area averaging covers a part of one source
             // pixel: that pixel, as with nearest sampling.
-            const int s = srcStart + int((std::int64_t(2 * i + 1) * srcLen) / (std::int64_t(2) * dstLen));
+            const std::int64_t s =
+                srcStart + std::int64_t((static_cast<long double>(2 * i + 1) * srcLen) / (2.0L * dstLen));
             if (s >= 0 && s < srcLimit)
-                list.push_back({s, 1.0});
+                list.push_back({int(s), 1.0});
             continue;
         }
-        const double from = i * scale;
-        const double to = (i + 1) * scale;
-        for (int s = int(std::floor(from)); s < int(std::ceil(to)); ++s) {
-            const double w = std::min<double>(to, s + 1) - std::max<double>(from, s);
-            const int abs = srcStart + s;
-            if (w > 0 && abs >= 0 && abs < srcLimit)
-                list.push_back({abs, w});
+        const double from = double(i) * scale;
+        const double to = double(i + 1) * scale;
+        const auto first = std::max<std::int64_t>(std::int64_t(std::floor(from)), -srcStart);
+        const auto last = std::min<std::int64_t>(std::int64_t(std::ceil(to)), srcLimit - srcStart);
+        for (std::int64_t s = first; s < last; ++s) {
+            const double w = std::min<double>(to, double(s + 1)) - std::max<double>(from, double(s));
+            if (w > 0)
+                list.push_back({int(srcStart + s), w});
         }
     }
     return taps;
@@ -59,7 +63,14 @@ std::vector<std::vector<Tap>> axisTaps(int dstLen, int srcStart, int srcLen, int
 // Destination rectangle clipped to the destination bitmap.
 Rect clippedDest(const Bitmap& dst, int x, int y, int cx, int cy)
 {
-    return intersect({x, y, x + cx, y + cy}, {0, 0, dst.width(), dst.height()});
+    // Far-off coordinates must not overflow on the way to the clip.
+    const auto edge = [](int origin, int extent, int limit) {
+        return int(std::clamp<std::int64_t>(std::int64_t(origin) + extent, 0, limit));
+    };
+    const Rect bounds{0, 0, dst.width(), dst.height()};
+    return intersect({std::clamp(x, 0, dst.width()), std::clamp(y, 0, dst.height()), edge(x, cx, dst.width()),
+                      edge(y, cy, dst.height())},
+                     bounds);
 }
 
 // Calls write(dx, dy, pixel) for every destination pixel inside the clip
@@ -72,8 +83,8 @@ void resample(HDC dstDC, int x, int y, int cx, int cy, const Bitmap& src, int x1
     if (clip.empty())
         return;
     const bool area = dstDC->stretchMode == HALFTONE;
-    const auto xs = axisTaps(cx, x1, cx1, clip.left - x, clip.right - x, area, src.width());
-    const auto ys = axisTaps(cy, y1, cy1, clip.top - y, clip.bottom - y, area, src.height());
+    const auto xs = axisTaps(cx, x1, cx1, std::int64_t(clip.left) - x, std::int64_t(clip.right) - x, area, src.width());
+    const auto ys = axisTaps(cy, y1, cy1, std::int64_t(clip.top) - y, std::int64_t(clip.bottom) - y, area, src.height());
     // The source is read before any destination pixel is written, so a
     // blit within one bitmap sees the original pixels.
     std::vector<std::uint8_t> out(std::size_t(clip.right - clip.left) * std::size_t(clip.bottom - clip.top) * 4);

@@ -136,4 +136,25 @@ TEST(Blit, AlphaBlendStretchesAndClips)
     EXPECT_FALSE(gdi::AlphaBlend(other.dc, 0, 0, -2, 2, src.dc, 0, 0, 1, 1, blend));
 }
 
+TEST(Blit, FarOffCoordinatesDoNotOverflow)
+{
+    Surface src(2, 2, {0, 0, 255, 255});
+    gdi::BLENDFUNCTION blend;
+    blend.AlphaFormat = gdi::AC_SRC_ALPHA;
+    const int big = 0x7FFFFFF0;
+    const struct {
+        int x, y, cx, cy;
+    } cases[] = {{big, big, big, big}, {-big, -big, big, big}, {-big - 15, 0, big, 4}, {0, 0, big, big}};
+    for (const auto& c : cases) {
+        Surface dst(4, 4);
+        gdi::SetStretchBltMode(dst.dc, gdi::HALFTONE);
+        EXPECT_TRUE(gdi::AlphaBlend(dst.dc, c.x, c.y, c.cx, c.cy, src.dc, 0, 0, 2, 2, blend));
+        EXPECT_TRUE(gdi::StretchBlt(dst.dc, c.x, c.y, c.cx, c.cy, src.dc, 0, 0, 2, 2, gdi::SRCCOPY));
+    }
+    // Enlarged enough, the visible corner shows the first source pixel.
+    Surface dst(4, 4);
+    ASSERT_TRUE(gdi::StretchBlt(dst.dc, 0, 0, big, big, src.dc, 0, 0, 2, 2, gdi::SRCCOPY));
+    EXPECT_EQ(dst.at(3, 3), (Px{0, 0, 255, 255}));
+}
+
 }  // namespace
