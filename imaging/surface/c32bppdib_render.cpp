@@ -1,5 +1,7 @@
 // Drawing, scaling and copying of the surface.
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +19,14 @@ std::uint8_t constantAlpha(std::int64_t opacity)
     if (r > 50 || (r == 50 && (q & 1)))
         ++q;
     return std::uint8_t(q);
+}
+
+// A computed size in the 32-bit range: a box near the range's end must not
+// turn into an undefined conversion.
+std::int32_t toInt32(double value)
+{
+    return std::int32_t(std::clamp(value, double(std::numeric_limits<std::int32_t>::min()),
+                                   double(std::numeric_limits<std::int32_t>::max())));
 }
 
 }  // namespace
@@ -93,8 +103,8 @@ void c32bppDIB::ScaleImage(std::int32_t destWidth, std::int32_t destHeight, std:
             yRatio = 1;
         }
         const float ratio = xRatio < yRatio ? xRatio : yRatio;
-        NewWidth = std::int32_t(std::floor(double(m_width) * double(ratio)));
-        NewHeight = std::int32_t(std::floor(double(m_height) * double(ratio)));
+        NewWidth = toInt32(std::floor(double(m_width) * double(ratio)));
+        NewHeight = toInt32(std::floor(double(m_height) * double(ratio)));
     } else if (ScaleMode == 2) {
         NewWidth = destWidth;
         NewHeight = destHeight;
