@@ -60,7 +60,7 @@ bool PngDecoder::ParsePNG(std::span<const std::uint8_t> input, bool fromFile, c3
         m_checkCrc = zlib::IsDllFunctionAvailable("crc32");
         if (walkChunks(input, idat) == WalkResult::Ended && !idat.empty() && m_expectedSize > 0)
             DecodeImageData(idat);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         // A size the memory cannot hold is a failed load, not a crash.
         dibClass.DestroyDIB();
     }
