@@ -77,24 +77,51 @@ public:
     bool isWin95Alpha() const { return m_alpha && m_systemBlendLevel == 1; }
 
     // ---- Loading ----
+    // Files and streams of 56 bytes or less, missing files and empty arrays
+    // are refused up front (the surface is left as it was); otherwise the
+    // surface is emptied and the readers try PNG, GIF, ICO/CUR, BMP in turn.
+    // True when the surface holds an image. SaveFormat keeps the whole source
+    // (the file, or the entire array with its bounds) for GetOrginalFormat.
     bool LoadPicture_File(const QString& FileName, std::int32_t iconCx, std::int32_t iconCy, bool SaveFormat);
     bool LoadPicture_Stream(const ByteArray& inStream, std::int32_t iconCx, std::int32_t iconCy,
                             std::int32_t streamStart, std::int32_t streamLength, bool SaveFormat);
-    // ResSection: a text names a custom resource type (":/<section>/<index>"
-    // among the program's Qt resources); a number names a picture kind.
+    // The program's own resources are Qt resources. A text ResSection names a
+    // custom type: the bytes of ":/<ResSection>/<ResIndex>" are loaded as a
+    // stream. A number names a picture kind (0 bitmap, 1 icon, 2 cursor): the
+    // bytes of ":/bitmap|icon|cursor/<ResIndex>" go through the platform
+    // picture loader. Empties the surface first; false when nothing loaded.
     bool LoadPicture_Resource(const QString& ResIndex, const QString& ResSection, std::int32_t iconCx,
                               std::int32_t iconCy, std::int32_t streamStart, std::int32_t streamLength);
+    // Bitmap pictures go to the BMP reader, all others to the icon reader.
+    // Neither empties the surface first: a picture the readers refuse leaves
+    // the earlier image, and the result reports whether an image is held.
     bool LoadPicture_StdPicture(const picture::Picture* Picture);
+    // The handle passes to a picture object and is deleted with it before
+    // the call returns; callers that still need it pass a copy.
     bool LoadPicture_ByHandle(gdi::HBITMAP Handle);
 
     // ---- Saving as a 32-bpp BMP ----
+    // The surface's memory unchanged behind the two BMP headers. An existing
+    // file is replaced (read-only or not), after a Yes to the overwrite
+    // question when PromptOverwrite is set. False for an empty surface or
+    // name, a declined question or a failed write.
     bool SaveToFile(const QString& FileName, bool PromptOverwrite);
     bool SaveToStream(ByteArray& outStream) const;
 
     // ---- For the format readers only ----
     void setAlpha(bool alpha) { m_alpha = alpha; }
     void setImageType(std::int32_t type) { m_imageType = type; }
-    void setSourceBytes(std::vector<std::uint8_t> bytes) { m_sourceBytes = std::move(bytes); }
+    void setSourceBytes(std::vector<std::uint8_t> bytes)
+    {
+        m_sourceBytes = std::move(bytes);
+        m_sourceLowerBound = 0;
+    }
+    // Keeps the bytes with the array's own lower bound.
+    void setSourceBytes(ByteArray bytes)
+    {
+        m_sourceBytes = std::move(bytes.data);
+        m_sourceLowerBound = bytes.lowerBound;
+    }
 
 private:
     bool LoadPictureData(const QString& FileName, ByteArray inStream, std::int32_t iconCx, std::int32_t iconCy,
@@ -111,4 +138,5 @@ private:
     bool m_manageOwnDC = false;
     bool m_alpha = false;
     std::vector<std::uint8_t> m_sourceBytes;
+    std::int32_t m_sourceLowerBound = 0;
 };

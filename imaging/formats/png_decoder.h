@@ -1,0 +1,71 @@
+#pragma once
+// The PNG reader's own decoding route: chunk walk with CRC checks, image
+// parameters, IDAT gathering, decompression (system zlib when present, else
+// or after a zlib failure our inflate) and scan-line reconstruction into a
+// c32bppDIB. One object serves one load.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class c32bppDIB;
+
+class PngDecoder {
+public:
+    // Parses a whole PNG image held in `input` into `dibClass`. `fromFile`
+    // selects the file rules (a file shorter than 56 bytes is not signature
+    // tested). Returns true when the data carries the PNG signature, whether
+    // or not pixels could be decoded; a decoded image shows in the surface
+    // (Handle non-null, ImageType ImagePNG), otherwise the surface is empty.
+    // Never throws.
+    bool ParsePNG(std::span<const std::uint8_t> input, bool fromFile, c32bppDIB& dibClass);
+
+    static bool IsPNGSignature(std::span<const std::uint8_t> input);
+
+    // Bits per pixel and filter unit (bytes per complete pixel, at least 1).
+    struct PixelSize {
+        std::int32_t bits = 0;
+        std::int32_t unit = 1;
+    };
+    PixelSize GetPixelSize() const;
+    // (w x bitsPerPixel + 7) / 8, or -1 when w x bitsPerPixel overflows.
+    static std::int64_t GetRowBytes(std::int64_t w, std::int32_t bitsPerPixel);
+
+private:
+    enum class WalkResult { Ended, Failed };
+    WalkResult walkChunks(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& idat);
+    bool crcMatches(std::span<const std::uint8_t> typeAndData, std::uint32_t storedCrc) const;
+    bool ReadIHDR(std::span<const std::uint8_t> data, std::uint32_t crc, std::span<const std::uint8_t> typeAndData);
+    bool ReadPLTE(std::span<const std::uint8_t> data, std::uint32_t crc, std::span<const std::uint8_t> typeAndData);
+    void ReadTRNS(std::span<const std::uint8_t> data, std::uint32_t crc, std::span<const std::uint8_t> typeAndData);
+    std::int64_t GetDataSize() const;
+    void DecodeImageData(const std::vector<std::uint8_t>& compressed);
+
+    // Reconstruction and colour conversion (png_reconstruct.cpp).
+    struct Pass {
+        std::int32_t rowStart, colStart, rowStep, colStep;
+    };
+    static const std::array<Pass, 8> kPasses;
+    std::int32_t passCols(int pass) const;
+    std::int32_t passRows(int pass) const;
+    void CreateDefaultPalette();
+    bool DecodeNonInterlaced(std::span<std::uint8_t> data);
+    bool DecodeInterlaced(std::span<const std::uint8_t> data);
+    static bool unfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* above, std::size_t length,
+                            std::size_t unit);
+    bool WritePixels(const std::uint8_t* buf, int pass, std::int32_t rows, std::size_t stride);
+    bool writeRow(const std::uint8_t* src, std::uint8_t* dstRow, int pass);
+
+    std::int32_t m_Width = 0;
+    std::int32_t m_Height = 0;
+    std::uint8_t m_BitDepth = 0;
+    std::uint8_t m_ColorType = 0;
+    std::uint8_t m_Interlace = 0;
+    std::vector<std::uint8_t> m_Palette;
+    std::vector<std::uint8_t> m_TransData;
+    std::int32_t m_TransColor = -1;
+    std::int64_t m_expectedSize = 0;
+    bool m_checkCrc = false;
+    c32bppDIB* m_Host = nullptr;
+};

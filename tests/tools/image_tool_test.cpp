@@ -1,0 +1,70 @@
+// sortia-image as a user runs it: its one-line report, its BMP output and
+// its exit statuses.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kSuite = QStringLiteral(SORTIA_SHARED_TESTDATA_DIR "/pngsuite/");
+
+struct ToolRun {
+    int status;
+    QString out;
+};
+
+ToolRun run(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(SORTIA_IMAGE_PROGRAM), args);
+    process.waitForFinished(30000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
+}
+
+TEST(ImageTool, Info)
+{
+    const struct {
+        QStringList args;
+        int status;
+        QString out;
+    } cases[] = {
+        {{"info", kSuite + "basn6a08.png"}, 0, "type=10 alpha=1 width=32 height=32"},
+        {{"info", kSuite + "basn0g08.png", "--no-zlib"}, 0, "type=10 alpha=0 width=32 height=32"},
+        {{"info", kSuite + "s01i3p01.png", "--size", "16x16"}, 0, "type=10 alpha=0 width=1 height=1"},
+        {{"info", kSuite + "xc9n2c08.png"}, 1, ""},
+        {{"info", kSuite + "missing.png"}, 1, ""},
+        {{"info"}, 2, ""},
+        {{"info", kSuite + "basn6a08.png", "--size", "big"}, 2, ""},
+        {{"paint", kSuite + "basn6a08.png"}, 2, ""},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.out, c.out) << c.args.join(' ').toStdString();
+    }
+}
+
+TEST(ImageTool, ConvertWritesThe32BppBmp)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.bmp");
+    for (const char* flag : {"", "--no-zlib"}) {
+        QStringList args = {"convert", kSuite + "basn6a08.png", out};
+        if (*flag)
+            args << flag;
+        ASSERT_EQ(run(args).status, 0);
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bmp = f.readAll();
+        ASSERT_EQ(bmp.size(), 54 + 32 * 32 * 4);
+        EXPECT_EQ(bmp.left(2), "BM");
+        // Written over the previous run's file without asking.
+    }
+    EXPECT_EQ(run({"convert", kSuite + "xd0n2c08.png", dir.filePath("none.bmp")}).status, 1);
+    EXPECT_FALSE(QFile::exists(dir.filePath("none.bmp")));
+}
+
+}  // namespace
