@@ -1,5 +1,5 @@
 // sortia-image info FILE [--size WxH] [--no-zlib]
-// sortia-image convert FILE OUT.bmp [--size WxH] [--no-zlib]
+// sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--no-zlib]
 // Loads FILE as the buttons load their icons (the wanted icon size defaults
 // to 256 x 256), then prints what loaded or writes it as a 32-bpp BMP.
 // Exit status: 0 done, 1 nothing loaded (or not written), 2 bad arguments.
@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include "imaging/formats/png_parser.h"
 #include "imaging/surface/c32bppdib.h"
 #include "platform/zlib/zlib_library.h"
 
@@ -72,7 +73,7 @@ int main(int argc, char** argv)
     if (!parseOptions(app.arguments(), options)) {
         std::fprintf(stderr,
                      "usage: sortia-image info FILE [--size WxH] [--no-zlib]\n"
-                     "       sortia-image convert FILE OUT.bmp [--size WxH] [--no-zlib]\n");
+                     "       sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--no-zlib]\n");
         return 2;
     }
     zlib::setSimulateAbsent(options.noZlib);
@@ -87,7 +88,12 @@ int main(int argc, char** argv)
                     int(image.Width()), int(image.Height()));
         return 0;
     }
-    if (!image.SaveToFile(options.out, false)) {
+    // A .png name is written as PNG, anything else as a 32-bpp BMP.
+    ByteArray unused;
+    const bool written = options.out.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
+                             ? cPNGparser().SaveTo(options.out, unused, image)
+                             : image.SaveToFile(options.out, false);
+    if (!written) {
         std::fprintf(stderr, "sortia-image: cannot write %s\n", qPrintable(options.out));
         return 1;
     }

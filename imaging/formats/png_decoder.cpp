@@ -223,7 +223,7 @@ void PngDecoder::DecodeImageData(const std::vector<std::uint8_t>& compressed)
     if (zlib::IsDllFunctionAvailable("uncompress")) {
         zlib::UncompressFn uncompress = zlib::uncompressFunction();
         unsigned long length = size;
-        decompressed = uncompress && uncompress(output.data(), &length, compressed.data(), compressed.size()) == zlib::Z_OK;
+        decompressed = uncompress && uncompress(output.data(), &length, compressed.data(), compressed.size()) == zlib::kOk;
         if (!decompressed)  // zlib reports how much it wrote before failing
             std::fill_n(output.begin(), std::min<std::size_t>(length, size), 0);
     }

@@ -7,8 +7,10 @@
 #include <span>
 #include <vector>
 
+#include "platform/zlib/zlib_library.h"
+
 // zlib's compress2(dest, &destLen, source, sourceLen, level); 0 on success.
-using Compress2Fn = int (*)(unsigned char*, unsigned long*, const unsigned char*, unsigned long, int);
+using Compress2Fn = zlib::Compress2Fn;
 
 // CRC-32 of PNG chunks (ISO 3309 polynomial, reflected), continuing from crc.
 std::uint32_t pngCrc32(std::uint32_t crc, std::span<const std::uint8_t> bytes);

@@ -1,7 +1,5 @@
 // The PNG writer: the surface is encoded here (there is no platform
 // encoder), compressed by zlib's compress2 when the library is there.
-#include <dlfcn.h>
-
 #include <QFile>
 #include <QFileInfo>
 
@@ -10,17 +8,6 @@
 #include "imaging/surface/c32bppdib.h"
 
 namespace {
-
-// zlib is looked up at run time, as an optional library; without it the
-// image data goes into stored blocks.
-Compress2Fn findCompress2()
-{
-    void* library = dlopen("libz.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (!library)
-        return nullptr;
-    // The library stays loaded for the program's life: the pointer is kept.
-    return reinterpret_cast<Compress2Fn>(dlsym(library, "compress2"));
-}
 
 // An existing file, read-only or not, is replaced.
 bool writeFile(const QString& fileName, const std::vector<std::uint8_t>& bytes)
@@ -50,9 +37,9 @@ bool cPNGparser::SaveTo(const QString& FileName, ByteArray& outStream, const c32
         return false;
     if (FileName.isEmpty())
         outStream = ByteArray();
-    static const Compress2Fn compress2 = findCompress2();
-    std::vector<std::uint8_t> png =
-        encodePng(cHost.BitsPointer(), cHost.Width(), cHost.Height(), cHost.Alpha(), compress2);
+    // Without zlib (or while its absence is simulated) the data goes into stored blocks.
+    std::vector<std::uint8_t> png = encodePng(cHost.BitsPointer(), cHost.Width(), cHost.Height(), cHost.Alpha(),
+                                              zlib::compress2Function());
     if (png.empty())
         return false;
     if (!FileName.isEmpty())

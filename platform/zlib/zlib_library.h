@@ -14,7 +14,7 @@ using UncompressFn = int (*)(unsigned char* dest, unsigned long* destLen, const 
 using Compress2Fn = int (*)(unsigned char* dest, unsigned long* destLen, const unsigned char* source,
                             unsigned long sourceLen, int level);
 
-constexpr int Z_OK = 0;
+constexpr int kOk = 0;  // what the functions return on success
 
 // True when the zlib library can be loaded and exports `function`; always
 // false while absence is simulated.

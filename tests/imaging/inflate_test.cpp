@@ -218,7 +218,7 @@ TEST(Inflate, MatchesZlibOnItsOwnStreams)
     for (int level : {0, 1, 6, 9}) {
         Bytes packed(data.size() + data.size() / 100 + 64);
         unsigned long packedSize = packed.size();
-        ASSERT_EQ(compress2(packed.data(), &packedSize, data.data(), data.size(), level), zlib::Z_OK);
+        ASSERT_EQ(compress2(packed.data(), &packedSize, data.data(), data.size(), level), zlib::kOk);
         packed.resize(packedSize);
         Bytes output(data.size());
         Inflater inflater;

@@ -67,4 +67,21 @@ TEST(ImageTool, ConvertWritesThe32BppBmp)
     EXPECT_FALSE(QFile::exists(dir.filePath("none.bmp")));
 }
 
+TEST(ImageTool, ConvertWritesPngByItsName)
+{
+    QTemporaryDir dir;
+    const QString packed = dir.filePath("packed.png");
+    const QString stored = dir.filePath("stored.PNG");
+    ASSERT_EQ(run({"convert", kSuite + "basn6a08.png", packed}).status, 0);
+    ASSERT_EQ(run({"convert", kSuite + "basn6a08.png", stored, "--no-zlib"}).status, 0);
+    for (const QString& file : {packed, stored}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.read(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
+        EXPECT_EQ(run({"info", file}).out, "type=10 alpha=1 width=32 height=32");
+    }
+    // Without zlib the image data goes into stored blocks.
+    EXPECT_GT(QFile(stored).size(), QFile(packed).size());
+}
+
 }  // namespace
