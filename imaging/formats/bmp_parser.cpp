@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/formats/le_view.h"
+#include "imaging/formats/byte_view.h"
 #include "imaging/surface/c32bppdib.h"
 #include "platform/gdi/dib_convert.h"
 #include "platform/picture/picture.h"
@@ -26,7 +26,7 @@ struct BmpHeader {
 
 // A header cut short reads as zeros, which sends the data to the platform
 // loader; the leftover stays -1 unless every field it needs was there.
-BmpHeader readHeader(const LeView& v)
+BmpHeader readHeader(const ByteView& v)
 {
     BmpHeader h;
     h.width = v.i32(18).value_or(0);
@@ -55,7 +55,7 @@ bool pixelDataInside(const BmpHeader& h, std::int64_t size)
 
 // Copies the rows of an uncompressed 32-bpp BMP, turning top-down files
 // (negative height) upright, then settles the alpha.
-void load32bpp(const LeView& v, const BmpHeader& h, c32bppDIB& host)
+void load32bpp(const ByteView& v, const BmpHeader& h, c32bppDIB& host)
 {
     if (!host.InitializeDIB(h.width, h.height))
         return;
@@ -99,7 +99,7 @@ ReadOutcome cBMPparser::LoadStream(const ByteArray& inStream, c32bppDIB& cHost, 
 {
     if (streamLength < 1)
         return ReadOutcome::NotMine;
-    const LeView v(inStream.range(streamOffset, streamLength));
+    const ByteView v(inStream.range(streamOffset, streamLength));
     if (v.size() == 0)
         return ReadOutcome::Failed;
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <memory>
 
-#include "imaging/formats/le_view.h"
+#include "imaging/formats/byte_view.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ void deinterlace(std::vector<std::uint8_t>& pixels, std::int32_t width, std::int
 }
 
 // Joins the data sub-blocks that start at pos; false when they run past the end.
-bool joinSubBlocks(const LeView& v, std::int64_t pos, std::vector<std::uint8_t>& data)
+bool joinSubBlocks(const ByteView& v, std::int64_t pos, std::vector<std::uint8_t>& data)
 {
     for (;;) {
         const auto size = v.u8(pos);
@@ -95,7 +95,7 @@ bool joinSubBlocks(const LeView& v, std::int64_t pos, std::vector<std::uint8_t>&
     }
 }
 
-bool skipSubBlocks(const LeView& v, std::int64_t& pos)
+bool skipSubBlocks(const ByteView& v, std::int64_t& pos)
 {
     for (;;) {
         const auto size = v.u8(pos);
@@ -166,7 +166,7 @@ GifDecodeError decodeGifLzw(std::span<const std::uint8_t> data, int minCodeSize,
 
 GifDecodeError decodeGifIndices(std::span<const std::uint8_t> gif, GifIndexImage& out)
 {
-    const LeView v(gif);
+    const ByteView v(gif);
     const auto screenFlags = v.u8(10);
     if (!screenFlags)
         return GifDecodeError::Truncated;

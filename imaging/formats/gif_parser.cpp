@@ -10,7 +10,7 @@
 #include <string>
 
 #include "imaging/formats/gif_lzw.h"
-#include "imaging/formats/le_view.h"
+#include "imaging/formats/byte_view.h"
 #include "imaging/surface/c32bppdib.h"
 
 namespace {
@@ -36,7 +36,7 @@ struct GifLayout {
     std::int64_t imageEnd = 0;           // P_end
 };
 
-bool skipSubBlocks(const LeView& v, std::int64_t& pos)
+bool skipSubBlocks(const ByteView& v, std::int64_t& pos)
 {
     for (;;) {
         const auto size = v.u8(pos);
@@ -48,7 +48,7 @@ bool skipSubBlocks(const LeView& v, std::int64_t& pos)
     }
 }
 
-bool isGifSignature(const LeView& v)
+bool isGifSignature(const ByteView& v)
 {
     const auto sig = v.sub(0, 6);
     if (sig.empty())
@@ -60,7 +60,7 @@ bool isGifSignature(const LeView& v)
 
 // Steps over the extensions in front of the first image, remembering the
 // last graphic control extension.
-Walk walkExtensions(const LeView& v, GifLayout& g, std::int64_t& pos)
+Walk walkExtensions(const ByteView& v, GifLayout& g, std::int64_t& pos)
 {
     for (;;) {
         const auto b = v.u8(pos);
@@ -98,7 +98,7 @@ Walk walkExtensions(const LeView& v, GifLayout& g, std::int64_t& pos)
     }
 }
 
-Walk walkGif(const LeView& v, GifLayout& g)
+Walk walkGif(const ByteView& v, GifLayout& g)
 {
     if (!isGifSignature(v))
         return Walk::NotGif;
@@ -137,7 +137,7 @@ Walk walkGif(const LeView& v, GifLayout& g)
 // The file cut down to its first image, placed at (0, 0) on a screen of
 // its own size. With a transparent colour the table that applies becomes
 // the index greys, so the decoded colours would be the indices themselves.
-std::vector<std::uint8_t> rebuild(const LeView& v, const GifLayout& g)
+std::vector<std::uint8_t> rebuild(const ByteView& v, const GifLayout& g)
 {
     const auto head = v.sub(0, g.tableEnd);
     const auto gce = g.gcePos >= 0 ? v.sub(g.gcePos, kGraphicControlSize) : std::span<const std::uint8_t>();
@@ -163,7 +163,7 @@ std::vector<std::uint8_t> rebuild(const LeView& v, const GifLayout& g)
 // Writes the surface from decoded indices: the true colours come from the
 // source's table; the transparent index stays all zero. Indices past the
 // table show black.
-void paint(const LeView& v, const GifLayout& g, const GifIndexImage& image, c32bppDIB& host)
+void paint(const ByteView& v, const GifLayout& g, const GifIndexImage& image, c32bppDIB& host)
 {
     const auto table = v.sub(g.tablePos, 3 * std::int64_t(g.colourCount));
     for (std::int32_t y = 0; y < image.height; ++y) {
@@ -192,7 +192,7 @@ ReadOutcome cGIFparser::LoadStream(const ByteArray& inStream, c32bppDIB& cHost, 
 {
     if (streamLength < 1)
         return ReadOutcome::NotMine;
-    const LeView v(inStream.range(streamOffset, streamLength));
+    const ByteView v(inStream.range(streamOffset, streamLength));
     if (v.size() == 0)
         return ReadOutcome::Failed;
     GifLayout g;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "imaging/formats/le_view.h"
+#include "imaging/formats/byte_view.h"
 #include "imaging/formats/png_parser.h"
 #include "imaging/surface/c32bppdib.h"
 #include "platform/gdi/dib_convert.h"
@@ -26,7 +26,7 @@ enum class Check { Valid, Invalid, OutOfRange };
 
 // A PNG entry's size and depth come from its own header. Sizes the
 // directory cannot express leave the depth to be derived from IHDR.
-bool checkPngEntry(const LeView& v, IconDirEntry& e)
+bool checkPngEntry(const ByteView& v, IconDirEntry& e)
 {
     e.planes = kPngEntry;
     const std::int64_t at = e.imageOffset;
@@ -68,7 +68,7 @@ bool checkPngEntry(const LeView& v, IconDirEntry& e)
 
 // The header's bit count is trusted over the directory's; a PNG entry's
 // result decides the icon's validity as far as the walk has come.
-Check validateEntries(const LeView& v, std::vector<IconDirEntry>& entries)
+Check validateEntries(const ByteView& v, std::vector<IconDirEntry>& entries)
 {
     bool valid = true;
     for (IconDirEntry& e : entries) {
@@ -86,7 +86,7 @@ Check validateEntries(const LeView& v, std::vector<IconDirEntry>& entries)
     return valid ? Check::Valid : Check::Invalid;
 }
 
-bool readDirectory(const LeView& v, std::uint16_t& type, std::vector<IconDirEntry>& entries)
+bool readDirectory(const ByteView& v, std::uint16_t& type, std::vector<IconDirEntry>& entries)
 {
     const auto reserved = v.u16(0);
     const auto fileType = v.u16(2);
@@ -212,7 +212,7 @@ void applyAlpha(std::span<const std::uint8_t> source, c32bppDIB& host)
 
 // The colour table (or bit-field masks) of a bitmap entry, cut to what lies
 // inside the data; missing entries read as black.
-std::span<const std::uint8_t> colourTable(const LeView& v, std::int64_t at, const gdi::BITMAPINFOHEADER& h,
+std::span<const std::uint8_t> colourTable(const ByteView& v, std::int64_t at, const gdi::BITMAPINFOHEADER& h,
                                           std::int64_t paletteEntries)
 {
     std::int64_t bytes = 0;
@@ -225,7 +225,7 @@ std::span<const std::uint8_t> colourTable(const LeView& v, std::int64_t at, cons
     return v.sub(at, available);
 }
 
-ReadOutcome loadBitmapEntry(const LeView& v, const IconDirEntry& e, bool cursor, c32bppDIB& host)
+ReadOutcome loadBitmapEntry(const ByteView& v, const IconDirEntry& e, bool cursor, c32bppDIB& host)
 {
     const std::int64_t at = e.imageOffset;
     const std::int32_t b = e.bitCount;
@@ -292,7 +292,7 @@ ReadOutcome cICOparser::LoadStream(const ByteArray& inStream, std::int32_t desir
 {
     if (streamLength <= 5)
         return ReadOutcome::NotMine;
-    const LeView v(inStream.range(streamOffset, streamLength));
+    const ByteView v(inStream.range(streamOffset, streamLength));
     if (v.size() == 0)
         return ReadOutcome::Failed;
     std::uint16_t type = 0;

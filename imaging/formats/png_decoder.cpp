@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "imaging/formats/byte_reader.h"
+#include "imaging/formats/byte_view.h"
 #include "imaging/formats/inflate.h"
 #include "imaging/surface/c32bppdib.h"
 #include "platform/zlib/zlib_library.h"
@@ -81,17 +81,18 @@ bool PngDecoder::crcMatches(std::span<const std::uint8_t> typeAndData, std::uint
 
 PngDecoder::WalkResult PngDecoder::walkChunks(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& idat)
 {
-    ByteReader reader(input);
-    std::size_t start = sizeof kSignature;
+    const ByteView view(input);
+    std::int64_t start = sizeof kSignature;
     for (;;) {
-        const std::uint32_t length = reader.u32be(start);
+        const std::optional<std::uint32_t> declared = view.u32be(start);
         // Length, type, data and CRC must all lie inside the input; a stream
         // that runs out without IEND ends here.
-        if (reader.failed() || !reader.has(start, std::size_t(length) + 12))
+        if (!declared || !view.contains(start, std::int64_t(*declared) + 12))
             return WalkResult::Failed;
-        const std::uint32_t type = reader.u32be(start + 4);
-        const std::uint32_t crc = reader.u32be(start + 8 + length);
-        const std::span<const std::uint8_t> typeAndData = input.subspan(start + 4, std::size_t(length) + 4);
+        const std::uint32_t length = *declared;
+        const std::uint32_t type = view.u32be(start + 4).value_or(0);
+        const std::uint32_t crc = view.u32be(start + 8 + length).value_or(0);
+        const std::span<const std::uint8_t> typeAndData = view.sub(start + 4, std::int64_t(length) + 4);
         const std::span<const std::uint8_t> data = typeAndData.subspan(4);
         if (type == chunkType("IEND"))
             return WalkResult::Ended;
@@ -110,7 +111,7 @@ PngDecoder::WalkResult PngDecoder::walkChunks(std::span<const std::uint8_t> inpu
                 idat.insert(idat.end(), data.begin(), data.end());
             }
         }
-        start += std::size_t(length) + 12;
+        start += std::int64_t(length) + 12;
     }
 }
 
@@ -120,18 +121,18 @@ bool PngDecoder::ReadIHDR(std::span<const std::uint8_t> data, std::uint32_t crc,
     if (!crcMatches(typeAndData, crc))
         return false;
     // The 13 header bytes must be the chunk's own.
-    ByteReader reader(data);
-    if (!reader.has(0, 13))
+    const ByteView view(data);
+    if (!view.contains(0, 13))
         return false;
-    const std::int64_t width = std::int32_t(reader.u32be(0));
-    const std::int64_t height = std::int32_t(reader.u32be(4));
+    const std::int64_t width = view.i32be(0).value_or(0);
+    const std::int64_t height = view.i32be(4).value_or(0);
     if (width < 1 || height < 1)
         return false;
-    if (reader.u8(10) != 0 || reader.u8(11) != 0)
+    if (view.u8(10) != 0 || view.u8(11) != 0)
         return false;
-    const std::uint8_t depth = reader.u8(8);
-    const std::uint8_t colour = reader.u8(9);
-    const std::uint8_t interlace = reader.u8(12);
+    const std::uint8_t depth = view.u8(8).value_or(0);
+    const std::uint8_t colour = view.u8(9).value_or(0);
+    const std::uint8_t interlace = view.u8(12).value_or(0);
     if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16)
         return false;
     if (colour != 0 && colour != 2 && colour != 3 && colour != 4 && colour != 6)

@@ -1,16 +1,16 @@
 #pragma once
-// Bounds-checked little-endian reads over a span of bytes, for the readers
-// of the little-endian formats (GIF, ICO/CUR, BMP). Every read reports
-// whether the bytes lay inside the span; nothing is read outside it.
+// Bounds-checked reads of little- and big-endian integers over a span of
+// bytes, shared by every format reader. Every read reports whether the bytes
+// lay inside the span; nothing is read outside it.
 
 #include <cstdint>
 #include <optional>
 #include <span>
 
-class LeView {
+class ByteView {
 public:
-    LeView() = default;
-    explicit LeView(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    ByteView() = default;
+    explicit ByteView(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
 
     std::int64_t size() const { return std::int64_t(m_bytes.size()); }
     std::span<const std::uint8_t> bytes() const { return m_bytes; }
@@ -55,6 +55,12 @@ public:
         const auto p = std::size_t(pos);
         return std::uint32_t(m_bytes[p]) << 24 | std::uint32_t(m_bytes[p + 1]) << 16 |
                std::uint32_t(m_bytes[p + 2]) << 8 | std::uint32_t(m_bytes[p + 3]);
+    }
+
+    std::optional<std::int32_t> i32be(std::int64_t pos) const
+    {
+        const auto v = u32be(pos);
+        return v ? std::optional<std::int32_t>(std::int32_t(*v)) : std::nullopt;
     }
 
 private:
