@@ -185,68 +185,57 @@ bool LumenButton::setCaptionAlignment(std::int32_t value)
 
 bool LumenButton::setIconAlignment(std::int32_t value)
 {
-    m_iconAlignment = value;
-    return afterSet("IconAlignment");
+    return assign(m_iconAlignment, value, "IconAlignment");
 }
 
 bool LumenButton::setCaption(const QString& value)
 {
-    m_caption = value;
-    return afterSet("Caption");
+    return assign(m_caption, value, "Caption");
 }
 
 bool LumenButton::setIconSource(const QString& value)
 {
-    m_iconSource = value;
-    return afterSet("IconSource");
+    return assign(m_iconSource, value, "IconSource");
 }
 
 bool LumenButton::setForeColor(gdi::COLORREF value)
 {
-    m_foreColor = value;
-    return afterSet("ForeColor");
+    return assign(m_foreColor, value, "ForeColor");
 }
 
 bool LumenButton::setCaptionDisableColor(gdi::COLORREF value)
 {
-    m_captionDisableColor = value;
-    return afterSet("CaptionDisableColor");
+    return assign(m_captionDisableColor, value, "CaptionDisableColor");
 }
 
 bool LumenButton::setCaptionEffectColor(gdi::COLORREF value)
 {
-    m_captionEffectColor = value;
-    return afterSet("CaptionEffectColor");
+    return assign(m_captionEffectColor, value, "CaptionEffectColor");
 }
 
 bool LumenButton::setCaptionEffect(std::int32_t value)
 {
-    m_captionEffect = value;
-    return afterSet("CaptionEffect");
+    return assign(m_captionEffect, value, "CaptionEffect");
 }
 
 bool LumenButton::setCaptionOffsetX(std::int16_t value)
 {
-    m_captionOffsetX = value;
-    return afterSet("CaptionOffsetX");
+    return assign(m_captionOffsetX, value, "CaptionOffsetX");
 }
 
 bool LumenButton::setCaptionOffsetY(std::int16_t value)
 {
-    m_captionOffsetY = value;
-    return afterSet("CaptionOffsetY");
+    return assign(m_captionOffsetY, value, "CaptionOffsetY");
 }
 
 bool LumenButton::setShadowOffsetX(std::int16_t value)
 {
-    m_shadowOffsetX = value;
-    return afterSet("ShadowOffsetX");
+    return assign(m_shadowOffsetX, value, "ShadowOffsetX");
 }
 
 bool LumenButton::setShadowOffsetY(std::int16_t value)
 {
-    m_shadowOffsetY = value;
-    return afterSet("ShadowOffsetY");
+    return assign(m_shadowOffsetY, value, "ShadowOffsetY");
 }
 
 bool LumenButton::setTheme(std::int32_t value)
@@ -262,14 +251,12 @@ bool LumenButton::setTheme(std::int32_t value)
 
 bool LumenButton::setFocusDottedRect(bool value)
 {
-    m_focusDottedRect = value;
-    return afterSet("FocusDottedRect");
+    return assign(m_focusDottedRect, value, "FocusDottedRect");
 }
 
 bool LumenButton::setEnabled(bool value)
 {
-    m_enabled = value;
-    return afterSet("Enabled");
+    return assign(m_enabled, value, "Enabled");
 }
 
 bool LumenButton::setFont(const FontObject& value)
@@ -312,8 +299,7 @@ bool LumenButton::setTransparencyICO(std::int16_t value)
 
 bool LumenButton::setRoundedValue(std::int32_t value)
 {
-    m_roundedValue = value;
-    return afterSet("RoundedValue");
+    return assign(m_roundedValue, value, "RoundedValue");
 }
 
 // ---- Persistence ----

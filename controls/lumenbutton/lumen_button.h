@@ -157,6 +157,13 @@ private:
     friend class LumenButtonPainter;
 
     bool afterSet(const char* propertyName);
+    // Stores a property that has no side effect, then notifies and repaints.
+    template <typename T, typename V>
+    bool assign(T& field, const V& value, const char* propertyName)
+    {
+        field = value;
+        return afterSet(propertyName);
+    }
     void pollHover();
     void ensureSurface();
     void releaseSurface();

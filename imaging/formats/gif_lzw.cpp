@@ -95,6 +95,8 @@ bool joinSubBlocks(const ByteView& v, std::int64_t pos, std::vector<std::uint8_t
     }
 }
 
+}  // namespace
+
 bool skipSubBlocks(const ByteView& v, std::int64_t& pos)
 {
     for (;;) {
@@ -106,8 +108,6 @@ bool skipSubBlocks(const ByteView& v, std::int64_t& pos)
             return true;
     }
 }
-
-}  // namespace
 
 GifDecodeError decodeGifLzw(std::span<const std::uint8_t> data, int minCodeSize, std::span<std::uint8_t> out)
 {

@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+class ByteView;
+
 enum class GifDecodeError {
     None,
     Truncated,     // the data ends before every pixel has an index
@@ -31,3 +33,7 @@ GifDecodeError decodeGifLzw(std::span<const std::uint8_t> data, int minCodeSize,
 // global table, extensions, one image). Extensions are stepped over as
 // sub-blocks. The image's own width and height give the result's size.
 GifDecodeError decodeGifIndices(std::span<const std::uint8_t> gif, GifIndexImage& out);
+
+// Steps over a run of data sub-blocks starting at pos (each a size byte and
+// that many bytes) and its zero terminator. False when the run leaves the data.
+bool skipSubBlocks(const ByteView& v, std::int64_t& pos);

@@ -36,18 +36,6 @@ struct GifLayout {
     std::int64_t imageEnd = 0;           // P_end
 };
 
-bool skipSubBlocks(const ByteView& v, std::int64_t& pos)
-{
-    for (;;) {
-        const auto size = v.u8(pos);
-        if (!size)
-            return false;
-        pos += 1 + *size;
-        if (*size == 0)
-            return true;
-    }
-}
-
 bool isGifSignature(const ByteView& v)
 {
     const auto sig = v.sub(0, 6);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "imaging/surface/c32bppdib.h"
+#include "imaging/surface/mod_parsers.h"
 #include "platform/ui/message_box.h"
 
 namespace {
@@ -57,20 +58,10 @@ bool c32bppDIB::SaveToFile(const QString& FileName, bool PromptOverwrite)
                 ui::messageBox().show(QStringLiteral("Overwrite current file?"), QStringLiteral("Overwrite Confirmation"),
                                       ui::Buttons::YesNo, ui::Icon::Question, ui::Result::No) != ui::Result::Yes)
                 return false;
-            // A read-only file is replaced like any other.
-            QFile::setPermissions(FileName, QFile::permissions(FileName) | QFileDevice::WriteOwner);
-            if (!QFile::remove(FileName))
-                return false;
         }
         const std::vector<std::uint8_t> bytes = bmpBytes(m_bits, m_width, m_height);
-        if (bytes.empty())
-            return false;
-        QFile file(FileName);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        const qint64 written = file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-        file.close();
-        return written == qint64(bytes.size()) && file.error() == QFileDevice::NoError;
+        // A read-only file is replaced like any other.
+        return !bytes.empty() && modParsers::ReplaceFile(FileName, bytes);
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -1,5 +1,8 @@
 #include "imaging/surface/mod_parsers.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <limits>
 
 #include "platform/picture/picture.h"
@@ -31,6 +34,26 @@ std::unique_ptr<picture::Picture> ArrayToPicture(const ByteArray& bytes, std::in
     if (range.empty())
         return nullptr;
     return picture::ArrayToPicture(range);
+}
+
+bool ReplaceFile(const QString& fileName, std::span<const std::uint8_t> bytes)
+{
+    const QFileInfo info(fileName);
+    if (info.exists() || info.isSymLink()) {
+        QFile::setPermissions(fileName, QFile::permissions(fileName) | QFileDevice::WriteOwner);
+        if (!QFile::remove(fileName))
+            return false;
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const qint64 written = file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    file.close();
+    if (written != qint64(bytes.size()) || file.error() != QFileDevice::NoError) {
+        file.remove();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace modParsers

@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
+
+#include <QString>
 
 #include "imaging/surface/byte_array.h"
 #include "platform/picture/picture.h"
@@ -24,5 +27,10 @@ std::int32_t ReverseLong(std::int32_t value);
 // bytes at array index `first`; nullptr when the range lies outside the
 // array or the loader cannot read them.
 std::unique_ptr<picture::Picture> ArrayToPicture(const ByteArray& bytes, std::int32_t first, std::int32_t count);
+
+// Writes the bytes as the file, replacing an existing one even when it is
+// read-only. False when the old file cannot be removed or the new one not
+// written completely (a partial file is removed).
+bool ReplaceFile(const QString& fileName, std::span<const std::uint8_t> bytes);
 
 }  // namespace modParsers
