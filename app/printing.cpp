@@ -1,6 +1,7 @@
 #include "app/printing.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QPainter>
@@ -26,7 +27,7 @@ QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& ren
 {
     QDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("打印预览"));
-    dialog.resize(720, 820);
+    dialog.resize(720, 760);
     auto* layout = new QVBoxLayout(&dialog);
     auto* preview = new QPrintPreviewWidget(&printer, &dialog);
     QObject::connect(preview, &QPrintPreviewWidget::paintRequested, &dialog, [&](QPrinter* p) { render(*p); });
@@ -48,8 +49,11 @@ QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& ren
         dialog.accept();
     });
     QObject::connect(pdfButton, &QPushButton::clicked, &dialog, [&] {
+        // Qt's own dialog: a desktop portal may be missing on a show machine.
         const QString file = QFileDialog::getSaveFileName(&dialog, QStringLiteral("保存为 PDF"),
-                                                          QStringLiteral("中奖名单.pdf"), QStringLiteral("PDF (*.pdf)"));
+                                                          QDir::home().filePath(QStringLiteral("中奖名单.pdf")),
+                                                          QStringLiteral("PDF (*.pdf)"), nullptr,
+                                                          QFileDialog::DontUseNativeDialog);
         if (file.isEmpty())
             return;
         printer.setOutputFormat(QPrinter::PdfFormat);
