@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build make
   qt6-base-dev libqt6printsupport6 libqt6test6
-  libsqlite3-dev zlib1g libgtest-dev
+  libsqlite3-dev zlib1g zlib1g-dev libgtest-dev
   libpng-dev libgif-dev
   fonts-arphic-uming fonts-dejavu-core fontconfig
 )
