@@ -29,7 +29,6 @@ function(sortia_add_gtest name)
   add_executable(${name} ${T_SOURCES})
   sortia_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     SORTIA_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     SORTIA_SHARED_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata")
@@ -44,7 +43,6 @@ function(sortia_add_qtest name)
   sortia_target_defaults(${name})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     SORTIA_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     SORTIA_SHARED_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata")

@@ -16,7 +16,7 @@
 #include "app/form1.h"
 #include "app/startup.h"
 #include "store/participants.h"
-#include "support/fake_message_boxes.h"
+#include "tests/support/fake_message_boxes.h"
 
 struct Row {
     std::optional<std::string> name;

@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "app/grid.h"
-#include "app_fixture.h"
+#include "tests/app/app_fixture.h"
 
 class Form1DrawTest : public QObject {
     Q_OBJECT

@@ -13,7 +13,7 @@
 
 #include "app/grid.h"
 #include "app/printing.h"
-#include "app_fixture.h"
+#include "tests/app/app_fixture.h"
 
 class UrlCatcher : public QObject {
     Q_OBJECT

@@ -2,6 +2,7 @@
 // effects, as pixels of the button's surface.
 #include <QtTest>
 
+#include "tests/support/test_canvas.h"
 #include "tests/controls/paint_test_support.h"
 
 using namespace painttest;
@@ -32,13 +33,8 @@ void LumenButtonCaptionTest::disabledClassicUsesDisabledCaptionColour()
 
 void LumenButtonCaptionTest::fourCornerGradient256Rows()
 {
-    gdi::HDC dc = gdi::CreateCompatibleDC(nullptr);
-    gdi::BITMAPINFOHEADER header;
-    header.biWidth = 4;
-    header.biHeight = 258;
-    header.biBitCount = 32;
-    gdi::HBITMAP bitmap = gdi::CreateDIBSection(nullptr, header, gdi::DIB_RGB_COLORS, nullptr);
-    gdi::HBITMAP old = gdi::SelectObject(dc, bitmap);
+    TestCanvas canvas(4, 258, {0, 0, 0, 0}, true);
+    const gdi::HDC dc = canvas.dc;
     LumenButton button;
     std::int32_t left = 1, top = 1, width = 2, height = 256;
     button.DrawGradientFourColour(dc, left, top, width, height, 0, 0, RGB(255, 255, 255), RGB(255, 255, 255));
@@ -52,20 +48,12 @@ void LumenButtonCaptionTest::fourCornerGradient256Rows()
     QCOMPARE(describe(gdi::GetPixel(dc, 1, 256)), describe(RGB(254, 254, 254)));
     QCOMPARE(describe(gdi::GetPixel(dc, 1, 257)), describe(RGB(0, 0, 0)));  // untouched
     QCOMPARE(describe(gdi::GetPixel(dc, 3, 5)), describe(RGB(0, 0, 0)));
-    gdi::SelectObject(dc, old);
-    gdi::DeleteDC(dc);
-    gdi::DeleteObject(bitmap);
 }
 
 void LumenButtonCaptionTest::fourCornerGradientEqualCorners()
 {
-    gdi::HDC dc = gdi::CreateCompatibleDC(nullptr);
-    gdi::BITMAPINFOHEADER header;
-    header.biWidth = 12;
-    header.biHeight = 9;
-    header.biBitCount = 32;
-    gdi::HBITMAP bitmap = gdi::CreateDIBSection(nullptr, header, gdi::DIB_RGB_COLORS, nullptr);
-    gdi::HBITMAP old = gdi::SelectObject(dc, bitmap);
+    TestCanvas canvas(12, 9, {0, 0, 0, 0}, true);
+    const gdi::HDC dc = canvas.dc;
     LumenButton button;
     const COLORREF c = RGB(93, 181, 226);
     std::int32_t left = 2, top = 3, width = 7, height = 5;
@@ -77,9 +65,6 @@ void LumenButtonCaptionTest::fourCornerGradientEqualCorners()
             const bool inside = x >= 2 && x < 9 && y >= 3 && y < 8;
             QCOMPARE(describe(gdi::GetPixel(dc, x, y)), describe(inside ? c : RGB(0, 0, 0)));
         }
-    gdi::SelectObject(dc, old);
-    gdi::DeleteDC(dc);
-    gdi::DeleteObject(bitmap);
 }
 
 void LumenButtonCaptionTest::captionEffects_data()

@@ -6,7 +6,7 @@
 
 #include "controls/lumenbutton/lumen_button.h"
 #include "controls/lumenbutton/property_bag.h"
-#include "support/fake_message_boxes.h"
+#include "tests/support/fake_message_boxes.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "imaging/formats/bmp_parser.h"
-#include "image_test_util.h"
+#include "tests/imaging/image_test_util.h"
 #include "platform/picture/picture.h"
 
 using namespace testutil;

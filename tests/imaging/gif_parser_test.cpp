@@ -9,7 +9,7 @@
 
 #include "imaging/formats/gif_lzw.h"
 #include "imaging/formats/gif_parser.h"
-#include "image_test_util.h"
+#include "tests/imaging/image_test_util.h"
 
 using namespace testutil;
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "imaging/formats/ico_parser.h"
-#include "image_test_util.h"
+#include "tests/imaging/image_test_util.h"
 #include "platform/gdi/dib_convert.h"
 #include "platform/picture/picture.h"
 

@@ -11,7 +11,7 @@
 
 #include "imaging/formats/png_encode.h"
 #include "imaging/formats/png_parser.h"
-#include "image_test_util.h"
+#include "tests/imaging/image_test_util.h"
 
 using namespace testutil;
 

@@ -4,48 +4,12 @@
 #include <cstring>
 
 #include "platform/gdi/gdi.h"
+#include "tests/support/test_canvas.h"
 
 namespace {
 
-using Px = std::array<int, 4>;  // B, G, R, A
-
-// A top-down bitmap in its own DC.
-struct Surface {
-    Surface(int w, int h, Px fill = {0, 0, 0, 0}) : width(w)
-    {
-        gdi::BITMAPINFOHEADER header;
-        header.biWidth = w;
-        header.biHeight = -h;
-        header.biBitCount = 32;
-        void* p = nullptr;
-        bitmap = gdi::CreateDIBSection(nullptr, header, gdi::DIB_RGB_COLORS, &p);
-        bits = static_cast<std::uint8_t*>(p);
-        for (int i = 0; i < w * h; ++i)
-            set(i % w, i / w, fill);
-        dc = gdi::CreateCompatibleDC(nullptr);
-        stock = gdi::SelectObject(dc, bitmap);
-    }
-    ~Surface()
-    {
-        gdi::SelectObject(dc, stock);
-        gdi::DeleteDC(dc);
-        gdi::DeleteObject(bitmap);
-    }
-    void set(int x, int y, Px v)
-    {
-        for (int c = 0; c < 4; ++c)
-            bits[(y * width + x) * 4 + c] = std::uint8_t(v[std::size_t(c)]);
-    }
-    Px at(int x, int y) const
-    {
-        const std::uint8_t* p = bits + (y * width + x) * 4;
-        return {p[0], p[1], p[2], p[3]};
-    }
-    int width;
-    gdi::HBITMAP bitmap, stock;
-    gdi::HDC dc;
-    std::uint8_t* bits;
-};
+using Px = TestCanvas::Bgra;
+using Surface = TestCanvas;  // top-down
 
 TEST(Blit, BitBltCopiesAllFourBytesAndClips)
 {

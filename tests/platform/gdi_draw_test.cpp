@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/gdi/gdi.h"
+#include "tests/support/test_canvas.h"
 
 using namespace gdi;
 
@@ -11,38 +12,9 @@ namespace {
 
 constexpr COLORREF kMarker = RGB(1, 2, 3);
 
-// A memory DC with a fresh bitmap of w x h filled with kMarker.
-class Canvas {
-public:
-    Canvas(int w, int h, bool bottomUp = true) : m_w(w), m_h(h)
-    {
-        m_dc = CreateCompatibleDC(nullptr);
-        BITMAPINFOHEADER header;
-        header.biWidth = w;
-        header.biHeight = bottomUp ? h : -h;
-        header.biBitCount = 32;
-        m_bitmap = CreateDIBSection(nullptr, header, DIB_RGB_COLORS, nullptr);
-        m_old = SelectObject(m_dc, m_bitmap);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                SetPixel(m_dc, x, y, kMarker);
-    }
-    ~Canvas()
-    {
-        SelectObject(m_dc, m_old);
-        DeleteDC(m_dc);
-        DeleteObject(m_bitmap);
-    }
-    HDC dc() const { return m_dc; }
-    COLORREF at(int x, int y) const { return GetPixel(m_dc, x, y); }
-    int width() const { return m_w; }
-    int height() const { return m_h; }
-
-private:
-    int m_w, m_h;
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
-    HBITMAP m_old = nullptr;
+// A canvas of w x h filled with kMarker (as SetPixel writes it: alpha 0).
+struct Canvas : TestCanvas {
+    explicit Canvas(int w, int h, bool bottomUp = true) : TestCanvas(w, h, {3, 2, 1, 0}, bottomUp) {}
 };
 
 TRIVERTEX vertex(int x, int y, int r, int g, int b)
@@ -75,11 +47,11 @@ TEST_P(GradientFillTest, BlackToWhiteOver256)
     const GradientCase c = GetParam();
     const bool vertical = c.mode == GRADIENT_FILL_RECT_V;
     Canvas canvas(vertical ? 3 : 256, vertical ? 256 : 3);
-    const TRIVERTEX v[2] = {vertex(0, 0, 0, 0, 0), vertex(canvas.width(), canvas.height(), 255, 255, 255)};
+    const TRIVERTEX v[2] = {vertex(0, 0, 0, 0, 0), vertex(canvas.width, canvas.height, 255, 255, 255)};
     const GRADIENT_RECT mesh{0, 1};
-    ASSERT_TRUE(GradientFill(canvas.dc(), v, 2, &mesh, 1, c.mode));
+    ASSERT_TRUE(GradientFill(canvas.dc, v, 2, &mesh, 1, c.mode));
     const int x = vertical ? 1 : c.index, y = vertical ? c.index : 1;
-    EXPECT_EQ(canvas.at(x, y), RGB(c.expectGrey, c.expectGrey, c.expectGrey));
+    EXPECT_EQ(canvas.colour(x, y), RGB(c.expectGrey, c.expectGrey, c.expectGrey));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,11 +69,11 @@ TEST(GradientFill, EqualColoursFillExactlyTheRectangle)
     Canvas canvas(8, 6);
     const TRIVERTEX v[2] = {vertex(2, 1, 200, 100, 250), vertex(5, 4, 200, 100, 250)};
     const GRADIENT_RECT mesh{0, 1};
-    ASSERT_TRUE(GradientFill(canvas.dc(), v, 2, &mesh, 1, GRADIENT_FILL_RECT_V));
+    ASSERT_TRUE(GradientFill(canvas.dc, v, 2, &mesh, 1, GRADIENT_FILL_RECT_V));
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 8; ++x) {
             const bool inside = x >= 2 && x < 5 && y >= 1 && y < 4;
-            EXPECT_EQ(canvas.at(x, y), inside ? RGB(200, 100, 250) : kMarker) << x << "," << y;
+            EXPECT_EQ(canvas.colour(x, y), inside ? RGB(200, 100, 250) : kMarker) << x << "," << y;
         }
 }
 
@@ -111,9 +83,9 @@ TEST(GradientFill, ClipsAndKeepsTheStepsOfTheWholeRectangle)
     Canvas canvas(2, 4);
     const TRIVERTEX v[2] = {vertex(-5, -2, 0, 0, 0), vertex(50, 6, 0, 0, 255)};
     const GRADIENT_RECT mesh{0, 1};
-    ASSERT_TRUE(GradientFill(canvas.dc(), v, 2, &mesh, 1, GRADIENT_FILL_RECT_V));
-    EXPECT_EQ(canvas.at(0, 0), RGB(0, 0, (0xFF00 * 2 / 8) >> 8));
-    EXPECT_EQ(canvas.at(1, 3), RGB(0, 0, (0xFF00 * 5 / 8) >> 8));
+    ASSERT_TRUE(GradientFill(canvas.dc, v, 2, &mesh, 1, GRADIENT_FILL_RECT_V));
+    EXPECT_EQ(canvas.colour(0, 0), RGB(0, 0, (0xFF00 * 2 / 8) >> 8));
+    EXPECT_EQ(canvas.colour(1, 3), RGB(0, 0, (0xFF00 * 5 / 8) >> 8));
 }
 
 TEST(GradientFill, RefusesBadMeshesAndModes)
@@ -122,10 +94,10 @@ TEST(GradientFill, RefusesBadMeshesAndModes)
     const TRIVERTEX v[2] = {vertex(0, 0, 9, 9, 9), vertex(4, 4, 9, 9, 9)};
     const GRADIENT_RECT outOfRange{0, 2};
     const GRADIENT_RECT mesh{0, 1};
-    EXPECT_FALSE(GradientFill(canvas.dc(), v, 2, &outOfRange, 1, GRADIENT_FILL_RECT_V));
-    EXPECT_FALSE(GradientFill(canvas.dc(), v, 2, &mesh, 1, 2));  // triangles are not drawn here
+    EXPECT_FALSE(GradientFill(canvas.dc, v, 2, &outOfRange, 1, GRADIENT_FILL_RECT_V));
+    EXPECT_FALSE(GradientFill(canvas.dc, v, 2, &mesh, 1, 2));  // triangles are not drawn here
     EXPECT_FALSE(GradientFill(nullptr, v, 2, &mesh, 1, GRADIENT_FILL_RECT_V));
-    EXPECT_EQ(canvas.at(1, 1), kMarker);
+    EXPECT_EQ(canvas.colour(1, 1), kMarker);
 }
 
 // ---- SetDIBitsToDevice ----
@@ -140,13 +112,13 @@ TEST(SetDIBitsToDevice, BottomUpRowsLandReversedAndPaddingIsSkipped)
     header.biHeight = 3;
     header.biBitCount = 24;
     Canvas canvas(3, 5);
-    EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 1, 1, 1, 3, 0, 0, 0, 3, bits, header, DIB_RGB_COLORS), 3);
-    EXPECT_EQ(canvas.at(1, 1), RGB(255, 0, 0));  // top row of the image is the last stored
-    EXPECT_EQ(canvas.at(1, 2), RGB(0, 255, 0));
-    EXPECT_EQ(canvas.at(1, 3), RGB(0, 0, 255));
-    EXPECT_EQ(canvas.at(1, 0), kMarker);
-    EXPECT_EQ(canvas.at(1, 4), kMarker);
-    EXPECT_EQ(canvas.at(2, 2), kMarker);
+    EXPECT_EQ(SetDIBitsToDevice(canvas.dc, 1, 1, 1, 3, 0, 0, 0, 3, bits, header, DIB_RGB_COLORS), 3);
+    EXPECT_EQ(canvas.colour(1, 1), RGB(255, 0, 0));  // top row of the image is the last stored
+    EXPECT_EQ(canvas.colour(1, 2), RGB(0, 255, 0));
+    EXPECT_EQ(canvas.colour(1, 3), RGB(0, 0, 255));
+    EXPECT_EQ(canvas.colour(1, 0), kMarker);
+    EXPECT_EQ(canvas.colour(1, 4), kMarker);
+    EXPECT_EQ(canvas.colour(2, 2), kMarker);
 }
 
 TEST(SetDIBitsToDevice, TopDownRowsKeepTheirOrder)
@@ -157,9 +129,9 @@ TEST(SetDIBitsToDevice, TopDownRowsKeepTheirOrder)
     header.biHeight = -2;
     header.biBitCount = 24;
     Canvas canvas(2, 2);
-    SetDIBitsToDevice(canvas.dc(), 0, 0, 1, 2, 0, 0, 0, 2, bits, header, DIB_RGB_COLORS);
-    EXPECT_EQ(canvas.at(0, 0), RGB(30, 20, 10));
-    EXPECT_EQ(canvas.at(0, 1), RGB(60, 50, 40));
+    SetDIBitsToDevice(canvas.dc, 0, 0, 1, 2, 0, 0, 0, 2, bits, header, DIB_RGB_COLORS);
+    EXPECT_EQ(canvas.colour(0, 0), RGB(30, 20, 10));
+    EXPECT_EQ(canvas.colour(0, 1), RGB(60, 50, 40));
 }
 
 TEST(SetDIBitsToDevice, ClipsAtTheBitmapEdges)
@@ -171,13 +143,13 @@ TEST(SetDIBitsToDevice, ClipsAtTheBitmapEdges)
     header.biHeight = 1;
     header.biBitCount = 24;
     Canvas canvas(2, 1);
-    SetDIBitsToDevice(canvas.dc(), -1, 0, 4, 1, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS);
-    EXPECT_EQ(canvas.at(0, 0), RGB(2, 2, 2));
-    EXPECT_EQ(canvas.at(1, 0), RGB(3, 3, 3));
+    SetDIBitsToDevice(canvas.dc, -1, 0, 4, 1, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS);
+    EXPECT_EQ(canvas.colour(0, 0), RGB(2, 2, 2));
+    EXPECT_EQ(canvas.colour(1, 0), RGB(3, 3, 3));
     // Rows outside the bitmap are skipped without touching memory.
-    SetDIBitsToDevice(canvas.dc(), 0, 5, 4, 1, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS);
-    SetDIBitsToDevice(canvas.dc(), 0, -7, 4, 1, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS);
-    EXPECT_EQ(canvas.at(0, 0), RGB(2, 2, 2));
+    SetDIBitsToDevice(canvas.dc, 0, 5, 4, 1, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS);
+    SetDIBitsToDevice(canvas.dc, 0, -7, 4, 1, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS);
+    EXPECT_EQ(canvas.colour(0, 0), RGB(2, 2, 2));
 }
 
 TEST(SetDIBitsToDevice, RefusesUnsupportedFormats)
@@ -188,8 +160,8 @@ TEST(SetDIBitsToDevice, RefusesUnsupportedFormats)
     header.biHeight = 1;
     header.biBitCount = 8;
     Canvas canvas(1, 1);
-    EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 0, 0, 1, 1, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(canvas.at(0, 0), kMarker);
+    EXPECT_EQ(SetDIBitsToDevice(canvas.dc, 0, 0, 1, 1, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS), 0);
+    EXPECT_EQ(canvas.colour(0, 0), kMarker);
 }
 
 // ---- RoundRect ----
@@ -198,33 +170,33 @@ TEST(RoundRect, StraightEdgesExcludeRightAndBottom)
 {
     const int w = 20, h = 10;
     Canvas canvas(w, h);
-    SetDCPenColor(canvas.dc(), RGB(255, 0, 0));
-    ASSERT_TRUE(RoundRect(canvas.dc(), 0, 0, w - 1, h - 1, 5, 5));
+    SetDCPenColor(canvas.dc, RGB(255, 0, 0));
+    ASSERT_TRUE(RoundRect(canvas.dc, 0, 0, w - 1, h - 1, 5, 5));
     const COLORREF red = RGB(255, 0, 0);
     for (int y = 3; y <= h - 5; ++y) {
-        EXPECT_EQ(canvas.at(0, y), red) << y;
-        EXPECT_EQ(canvas.at(w - 2, y), red) << y;
-        EXPECT_EQ(canvas.at(w - 1, y), kMarker) << y;
-        EXPECT_EQ(canvas.at(1, y), kMarker) << "inside is untouched " << y;
+        EXPECT_EQ(canvas.colour(0, y), red) << y;
+        EXPECT_EQ(canvas.colour(w - 2, y), red) << y;
+        EXPECT_EQ(canvas.colour(w - 1, y), kMarker) << y;
+        EXPECT_EQ(canvas.colour(1, y), kMarker) << "inside is untouched " << y;
     }
     for (int x = 3; x <= w - 5; ++x) {
-        EXPECT_EQ(canvas.at(x, 0), red) << x;
-        EXPECT_EQ(canvas.at(x, h - 2), red) << x;
-        EXPECT_EQ(canvas.at(x, h - 1), kMarker) << x;
+        EXPECT_EQ(canvas.colour(x, 0), red) << x;
+        EXPECT_EQ(canvas.colour(x, h - 2), red) << x;
+        EXPECT_EQ(canvas.colour(x, h - 1), kMarker) << x;
     }
-    EXPECT_NE(canvas.at(0, 0), red) << "a 5 x 5 corner is rounded";
+    EXPECT_NE(canvas.colour(0, 0), red) << "a 5 x 5 corner is rounded";
 }
 
 TEST(RoundRect, CornersAreMirrorImages)
 {
     const int w = 17, h = 12;
     Canvas canvas(w, h);
-    SetDCPenColor(canvas.dc(), RGB(0, 0, 255));
-    RoundRect(canvas.dc(), 0, 0, w, h, 9, 7);
+    SetDCPenColor(canvas.dc, RGB(0, 0, 255));
+    RoundRect(canvas.dc, 0, 0, w, h, 9, 7);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            EXPECT_EQ(canvas.at(x, y), canvas.at(w - 1 - x, y)) << x << "," << y;
-            EXPECT_EQ(canvas.at(x, y), canvas.at(x, h - 1 - y)) << x << "," << y;
+            EXPECT_EQ(canvas.colour(x, y), canvas.colour(w - 1 - x, y)) << x << "," << y;
+            EXPECT_EQ(canvas.colour(x, y), canvas.colour(x, h - 1 - y)) << x << "," << y;
         }
 }
 
@@ -232,11 +204,11 @@ TEST(RoundRect, SmallEllipsesGiveSquareCorners)
 {
     for (const int ellipse : {0, 1}) {
         Canvas canvas(6, 5);
-        SetDCPenColor(canvas.dc(), RGB(9, 9, 9));
-        RoundRect(canvas.dc(), 0, 0, 5, 4, ellipse, ellipse);
-        EXPECT_EQ(canvas.at(0, 0), RGB(9, 9, 9)) << ellipse;
-        EXPECT_EQ(canvas.at(4, 3), RGB(9, 9, 9)) << ellipse;
-        EXPECT_EQ(canvas.at(2, 2), kMarker) << ellipse;
+        SetDCPenColor(canvas.dc, RGB(9, 9, 9));
+        RoundRect(canvas.dc, 0, 0, 5, 4, ellipse, ellipse);
+        EXPECT_EQ(canvas.colour(0, 0), RGB(9, 9, 9)) << ellipse;
+        EXPECT_EQ(canvas.colour(4, 3), RGB(9, 9, 9)) << ellipse;
+        EXPECT_EQ(canvas.colour(2, 2), kMarker) << ellipse;
     }
 }
 
@@ -254,16 +226,16 @@ TEST_P(LineToTest, DrawsAllButTheLastPoint)
 {
     const LineCase c = GetParam();
     Canvas canvas(8, 8);
-    SetDCPenColor(canvas.dc(), RGB(7, 7, 7));
-    MoveToEx(canvas.dc(), c.x1, c.y1);
-    ASSERT_TRUE(LineTo(canvas.dc(), c.x2, c.y2));
+    SetDCPenColor(canvas.dc, RGB(7, 7, 7));
+    MoveToEx(canvas.dc, c.x1, c.y1);
+    ASSERT_TRUE(LineTo(canvas.dc, c.x2, c.y2));
     int count = 0;
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
-            count += canvas.at(x, y) == RGB(7, 7, 7);
+            count += canvas.colour(x, y) == RGB(7, 7, 7);
     EXPECT_EQ(count, int(c.drawn.size()));
     for (const auto& [x, y] : c.drawn)
-        EXPECT_EQ(canvas.at(x, y), RGB(7, 7, 7)) << x << "," << y;
+        EXPECT_EQ(canvas.colour(x, y), RGB(7, 7, 7)) << x << "," << y;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -317,16 +289,16 @@ TEST(RoundRectRegion, EmptyBoxHasNoPoints)
 TEST(ExtremeCoordinates, LongLinesAreClippedToTheBitmap)
 {
     Canvas canvas(8, 8);
-    SetDCPenColor(canvas.dc(), RGB(7, 7, 7));
-    MoveToEx(canvas.dc(), -2000000000, -2000000000);
-    ASSERT_TRUE(LineTo(canvas.dc(), 2000000000, 2000000000));
+    SetDCPenColor(canvas.dc, RGB(7, 7, 7));
+    MoveToEx(canvas.dc, -2000000000, -2000000000);
+    ASSERT_TRUE(LineTo(canvas.dc, 2000000000, 2000000000));
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(canvas.at(i, i), RGB(7, 7, 7)) << i;
-    EXPECT_EQ(canvas.at(1, 0), kMarker);
-    MoveToEx(canvas.dc(), 4, -2147483647 - 1);
-    ASSERT_TRUE(LineTo(canvas.dc(), 4, 2147483647));
-    EXPECT_EQ(canvas.at(4, 0), RGB(7, 7, 7));
-    EXPECT_EQ(canvas.at(4, 7), RGB(7, 7, 7));
+        EXPECT_EQ(canvas.colour(i, i), RGB(7, 7, 7)) << i;
+    EXPECT_EQ(canvas.colour(1, 0), kMarker);
+    MoveToEx(canvas.dc, 4, -2147483647 - 1);
+    ASSERT_TRUE(LineTo(canvas.dc, 4, 2147483647));
+    EXPECT_EQ(canvas.colour(4, 0), RGB(7, 7, 7));
+    EXPECT_EQ(canvas.colour(4, 7), RGB(7, 7, 7));
 }
 
 TEST(ExtremeCoordinates, HugeFillsAndRowsAreClipped)
@@ -335,8 +307,8 @@ TEST(ExtremeCoordinates, HugeFillsAndRowsAreClipped)
     const TRIVERTEX v[2] = {vertex(-2147483647 - 1, -2147483647 - 1, 5, 5, 5),
                             vertex(2147483647, 2147483647, 5, 5, 5)};
     const GRADIENT_RECT mesh{0, 1};
-    ASSERT_TRUE(GradientFill(canvas.dc(), v, 2, &mesh, 1, GRADIENT_FILL_RECT_H));
-    EXPECT_EQ(canvas.at(3, 3), RGB(5, 5, 5));
+    ASSERT_TRUE(GradientFill(canvas.dc, v, 2, &mesh, 1, GRADIENT_FILL_RECT_H));
+    EXPECT_EQ(canvas.colour(3, 3), RGB(5, 5, 5));
 
     const std::uint8_t bits[4] = {9, 9, 9, 0};
     BITMAPINFOHEADER header;
@@ -344,12 +316,12 @@ TEST(ExtremeCoordinates, HugeFillsAndRowsAreClipped)
     header.biHeight = -1;
     header.biBitCount = 24;
     // Four billion rows requested, one present in the buffer: only row 0 is drawn.
-    SetDIBitsToDevice(canvas.dc(), 2, 0, 1, 4000000000u, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS);
-    EXPECT_EQ(canvas.at(2, 0), RGB(9, 9, 9));
-    EXPECT_EQ(canvas.at(2, 1), RGB(5, 5, 5));
+    SetDIBitsToDevice(canvas.dc, 2, 0, 1, 4000000000u, 0, 0, 0, 1, bits, header, DIB_RGB_COLORS);
+    EXPECT_EQ(canvas.colour(2, 0), RGB(9, 9, 9));
+    EXPECT_EQ(canvas.colour(2, 1), RGB(5, 5, 5));
 
-    SetDCPenColor(canvas.dc(), RGB(1, 1, 1));
-    EXPECT_TRUE(RoundRect(canvas.dc(), -2147483647 - 1, 0, 2147483647, 3, 2147483647, 5));
+    SetDCPenColor(canvas.dc, RGB(1, 1, 1));
+    EXPECT_TRUE(RoundRect(canvas.dc, -2147483647 - 1, 0, 2147483647, 3, 2147483647, 5));
     HRGN region = CreateRoundRectRgn(-2147483647 - 1, -5, 2147483647, 5, 3, 3);
     EXPECT_FALSE(PtInRegion(region, 0, 0));  // larger than any shape this layer builds
     DeleteObject(region);

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "platform/gdi/gdi.h"
+#include "tests/support/test_canvas.h"
 
 using namespace gdi;
 
@@ -9,45 +10,24 @@ namespace {
 
 constexpr COLORREF kMarker = RGB(1, 2, 3);
 
-struct Canvas {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HBITMAP old = nullptr;
-    int w, h;
-    Canvas(int width, int height) : w(width), h(height)
-    {
-        dc = CreateCompatibleDC(nullptr);
-        BITMAPINFOHEADER header;
-        header.biWidth = w;
-        header.biHeight = h;
-        header.biBitCount = 32;
-        bitmap = CreateDIBSection(nullptr, header, DIB_RGB_COLORS, nullptr);
-        old = SelectObject(dc, bitmap);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                SetPixel(dc, x, y, kMarker);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        DeleteObject(bitmap);
-    }
-    QRect inkOf(COLORREF colour) const
+// A bottom-up canvas filled with kMarker, with counts of the pixels in a colour.
+struct Canvas : TestCanvas {
+    Canvas(int width, int height) : TestCanvas(width, height, {3, 2, 1, 0}, true) {}
+    QRect inkOf(COLORREF c) const
     {
         QRect ink;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if (GetPixel(dc, x, y) == colour)
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (colour(x, y) == c)
                     ink |= QRect(x, y, 1, 1);
         return ink;
     }
-    int count(COLORREF colour) const
+    int count(COLORREF c) const
     {
         int n = 0;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                n += GetPixel(dc, x, y) == colour;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                n += colour(x, y) == c;
         return n;
     }
 };
@@ -105,7 +85,7 @@ void GdiTextTest::transparentTextTouchesOnlyGlyphs()
     const QRect ink = canvas.inkOf(RGB(200, 0, 0));
     QVERIFY(!ink.isEmpty());
     // Unsmoothed glyphs: every pixel is either the text colour or untouched.
-    QCOMPARE(canvas.count(RGB(200, 0, 0)) + canvas.count(kMarker), canvas.w * canvas.h);
+    QCOMPARE(canvas.count(RGB(200, 0, 0)) + canvas.count(kMarker), canvas.width * canvas.height);
     QVERIFY(QRect(5, 4, extent.cx, extent.cy).contains(ink));
 }
 

@@ -8,6 +8,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/picture/picture.h"
+#include "tests/support/test_canvas.h"
 
 namespace {
 
@@ -64,14 +65,8 @@ TEST(Picture, RenderNamesTheUprightPictureWithANegativeHeight)
 {
     const auto pic = picture::ArrayToPicture(encode(twoByThree(), "BMP"));
     ASSERT_NE(pic, nullptr);
-    gdi::BITMAPINFOHEADER header;
-    header.biWidth = 4;
-    header.biHeight = 6;
-    header.biBitCount = 32;
-    void* bits = nullptr;
-    gdi::HBITMAP target = gdi::CreateDIBSection(nullptr, header, gdi::DIB_RGB_COLORS, &bits);
-    gdi::HDC dc = gdi::CreateCompatibleDC(nullptr);
-    gdi::HBITMAP old = gdi::SelectObject(dc, target);
+    TestCanvas canvas(4, 6, {0, 0, 0, 0}, true);
+    const gdi::HDC dc = canvas.dc;
 
     // Upright, stretched to 4 x 6: the top two rows are red.
     ASSERT_TRUE(pic->Render(dc, 0, 0, 4, 6, 0, pic->Height(), pic->Width(), -pic->Height()));
@@ -81,10 +76,6 @@ TEST(Picture, RenderNamesTheUprightPictureWithANegativeHeight)
     ASSERT_TRUE(pic->Render(dc, 0, 0, 4, 6, 0, 0, pic->Width(), pic->Height()));
     EXPECT_EQ(gdi::GetPixel(dc, 0, 5), gdi::RGB(255, 0, 0));
     EXPECT_EQ(gdi::GetPixel(dc, 0, 0), gdi::RGB(0, 0, 255));
-
-    gdi::SelectObject(dc, old);
-    gdi::DeleteDC(dc);
-    gdi::DeleteObject(target);
 }
 
 TEST(Picture, IconInfoOnlyForIcons)
