@@ -107,7 +107,6 @@ void form1::createControls()
     Label7 = new ClickableLabel(this);
     Label7->setObjectName(QStringLiteral("Label7"));
     Label7->setGeometry(px(5400), px(3120), px(9255), px(4455));
-    Label7->setCursor(Qt::PointingHandCursor);
     connect(Label7, &ClickableLabel::clicked, this, &form1::OpenLink);
 
     Text1 = new QLineEdit(this);

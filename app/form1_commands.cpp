@@ -173,6 +173,8 @@ void form1::NextBackground()
         return;
     Image1->repaint();
     Label7->setVisible(m_backgroundIndex == 4);
+    // The area only acts on the fourth picture; only there does it look like a link.
+    Label7->setCursor(m_backgroundIndex == 4 ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
 void form1::OpenLink()
