@@ -1,20 +1,13 @@
 #include "app/form1.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QUrl>
 
 #include "app/conn.h"
 #include "app/design_data.h"
 #include "app/grid.h"
-#include "app/printing.h"
-#include "app/winner_count.h"
-#include "platform/ui/message_box.h"
-#include "store/participants.h"
 
 namespace {
 
@@ -34,8 +27,6 @@ QFont songFont(double points, bool bold = false)
     font.charSet = 134;
     return gdi::toQFont(font);
 }
-
-const QString kNothingFound = QStringLiteral("没有找到相关信息！");
 
 }  // namespace
 
