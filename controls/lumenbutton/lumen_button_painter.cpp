@@ -91,6 +91,19 @@ void LumenButtonPainter::dots()
         m_button.DrawFocusDots();
 }
 
+void LumenButtonPainter::flatDisabled(gdi::COLORREF face, gdi::COLORREF border)
+{
+    const double w = W(), h = H();
+    vgrad(0, 0, w, h, face, face);
+    outline(0, 0, w - 1, h - 1, border);
+}
+
+void LumenButtonPainter::flatDisabled(gdi::COLORREF face, gdi::COLORREF border, gdi::COLORREF rim, double rimInset)
+{
+    flatDisabled(face, border);
+    outline(1, 1, W() - rimInset, H() - rimInset, rim);
+}
+
 void LumenButton::DrawButton()
 {
     ensureSurface();

@@ -37,6 +37,11 @@ private:
     // Focus dots in the focus look when FocusDottedRect is set, and in the
     // pressed look when the button also has the focus.
     void dots();
+    // The flat disabled face of several themes: one colour over the whole
+    // surface, the border, and an optional white-ish rim from (1, 1) to
+    // (W - rimInset, H - rimInset).
+    void flatDisabled(gdi::COLORREF face, gdi::COLORREF border);
+    void flatDisabled(gdi::COLORREF face, gdi::COLORREF border, gdi::COLORREF rim, double rimInset);
 
     void drawFrost();
     void drawMidnight();

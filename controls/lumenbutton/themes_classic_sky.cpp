@@ -50,8 +50,7 @@ void LumenButtonPainter::drawClassicFamily(std::int32_t theme)
 {
     const double w = W(), h = H();
     if (m_look == Look::Disabled) {
-        vgrad(0, 0, w, h, rgb(245, 244, 234), rgb(245, 244, 234));
-        outline(0, 0, w - 1, h - 1, rgb(201, 199, 186));
+        flatDisabled(rgb(245, 244, 234), rgb(201, 199, 186));
         return;
     }
     const ClassicColours& c = kClassic[theme - LumenButton::Classic];

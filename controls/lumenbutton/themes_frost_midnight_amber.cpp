@@ -67,10 +67,7 @@ void LumenButtonPainter::drawFrost()
                                  rgb(128, 161, 210), rgb(139, 192, 234), rgb(163, 185, 224),
                                  rgb(94, 129, 188),  rgb(63, 109, 177),  rgb(45, 86, 176)};
     if (m_look == Look::Disabled) {
-        const double w = W(), h = H();
-        vgrad(0, 0, w, h, rgb(240, 240, 240), rgb(240, 240, 240));
-        outline(0, 0, w - 1, h - 1, rgb(198, 197, 201));
-        outline(1, 1, w - 3, h - 3, rgb(255, 255, 255));
+        flatDisabled(rgb(240, 240, 240), rgb(198, 197, 201), rgb(255, 255, 255), 3);
         return;
     }
     frostNormal();

@@ -55,10 +55,7 @@ void LumenButtonPainter::drawSilver()
         {rgb(245, 248, 251), rgb(179, 205, 226), rgb(138, 181, 212), rgb(143, 188, 213)},
         rgb(158, 197, 219), rgb(249, 252, 253), rgb(32, 87, 170)};
     if (m_look == Look::Disabled) {
-        const double w = W(), h = H();
-        vgrad(0, 0, w, h, rgb(238, 238, 238), rgb(238, 238, 238));
-        outline(0, 0, w - 1, h - 1, rgb(178, 178, 178));
-        outline(1, 1, w - 2, h - 2, rgb(255, 255, 255));
+        flatDisabled(rgb(238, 238, 238), rgb(178, 178, 178), rgb(255, 255, 255), 2);
         return;
     }
     silverLayout(kNormal);
@@ -141,10 +138,7 @@ void LumenButtonPainter::drawGlass()
                                      rgb(255, 255, 255), rgb(239, 255, 255), rgb(216, 251, 255), rgb(235, 255, 255),
                                      rgb(191, 255, 255)};
     if (m_look == Look::Disabled) {
-        const double w = W(), h = H();
-        vgrad(0, 0, w, h, rgb(238, 238, 238), rgb(238, 238, 238));
-        outline(0, 0, w - 1, h - 1, rgb(178, 178, 178));
-        outline(1, 1, w - 2, h - 2, rgb(250, 250, 250));
+        flatDisabled(rgb(238, 238, 238), rgb(178, 178, 178), rgb(250, 250, 250), 2);
         return;
     }
     glassNormal();
