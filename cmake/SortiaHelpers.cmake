@@ -31,7 +31,7 @@ function(sortia_add_gtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     SORTIA_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
-    SORTIA_SHARED_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata")
+    SORTIA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime")
 endfunction()
@@ -45,7 +45,7 @@ function(sortia_add_qtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
   target_compile_definitions(${name} PRIVATE
     SORTIA_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
-    SORTIA_SHARED_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata")
+    SORTIA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime")
 endfunction()

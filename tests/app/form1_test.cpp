@@ -14,6 +14,7 @@
 #include "app/grid.h"
 #include "app/printing.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/access_sample.h"
 
 class UrlCatcher : public QObject {
     Q_OBJECT
@@ -118,7 +119,7 @@ private slots:
             f.open(QIODevice::WriteOnly);
             f.write("user_name,user_number\nA,1\n");
         } else if (setup == "access") {
-            QFile::copy(QStringLiteral(SORTIA_SHARED_TESTDATA_DIR "/mdb/DateTestDatabase.mdb"), folder.dbPath());
+            testsupport::writeAccessHeader(folder.dbPath().toStdString());
         } else if (setup == "nosheet") {
             std::string error;
             store::CreateDatabase(folder.dbPath().toStdString(), error);

@@ -15,7 +15,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::vector<Bytes> suiteFiles()
 {
-    const QDir suite(QStringLiteral(SORTIA_SHARED_TESTDATA_DIR "/pngsuite"));
+    const QDir suite(QStringLiteral(SORTIA_TESTDATA_DIR "/pngsuite"));
     std::vector<Bytes> files;
     for (const QString& name : suite.entryList({QStringLiteral("*.png")})) {
         QFile f(suite.filePath(name));
@@ -24,6 +24,8 @@ std::vector<Bytes> suiteFiles()
             files.emplace_back(b.begin(), b.end());
         }
     }
+    // An empty list would pass every test below without testing anything.
+    EXPECT_GT(files.size(), 100u) << "no PngSuite files found in " << suite.path().toStdString();
     return files;
 }
 

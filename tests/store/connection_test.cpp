@@ -7,6 +7,7 @@
 #include "store/connection.h"
 #include "store/participants.h"
 #include "tests/store/store_test_support.h"
+#include "tests/support/access_sample.h"
 
 namespace {
 
@@ -56,13 +57,12 @@ struct RefusalCase {
 
 TEST(OpenDatabase, RefusesWhatItCannotUse)
 {
-    const std::string accessFile = SORTIA_SHARED_TESTDATA_DIR "/mdb/DateTestDatabase.mdb";
     const RefusalCase cases[] = {
         {"missing file", [](const std::string&) {}, "Could not find file"},
         {"text file", [](const std::string& p) { std::ofstream(p) << "user_name,user_number\n"; },
          "not a database file"},
         {"empty file", [](const std::string& p) { std::ofstream{p}; }, "not a database file"},
-        {"Access file", [&](const std::string& p) { std::filesystem::copy_file(accessFile, p); }, "Microsoft Access"},
+        {"Access file", [](const std::string& p) { testsupport::writeAccessHeader(p); }, "Microsoft Access"},
         {"no sheet", [](const std::string& p) { storetest::runSql(p, "create table other (id integer);"); },
          "has no table 'sheet'"},
         {"wrong column order",
@@ -87,6 +87,19 @@ TEST(OpenDatabase, RefusesWhatItCannotUse)
         EXPECT_NE(connection.error().find(c.expectedText), std::string::npos) << c.label << ": " << connection.error();
         EXPECT_EQ(std::filesystem::exists(path), existedBefore) << c.label << ": opening must not create a file";
     }
+}
+
+TEST(OpenDatabase, RefusesTheGenuineAccessSample)
+{
+    const std::string sample = testsupport::accessSamplePath();
+    if (sample.empty())
+        GTEST_SKIP() << testsupport::accessSampleMissingReason();
+    TempDir dir;
+    const std::string path = dir.file("Sbase.mdb");
+    std::filesystem::copy_file(sample, path);
+    store::DbConnection connection;
+    EXPECT_FALSE(connection.Open(store::BuildConnectionString(path, ""), "", ""));
+    EXPECT_NE(connection.error().find("Microsoft Access"), std::string::npos) << connection.error();
 }
 
 TEST(OpenDatabase, RefusesAnUnknownProvider)

@@ -8,7 +8,7 @@
 
 namespace {
 
-const QString kSuite = QStringLiteral(SORTIA_SHARED_TESTDATA_DIR "/pngsuite/");
+const QString kSuite = QStringLiteral(SORTIA_TESTDATA_DIR "/pngsuite/");
 
 struct ToolRun {
     int status;
