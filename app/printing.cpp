@@ -36,6 +36,7 @@ QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& ren
     QPushButton* printButton = buttons->addButton(QStringLiteral("打印…"), QDialogButtonBox::AcceptRole);
     QPushButton* pdfButton = buttons->addButton(QStringLiteral("保存为 PDF…"), QDialogButtonBox::ActionRole);
     buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
 
     QString error;
@@ -131,6 +132,8 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
     titleFont.setBold(setup.titleBold);
     QFont cellFont(QStringLiteral("Tahoma"));
     cellFont.setPixelSize(int(pointsToPixels(14)));
+    QFont recordFont(QStringLiteral("Tahoma"));
+    recordFont.setPixelSize(int(pointsToPixels(10)));
     const double rowHeight = pointsToPixels(26);
     const double columnWidth = std::min(page.width(), pointsToPixels(260));
     const double left = setup.centreHorizontally ? (page.width() - columnWidth) / 2 : 0;
@@ -144,6 +147,12 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
         const double titleHeight = pointsToPixels(setup.titleFontSize * 1.8);
         painter.drawText(QRectF(0, titleTop, page.width(), titleHeight), Qt::AlignCenter, printout.title);
         y = titleTop + titleHeight + pointsToPixels(8);
+        if (!printout.recordLine.isEmpty()) {
+            painter.setFont(recordFont);
+            const double lineHeight = pointsToPixels(16);
+            painter.drawText(QRectF(0, y, page.width(), lineHeight), Qt::AlignCenter, printout.recordLine);
+            y += lineHeight + pointsToPixels(6);
+        }
         painter.setFont(cellFont);
         if (!printout.heading.isEmpty()) {
             const QRectF cell(left, y, columnWidth, rowHeight);
@@ -167,10 +176,11 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
     painter.end();
 }
 
-void PrintWinners(Grid& grid, const QString& level, QWidget* parent)
+void PrintWinners(Grid& grid, const QString& level, QWidget* parent, const QString& recordLine)
 {
     SetUpWinnersPage(grid, level);
-    const WinnerPrintout printout = CollectPrintout(grid);
+    WinnerPrintout printout = CollectPrintout(grid);
+    printout.recordLine = recordLine;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setDocName(printout.title);
