@@ -185,7 +185,7 @@ void PrintWinners(Grid& grid, const QString& level, QWidget* parent, const QStri
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setDocName(printout.title);
     auto render = [&](QPrinter& target) { RenderPrintout(target, grid, printout); };
-    const QString error = g_previewHandler ? g_previewHandler(printer, render) : showPreview(printer, render, parent);
+    const QString error = g_previewHandler ? g_previewHandler(printer, printout, render) : showPreview(printer, render, parent);
     if (!error.isEmpty())
         ui::messageBox().show(error, conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
 }

@@ -34,9 +34,11 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
 // `recordLine` names the draw in the record (empty: none).
 void PrintWinners(Grid& grid, const QString& level, QWidget* parent, const QString& recordLine = QString());
 
-// Replaces the preview (tests): receives the printer, set up, and a callback
-// that renders the pages onto it; returns an error description or "".
-using PreviewHandler = std::function<QString(QPrinter& printer, const std::function<void(QPrinter&)>& render)>;
+// Replaces the preview (tests): receives the printer, set up, what is to be
+// printed, and a callback that renders the pages onto the printer; returns
+// an error description or "".
+using PreviewHandler = std::function<QString(QPrinter& printer, const WinnerPrintout& printout,
+                                             const std::function<void(QPrinter&)>& render)>;
 void setPreviewHandler(PreviewHandler handler);
 
 }  // namespace printing
