@@ -104,6 +104,13 @@ bool Recordset::IsNull(int position) const
     return sqlite3_column_type(m_statement, position) == SQLITE_NULL;
 }
 
+bool Recordset::IsInteger(int position) const
+{
+    if (m_eof || position < 0 || position >= m_fieldCount)
+        return false;
+    return sqlite3_column_type(m_statement, position) == SQLITE_INTEGER;
+}
+
 std::int64_t Recordset::FieldInteger(int position) const
 {
     if (m_eof || position < 0 || position >= m_fieldCount)

@@ -64,6 +64,8 @@ public:
     int FieldCount() const { return m_fieldCount; }
     std::string Field(int position) const;
     bool IsNull(int position) const;
+    // True when the field holds a whole number (not text that looks like one).
+    bool IsInteger(int position) const;
     // The field as a whole number (0 for Null; text is converted as SQL does).
     std::int64_t FieldInteger(int position) const;
     // Advances to the next row; false (with error()) when reading failed.

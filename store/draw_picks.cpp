@@ -152,11 +152,16 @@ bool EligibleListBuilder::add(std::string_view idText)
                             "参与者编号“%1”不是整数；抽奖需要整数编号", {std::string(idText)});
         return false;
     }
+    return add(id);
+}
+
+bool EligibleListBuilder::add(std::int64_t id)
+{
     if (!m_ids.empty() && id >= m_ids.back()) {
         m_error = lang::trf("the participant id %1 appears more than once (or the ids are out of order); "
                             "a draw needs distinct ids",
                             "参与者编号 %1 重复出现（或编号顺序不对）；抽奖需要互不相同的编号",
-                            {std::string(idText)});
+                            {std::to_string(id)});
         return false;
     }
     m_ids.push_back(id);

@@ -48,6 +48,8 @@ public:
     // Adds the next id as read from the database; false (with error()) when
     // it is not a whole number or not below the id before it.
     bool add(std::string_view idText);
+    // The same for an id the database already holds as a whole number.
+    bool add(std::int64_t id);
     bool ok() const { return m_error.empty(); }
     const std::string& error() const { return m_error; }
     std::vector<std::int64_t>& ids() { return m_ids; }

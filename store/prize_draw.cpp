@@ -162,7 +162,8 @@ bool LoadEligibleIds(DbConnection& connection, EligibleListBuilder& list)
     if (!rows)
         return false;
     while (!rows->EndOfFile()) {
-        if (!list.add(rows->Field(0)))
+        // Most files hold whole numbers; reading them as such skips a text per row.
+        if (!(rows->IsInteger(0) ? list.add(rows->FieldInteger(0)) : list.add(rows->Field(0))))
             return false;
         if (!rows->MoveNext()) {
             connection.noteReadError(*rows);
