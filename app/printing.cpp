@@ -70,6 +70,19 @@ QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& ren
     return error;
 }
 
+// The line naming the draw in the record, under the title, in a small font;
+// returns the height it took (nothing when there is no such line).
+double drawRecordLine(QPainter& painter, const QString& line, const QRectF& box)
+{
+    if (line.isEmpty())
+        return 0;
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(int(box.height() * 10 / 16));
+    painter.setFont(font);
+    painter.drawText(box, Qt::AlignCenter, line);
+    return box.height() * 22 / 16;
+}
+
 }  // namespace
 
 void setPreviewHandler(PreviewHandler handler)
@@ -132,8 +145,6 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
     titleFont.setBold(setup.titleBold);
     QFont cellFont(QStringLiteral("Tahoma"));
     cellFont.setPixelSize(int(pointsToPixels(14)));
-    QFont recordFont(QStringLiteral("Tahoma"));
-    recordFont.setPixelSize(int(pointsToPixels(10)));
     const double rowHeight = pointsToPixels(26);
     const double columnWidth = std::min(page.width(), pointsToPixels(260));
     const double left = setup.centreHorizontally ? (page.width() - columnWidth) / 2 : 0;
@@ -147,12 +158,7 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
         const double titleHeight = pointsToPixels(setup.titleFontSize * 1.8);
         painter.drawText(QRectF(0, titleTop, page.width(), titleHeight), Qt::AlignCenter, printout.title);
         y = titleTop + titleHeight + pointsToPixels(8);
-        if (!printout.recordLine.isEmpty()) {
-            painter.setFont(recordFont);
-            const double lineHeight = pointsToPixels(16);
-            painter.drawText(QRectF(0, y, page.width(), lineHeight), Qt::AlignCenter, printout.recordLine);
-            y += lineHeight + pointsToPixels(6);
-        }
+        y += drawRecordLine(painter, printout.recordLine, QRectF(0, y, page.width(), pointsToPixels(16)));
         painter.setFont(cellFont);
         if (!printout.heading.isEmpty()) {
             const QRectF cell(left, y, columnWidth, rowHeight);

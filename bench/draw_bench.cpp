@@ -8,44 +8,12 @@
 #include <filesystem>
 #include <string>
 
-#include <sqlite3.h>
-
+#include "bench_support.h"
 #include "store/draw_verify.h"
 #include "store/prize_draw.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void fill(const std::string& path, long count)
-{
-    std::string error;
-    store::CreateDatabase(path, error);
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db, "insert into sheet (user_name, user_number, isluck) values (?, ?, '否')", -1, &insert,
-                       nullptr);
-    for (long i = 0; i < count; ++i) {
-        const std::string name = "参与者" + std::to_string(i);
-        const std::string number = "138" + std::to_string(10000000 + i);
-        sqlite3_bind_text(insert, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, number.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-}
-
-}  // namespace
+using bench::Clock;
+using bench::msSince;
 
 int main(int argc, char** argv)
 {
@@ -54,7 +22,7 @@ int main(int argc, char** argv)
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "Sbase.mdb").string();
-    fill(path, count);
+    bench::fillParticipants(path, count);
 
     store::DbConnection connection;
     if (!connection.OpenFile(path)) {

@@ -40,6 +40,11 @@ std::string countRefusal(long long n, long long available)
                      {std::to_string(n), std::to_string(available)});
 }
 
+std::string noSuchDraw(long long drawId)
+{
+    return lang::trf("there is no draw %1", "没有第 %1 次抽奖", {std::to_string(drawId)});
+}
+
 // Reads one draw, or all of them when drawId is 0.
 bool readDraws(const Call& call, store::DbConnection& connection, long long drawId,
                std::vector<store::DrawRecord>& draws)
@@ -53,15 +58,15 @@ bool readDraws(const Call& call, store::DbConnection& connection, long long draw
     draws.assign(1, store::DrawRecord());
     if (store::ReadDraw(connection, drawId, draws[0]))
         return true;
-    call.fail(connection.error().empty()
-                  ? lang::trf("there is no draw %1", "没有第 %1 次抽奖", {std::to_string(drawId)})
-                  : connection.error());
+    call.fail(connection.error().empty() ? noSuchDraw(drawId) : connection.error());
     return false;
 }
 
-bool parseDrawId(const std::string& text, long long& drawId)
+// The one optional argument of history and verify: a draw number, 0 when absent.
+bool optionalDrawId(const Call& call, long long& drawId)
 {
-    return parseInteger(text, drawId) && drawId >= 1;
+    drawId = 0;
+    return call.args.empty() || (call.args.size() == 1 && parseInteger(call.args[0], drawId) && drawId >= 1);
 }
 
 void printEntry(const store::EntryCheck& entry)
@@ -72,10 +77,10 @@ void printEntry(const store::EntryCheck& entry)
             : lang::trf("draw %1, void %2", "第 %1 次抽奖的第 %2 次作废",
                         {std::to_string(entry.drawId), std::to_string(entry.voidSeq)});
     if (entry.matches()) {
-        std::printf("%s: %s\n", name.c_str(), lang::tr("matches", "相符").c_str());
+        std::printf("%s\n", lang::trf("%1: matches", "%1：相符", {name}).c_str());
         return;
     }
-    std::printf("%s: %s\n", name.c_str(), lang::tr("DOES NOT MATCH", "不相符").c_str());
+    std::printf("%s\n", lang::trf("%1: DOES NOT MATCH", "%1：不相符", {name}).c_str());
     for (const std::string& difference : entry.differences)
         std::printf("  - %s\n", difference.c_str());
 }
@@ -150,7 +155,7 @@ int Draw(const Call& call)
 int History(const Call& call)
 {
     long long drawId = 0;
-    if (call.args.size() > 1 || (call.args.size() == 1 && !parseDrawId(call.args[0], drawId)))
+    if (!optionalDrawId(call, drawId))
         return call.usageError(lang::tr("history takes an optional draw number", "history 只接受一个可选的抽奖编号"));
     store::DbConnection connection;
     std::vector<store::DrawRecord> draws;
@@ -179,7 +184,7 @@ int History(const Call& call)
 int Verify(const Call& call)
 {
     long long drawId = 0;
-    if (call.args.size() > 1 || (call.args.size() == 1 && !parseDrawId(call.args[0], drawId)))
+    if (!optionalDrawId(call, drawId))
         return call.usageError(lang::tr("verify takes an optional draw number", "verify 只接受一个可选的抽奖编号"));
     store::DbConnection connection;
     if (!open(call, connection))
@@ -187,9 +192,7 @@ int Verify(const Call& call)
     store::VerifyReport report;
     const std::optional<long long> only = drawId ? std::optional<long long>(drawId) : std::nullopt;
     if (!store::VerifyDraws(connection, only, report))
-        return call.fail(connection.error().empty()
-                             ? lang::trf("there is no draw %1", "没有第 %1 次抽奖", {std::to_string(drawId)})
-                             : connection.error());
+        return call.fail(connection.error().empty() ? noSuchDraw(drawId) : connection.error());
     if (report.entries.empty() && report.problems.empty()) {
         std::printf("%s\n", lang::tr("no draw has been recorded yet", "还没有抽奖记录").c_str());
         return 0;
@@ -214,7 +217,8 @@ int Verify(const Call& call)
 int Export(const Call& call)
 {
     long long drawId = 0;
-    if (call.args.empty() || call.args.size() > 2 || (call.args.size() == 2 && !parseDrawId(call.args[0], drawId)))
+    if (call.args.empty() || call.args.size() > 2 ||
+        (call.args.size() == 2 && !(parseInteger(call.args[0], drawId) && drawId >= 1)))
         return call.usageError(lang::tr("export needs [DRAW_ID] FILE.csv|FILE.xlsx",
                                         "export 需要 [抽奖编号] 文件.csv|文件.xlsx"));
     const std::string& path = call.args.back();

@@ -11,12 +11,7 @@
 
 namespace {
 
-store::Seed seedOf(std::uint8_t value)
-{
-    store::Seed seed;
-    seed.fill(value);
-    return seed;
-}
+using storetest::seedOf;
 
 std::string sqlText(const std::string& path, const std::string& sql)
 {
@@ -50,11 +45,7 @@ protected:
     void SetUp() override
     {
         lang::setUiLanguage(lang::Language::English);
-        std::string rows;
-        for (int id = 1; id <= 8; ++id)
-            rows += std::string(id > 1 ? ", " : "") + "(" + std::to_string(id) + ", 'p" + std::to_string(id) +
-                    "', 'n" + std::to_string(id) + "', '否')";
-        storetest::makeSheet(m_path, rows);
+        storetest::makeSheet(m_path, storetest::participantRows(8));
         ASSERT_TRUE(m_connection.OpenFile(m_path)) << m_connection.error();
     }
     void TearDown() override { lang::resetUiLanguage(); }

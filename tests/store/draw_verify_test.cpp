@@ -9,12 +9,7 @@
 
 namespace {
 
-store::Seed seedOf(std::uint8_t value)
-{
-    store::Seed seed;
-    seed.fill(value);
-    return seed;
-}
+using storetest::seedOf;
 
 // Draw 1 (two winners), draw 2 (two winners, position 1 voided and
 // replaced), draw 3 (two winners), all from fixed seeds.
@@ -23,11 +18,7 @@ protected:
     void SetUp() override
     {
         lang::setUiLanguage(lang::Language::English);
-        std::string rows;
-        for (int id = 1; id <= 12; ++id)
-            rows += std::string(id > 1 ? ", " : "") + "(" + std::to_string(id) + ", 'p" + std::to_string(id) +
-                    "', 'n" + std::to_string(id) + "', '否')";
-        storetest::makeSheet(m_path, rows);
+        storetest::makeSheet(m_path, storetest::participantRows(12));
         ASSERT_TRUE(m_connection.OpenFile(m_path)) << m_connection.error();
         for (std::uint8_t seed : {1, 2}) {
             draw(seed);

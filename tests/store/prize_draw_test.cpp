@@ -42,11 +42,7 @@ protected:
     void SetUp() override
     {
         lang::setUiLanguage(lang::Language::English);
-        std::string rows;
-        for (int id = 1; id <= 10; ++id)
-            rows += std::string(id > 1 ? ", " : "") + "(" + std::to_string(id) + ", 'p" + std::to_string(id) +
-                    "', 'n" + std::to_string(id) + "', '" + (id <= 3 ? "是" : "否") + "')";
-        storetest::makeSheet(m_path, rows);
+        storetest::makeSheet(m_path, storetest::participantRows(10, 3));
         ASSERT_TRUE(m_connection.OpenFile(m_path)) << m_connection.error();
     }
     void TearDown() override { lang::resetUiLanguage(); }

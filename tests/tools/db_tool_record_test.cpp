@@ -3,9 +3,8 @@
 // independent readers, two draws at once, and a check made from the
 // README's description alone.
 
-#include <sqlite3.h>
-
 #include "store/prize_draw.h"
+#include "tests/store/store_test_support.h"
 #include "tests/tools/db_tool_fixture.h"
 
 namespace {
@@ -16,17 +15,7 @@ const char* const kPython = "/usr/bin/python3";
 
 class DbToolRecordTest : public DbToolTest {
 protected:
-    void sql(const std::string& statements)
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(m_db.c_str(), &db), SQLITE_OK);
-        char* message = nullptr;
-        const int rc = sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &message);
-        const std::string text = message ? message : "";
-        sqlite3_free(message);
-        sqlite3_close(db);
-        ASSERT_EQ(rc, SQLITE_OK) << text;
-    }
+    void sql(const std::string& statements) { storetest::runSql(m_db, statements); }
     // Draws that leave a record with a void in the middle of the chain.
     void holdEvent()
     {
