@@ -23,17 +23,26 @@ function(sortia_add_program name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SORTIA_DIST_DIR})
 endfunction()
 
-# A GoogleTest executable registered with ctest.
+# A GoogleTest executable registered with ctest; ARGS are passed to it there.
 function(sortia_add_gtest name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ARGS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   sortia_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     SORTIA_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     SORTIA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  add_test(NAME ${name} COMMAND ${name})
+  add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime")
+endfunction()
+
+# The tests of a GoogleTest executable that need the optional Access sample,
+# as a ctest entry of their own that ctest shows as skipped without it.
+function(sortia_add_sample_tests name target filter)
+  add_test(NAME ${name} COMMAND ${target} --gtest_filter=${filter})
+  set_tests_properties(${name} PROPERTIES
+    SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime")
 endfunction()
 
 # A Qt Test executable (widgets) registered with ctest, run on the offscreen platform.
