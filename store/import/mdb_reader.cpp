@@ -38,11 +38,10 @@ struct TableFreer {
 using Handle = std::unique_ptr<MdbHandle, HandleCloser>;
 using Table = std::unique_ptr<MdbTableDef, TableFreer>;
 
-// The user table of that name (system tables are not offered).
+// The user table of that name (system tables are not offered); the catalog
+// must have been read.
 MdbCatalogEntry* findTable(MdbHandle* mdb, const std::string& name, std::vector<std::string>& tables)
 {
-    if (!mdb_read_catalog(mdb, MDB_TABLE))
-        return nullptr;
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
         if (entry->object_type != MDB_TABLE || !mdb_is_user_table(entry))
@@ -120,7 +119,7 @@ bool readMdb(std::string_view bytes, const AccessTable& request, std::vector<Rec
 {
     records.clear();
     Handle mdb(mdb_open_buffer(const_cast<char*>(bytes.data()), bytes.size(), MDB_NOFLAGS));
-    if (!mdb) {
+    if (!mdb || !mdb_read_catalog(mdb.get(), MDB_TABLE)) {
         problem = {0, lang::tr("the file is not an Access database that can be read", "文件不是可以读取的 Access 数据库")};
         return false;
     }
