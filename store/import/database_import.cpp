@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_map>
 
 #include <sqlite3.h>
 
 #include "platform/language/language.h"
+#include "store/import/number_index.h"
 
 namespace importer {
 
@@ -46,10 +46,9 @@ std::string_view trimmed(std::string_view s)
 bool compareWithDatabase(sqlite3* db, const std::vector<ImportRow>& rows, const ProgressFn& progress,
                          std::vector<char>& present, WriteOutcome& outcome)
 {
-    std::unordered_map<std::string_view, std::size_t> byNumber;
-    byNumber.reserve(rows.size());
+    NumberIndex byNumber(rows);
     for (std::size_t i = 0; i < rows.size(); ++i)
-        byNumber.emplace(rows[i].number, i);
+        byNumber.insert(i);
     std::vector<char> conflicting(rows.size(), 0);
     Statement select(db, kSelectNumbered);
     if (!select.get())
@@ -60,15 +59,15 @@ bool compareWithDatabase(sqlite3* db, const std::vector<ImportRow>& rows, const 
             outcome.stopped = true;
             return false;
         }
-        const auto found = byNumber.find(columnText(select.get(), 2));
-        if (found == byNumber.end())
+        const std::size_t found = byNumber.find(columnText(select.get(), 2));
+        if (found == NumberIndex::npos)
             continue;
-        const ImportRow& row = rows[found->second];
+        const ImportRow& row = rows[found];
         const std::string_view name = trimmed(columnText(select.get(), 1));
         if (name == row.name) {
-            present[found->second] = 1;
-        } else if (!conflicting[found->second]) {
-            conflicting[found->second] = 1;
+            present[found] = 1;
+        } else if (!conflicting[found]) {
+            conflicting[found] = 1;
             outcome.conflicts.push_back(
                 {row.line, lang::trf("user_number %1 is already in the database for '%2' (id %3), not for '%4'",
                                      "user_number %1 在数据库中已属于“%2”（id %3），而不是“%4”",

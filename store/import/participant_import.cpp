@@ -30,6 +30,11 @@ ImportReport failed(std::string error)
     return report;
 }
 
+ImportReport outOfMemory()
+{
+    return failed(lang::tr("there is not enough memory for this list", "内存不足，无法处理这份名单"));
+}
+
 ImportReport refused(std::vector<Problem> problems)
 {
     ImportReport report;
@@ -70,6 +75,44 @@ std::optional<ImportReport> readRecords(std::string_view bytes, FileFormat forma
     return refused({problem});
 }
 
+ImportReport importChecked(store::DbConnection& connection, std::string_view bytes, const ImportRequest& request,
+                           const ProgressFn& progress)
+{
+    bool stopped = false;
+    ProgressFn watched;
+    if (progress)
+        watched = [&](const Progress& p) { return (stopped = !progress(p)) == false; };
+    const auto stoppedReport = [] {
+        ImportReport report;
+        report.status = ImportStatus::Stopped;
+        return report;
+    };
+
+    const FileFormat format = request.format.value_or(detectFormat(bytes));
+    std::vector<Record> records;
+    if (auto end = readRecords(bytes, format, request, watched, records))
+        return stopped ? stoppedReport() : *end;
+    std::vector<ImportRow> rows;
+    std::vector<Problem> problems;
+    readParticipants(std::move(records), format == FileFormat::Access ? request.access.columns : ColumnNames(), rows,
+                     problems);
+    if (!problems.empty())
+        return refused(std::move(problems));
+
+    WriteOutcome written = writeParticipants(connection, rows, watched);
+    if (written.stopped)
+        return stoppedReport();
+    if (!written.conflicts.empty())
+        return refused(std::move(written.conflicts));
+    if (!written.ok)
+        return failed(written.error);
+    ImportReport report;
+    report.status = ImportStatus::Imported;
+    report.imported = written.inserted;
+    report.skipped = written.skipped;
+    return report;
+}
+
 }  // namespace
 
 FileFormat detectFormat(std::string_view bytes)
@@ -88,39 +131,14 @@ FileFormat detectFormat(std::string_view bytes)
 ImportReport importBytes(store::DbConnection& connection, std::string_view bytes, const ImportRequest& request,
                          const ProgressFn& progress)
 {
-    bool stopped = false;
-    ProgressFn watched;
-    if (progress)
-        watched = [&](const Progress& p) { return (stopped = !progress(p)) == false; };
-    const auto stoppedReport = [] {
-        ImportReport report;
-        report.status = ImportStatus::Stopped;
-        return report;
-    };
-
-    const FileFormat format = request.format.value_or(detectFormat(bytes));
-    std::vector<Record> records;
-    if (auto end = readRecords(bytes, format, request, watched, records))
-        return stopped ? stoppedReport() : *end;
-    std::vector<ImportRow> rows;
-    std::vector<Problem> problems;
-    readParticipants(records, format == FileFormat::Access ? request.access.columns : ColumnNames(), rows, problems);
-    records = {};
-    if (!problems.empty())
-        return refused(std::move(problems));
-
-    WriteOutcome written = writeParticipants(connection, rows, watched);
-    if (written.stopped)
-        return stoppedReport();
-    if (!written.conflicts.empty())
-        return refused(std::move(written.conflicts));
-    if (!written.ok)
-        return failed(written.error);
-    ImportReport report;
-    report.status = ImportStatus::Imported;
-    report.imported = written.inserted;
-    report.skipped = written.skipped;
-    return report;
+    // A list too large for this machine's memory fails like any other, and
+    // its transaction (if begun) is rolled back.
+    try {
+        return importChecked(connection, bytes, request, progress);
+    } catch (const std::bad_alloc&) {
+        connection.RollbackTransaction();
+        return outOfMemory();
+    }
 }
 
 ImportReport importFile(store::DbConnection& connection, const std::string& path, const ImportRequest& request,
@@ -133,7 +151,12 @@ ImportReport importFile(store::DbConnection& connection, const std::string& path
     if (size > kMaxAccessBytes)
         return failed(lang::trf("'%1' is too large to import", "“%1”太大，无法导入", {path}));
     std::ifstream in(path, std::ios::binary);
-    std::string bytes(std::size_t(size), '\0');
+    std::string bytes;
+    try {
+        bytes.resize(std::size_t(size));
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
     in.read(bytes.data(), std::streamsize(size));
     if (!in || std::size_t(in.gcount()) != size)
         return failed(lang::trf("cannot read '%1'", "无法读取“%1”", {path}));

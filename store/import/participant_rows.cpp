@@ -5,22 +5,34 @@
 #include <charconv>
 #include <cmath>
 #include <iterator>
-#include <unordered_map>
 
 #include "platform/language/language.h"
+#include "store/import/number_index.h"
 
 namespace importer {
 
 namespace {
 
+std::string_view trimmedView(std::string_view s)
+{
+    const std::size_t first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
 std::string trimmed(std::string_view s)
 {
-    const auto space = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && space(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && space(s.back()))
-        s.remove_suffix(1);
-    return std::string(s);
+    return std::string(trimmedView(s));
+}
+
+// Trims in place, keeping the string's buffer.
+std::string trimmedField(std::string& field)
+{
+    const std::string_view kept = trimmedView(field);
+    if (kept.size() == field.size())
+        return std::move(field);
+    return std::string(kept);
 }
 
 std::string lowered(std::string s)
@@ -101,7 +113,7 @@ std::string rowProblem(const ImportRow& row)
     return {};
 }
 
-void readRow(const Record& record, const Columns& columns, std::size_t columnCount, std::vector<ImportRow>& rows,
+void readRow(Record& record, const Columns& columns, std::size_t columnCount, std::vector<ImportRow>& rows,
              std::vector<Problem>& problems)
 {
     if (record.fields.size() != columnCount) {
@@ -111,9 +123,9 @@ void readRow(const Record& record, const Columns& columns, std::size_t columnCou
     }
     ImportRow row;
     row.line = record.line;
-    row.name = trimmed(record.fields[std::size_t(columns.name)]);
-    row.number = trimmed(record.fields[std::size_t(columns.number)]);
-    row.isluck = columns.isluck >= 0 ? trimmed(record.fields[std::size_t(columns.isluck)]) : std::string();
+    row.name = trimmedField(record.fields[std::size_t(columns.name)]);
+    row.number = trimmedField(record.fields[std::size_t(columns.number)]);
+    row.isluck = columns.isluck >= 0 ? trimmedField(record.fields[std::size_t(columns.isluck)]) : std::string();
     if (row.isluck.empty())
         row.isluck = "否";
     std::string problem = rowProblem(row);
@@ -126,14 +138,13 @@ void readRow(const Record& record, const Columns& columns, std::size_t columnCou
 // One draw marks every row that shares a number, so a number may stand on one line only.
 void findRepeatedNumbers(const std::vector<ImportRow>& rows, std::vector<Problem>& problems)
 {
-    std::unordered_map<std::string_view, std::size_t> firstLine;
-    firstLine.reserve(rows.size());
-    for (const ImportRow& row : rows) {
-        const auto [at, inserted] = firstLine.emplace(row.number, row.line);
-        if (!inserted)
-            problems.push_back({row.line, lang::trf("user_number %1 appears again; it is already on line %2",
-                                                    "user_number %1 重复出现；第 %2 行已有该号码",
-                                                    {row.number, std::to_string(at->second)})});
+    NumberIndex index(rows);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::size_t first = index.insert(i);
+        if (first != NumberIndex::npos)
+            problems.push_back({rows[i].line, lang::trf("user_number %1 appears again; it is already on line %2",
+                                                        "user_number %1 重复出现；第 %2 行已有该号码",
+                                                        {rows[i].number, std::to_string(rows[first].line)})});
     }
 }
 
@@ -144,10 +155,11 @@ bool allDigits(std::string_view s)
 
 }  // namespace
 
-void readParticipants(const std::vector<Record>& records, const ColumnNames& columns, std::vector<ImportRow>& rows,
+void readParticipants(std::vector<Record> records, const ColumnNames& columns, std::vector<ImportRow>& rows,
                       std::vector<Problem>& problems)
 {
     rows.clear();
+    rows.reserve(records.size());
     problems.clear();
     if (records.empty()) {
         problems.push_back({1, lang::tr("the file has no header row", "文件没有标题行")});
@@ -160,7 +172,7 @@ void readParticipants(const std::vector<Record>& records, const ColumnNames& col
     for (std::size_t r = 1; r < records.size(); ++r) {
         // Spreadsheets write rows that were only formatted as ",,,": no participant, no error.
         const auto& fields = records[r].fields;
-        if (std::all_of(fields.begin(), fields.end(), [](const std::string& f) { return trimmed(f).empty(); }))
+        if (std::all_of(fields.begin(), fields.end(), [](const std::string& f) { return trimmedView(f).empty(); }))
             continue;
         readRow(records[r], found, columnCount, rows, problems);
     }

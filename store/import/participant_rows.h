@@ -34,8 +34,8 @@ struct ImportRow {
 // or number, a number in scientific notation, an isluck
 // other than 是 or 否, and every repeat of a number already on an earlier
 // line. rows is complete only when problems is empty; problems come in line
-// order.
-void readParticipants(const std::vector<Record>& records, const ColumnNames& columns, std::vector<ImportRow>& rows,
+// order. The records are taken (pass them with std::move to save a copy).
+void readParticipants(std::vector<Record> records, const ColumnNames& columns, std::vector<ImportRow>& rows,
                       std::vector<Problem>& problems);
 
 // True for numbers that a spreadsheet turned into scientific notation, such
