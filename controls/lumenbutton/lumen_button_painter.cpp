@@ -3,6 +3,7 @@
 #include "controls/lumenbutton/lumen_button_painter.h"
 
 #include "controls/lumenbutton/lumen_button_primitives.h"
+#include "platform/ui/window_region.h"
 
 using lumen::roundHalfEven;
 

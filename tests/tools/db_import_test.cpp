@@ -3,7 +3,7 @@
 
 #include <sqlite3.h>
 
-#include "db_tool_fixture.h"
+#include "tests/tools/db_tool_fixture.h"
 #include "tests/support/access_sample.h"
 #include "tests/support/workbooks.h"
 

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "db_tool_fixture.h"
+#include "tests/tools/db_tool_fixture.h"
 
 namespace {
 
