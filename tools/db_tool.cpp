@@ -172,9 +172,12 @@ int runImport(const Invocation& call, const std::string& path, const importer::I
     store::DbConnection connection;
     if (!openDatabase(connection, call.dbPath))
         return kExitFailure;
-    TerminalProgress progress;
-    const importer::ImportReport report =
-        importer::importFile(connection, path, request, [&progress](const importer::Progress& p) { return progress(p); });
+    importer::ImportReport report;
+    {
+        TerminalProgress progress;  // its line is cleared before the report
+        report = importer::importFile(connection, path, request,
+                                      [&progress](const importer::Progress& p) { return progress(p); });
+    }
     return reportImport(path, report);
 }
 
