@@ -1,5 +1,6 @@
 #include "store/import/xlsx_reader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
@@ -26,6 +27,9 @@ constexpr std::size_t kMaxStringsPart = 512u << 20;
 constexpr std::size_t kMaxSheetPart = 2048u << 20;
 constexpr std::size_t kMaxColumns = 16384;   // column XFD
 constexpr std::size_t kMaxRow = 1048576;
+// Every record is as wide as the header: a header cell far to the right must
+// not make each row cost megabytes.
+constexpr std::size_t kMaxCells = std::size_t(32) << 20;
 
 using Feed = std::function<bool(std::string& chunk)>;
 
@@ -289,7 +293,8 @@ public:
                 if (!readCell(pull, problem))
                     return false;
             } else if (pull.isEnd(u"row")) {
-                finishRow();
+                if (!finishRow(problem))
+                    return false;
                 if (progress && ++rowsRead % kProgressStep == 0 &&
                     !progress({Progress::Stage::Reading, std::size_t(entry.consumed()), std::size_t(entry.statedSize())})) {
                     problem = {0, lang::tr("the import was stopped", "导入已停止")};
@@ -368,12 +373,17 @@ private:
         return true;
     }
 
-    void finishRow()
+    bool finishRow(Problem& problem)
     {
         if (m_cells.empty())
-            return;
+            return true;
         if (m_records.empty())
-            m_width = m_cells.back().column + 1;
+            for (const Cell& cell : m_cells)
+                m_width = std::max(m_width, cell.column + 1);
+        if ((m_records.size() + 1) * m_width > kMaxCells) {
+            problem = {m_row, lang::tr("the worksheet has too many cells to import", "工作表的单元格太多，无法导入")};
+            return false;
+        }
         Record record;
         record.line = m_row;
         record.fields.resize(m_width);
@@ -381,6 +391,7 @@ private:
             if (cell.column < m_width)
                 record.fields[cell.column] = std::move(cell.text);
         m_records.push_back(std::move(record));
+        return true;
     }
 
     const std::vector<std::string>& m_strings;

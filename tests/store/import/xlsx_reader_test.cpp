@@ -117,6 +117,9 @@ TEST_F(XlsxReaderTest, RefusesWhatIsNoReadableWorkbook)
         std::size_t line;
         const char* messagePart;
     };
+    std::string wideSheet = "<row><c r=\"XFD1\"><v>1</v></c></row>";
+    for (int row = 2; row <= 2100; ++row)
+        wideSheet += "<row><c><v>1</v></c></row>";
     auto withoutWorkbook = workbookParts("", strings);
     withoutWorkbook.erase(withoutWorkbook.begin() + 1);
     auto withoutSheet = workbookParts("", strings);
@@ -134,6 +137,8 @@ TEST_F(XlsxReaderTest, RefusesWhatIsNoReadableWorkbook)
          "bad cell reference"},
         {"bad row number", workbookParts("<row r=\"0\"/>", strings), 0, "bad row number"},
         {"damaged XML", workbookParts("<row><c><v>1</v></row>", strings), 0, "damaged (XML line"},
+        // A header cell in the last column makes every row 16384 fields wide.
+        {"too many cells", workbookParts(wideSheet, strings), 2049, "too many cells"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
