@@ -95,7 +95,7 @@ ImportReport importChecked(store::DbConnection& connection, std::string_view byt
     std::vector<ImportRow> rows;
     std::vector<Problem> problems;
     readParticipants(std::move(records), format == FileFormat::Access ? request.access.columns : ColumnNames(), rows,
-                     problems);
+                     problems, format == FileFormat::Xlsx ? RowWidth::UpToHeader : RowWidth::AsHeader);
     if (!problems.empty())
         return refused(std::move(problems));
 

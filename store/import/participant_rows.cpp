@@ -113,19 +113,27 @@ std::string rowProblem(const ImportRow& row)
     return {};
 }
 
-void readRow(Record& record, const Columns& columns, std::size_t columnCount, std::vector<ImportRow>& rows,
-             std::vector<Problem>& problems)
+// The trimmed field at a column, "" beyond the end of a short row.
+std::string takeField(Record& record, int column)
 {
-    if (record.fields.size() != columnCount) {
+    return column >= 0 && std::size_t(column) < record.fields.size() ? trimmedField(record.fields[std::size_t(column)])
+                                                                      : std::string();
+}
+
+void readRow(Record& record, const Columns& columns, std::size_t columnCount, RowWidth width,
+             std::vector<ImportRow>& rows, std::vector<Problem>& problems)
+{
+    const std::size_t fields = record.fields.size();
+    if (fields > columnCount || (fields < columnCount && width == RowWidth::AsHeader)) {
         problems.push_back({record.line, lang::trf("the row has %1 fields, the header has %2", "该行有 %1 个字段，标题行有 %2 个",
-                                                   {std::to_string(record.fields.size()), std::to_string(columnCount)})});
+                                                   {std::to_string(fields), std::to_string(columnCount)})});
         return;
     }
     ImportRow row;
     row.line = record.line;
-    row.name = trimmedField(record.fields[std::size_t(columns.name)]);
-    row.number = trimmedField(record.fields[std::size_t(columns.number)]);
-    row.isluck = columns.isluck >= 0 ? trimmedField(record.fields[std::size_t(columns.isluck)]) : std::string();
+    row.name = takeField(record, columns.name);
+    row.number = takeField(record, columns.number);
+    row.isluck = takeField(record, columns.isluck);
     if (row.isluck.empty())
         row.isluck = "否";
     std::string problem = rowProblem(row);
@@ -156,7 +164,7 @@ bool allDigits(std::string_view s)
 }  // namespace
 
 void readParticipants(std::vector<Record> records, const ColumnNames& columns, std::vector<ImportRow>& rows,
-                      std::vector<Problem>& problems)
+                      std::vector<Problem>& problems, RowWidth width)
 {
     rows.clear();
     rows.reserve(records.size());
@@ -174,7 +182,7 @@ void readParticipants(std::vector<Record> records, const ColumnNames& columns, s
         const auto& fields = records[r].fields;
         if (std::all_of(fields.begin(), fields.end(), [](const std::string& f) { return trimmedView(f).empty(); }))
             continue;
-        readRow(records[r], found, columnCount, rows, problems);
+        readRow(records[r], found, columnCount, width, rows, problems);
     }
     const std::size_t rowProblems = problems.size();
     findRepeatedNumbers(rows, problems);

@@ -27,8 +27,7 @@ constexpr std::size_t kMaxStringsPart = 512u << 20;
 constexpr std::size_t kMaxSheetPart = 2048u << 20;
 constexpr std::size_t kMaxColumns = 16384;   // column XFD
 constexpr std::size_t kMaxRow = 1048576;
-// Every record is as wide as the header: a header cell far to the right must
-// not make each row cost megabytes.
+// A sheet unpacks from little: the cells kept are limited before they exhaust memory.
 constexpr std::size_t kMaxCells = std::size_t(32) << 20;
 
 using Feed = std::function<bool(std::string& chunk)>;
@@ -373,22 +372,28 @@ private:
         return true;
     }
 
+    // A record as wide as the row's last cell within the header's width.
     bool finishRow(Problem& problem)
     {
-        if (m_cells.empty())
-            return true;
         if (m_records.empty())
             for (const Cell& cell : m_cells)
                 m_width = std::max(m_width, cell.column + 1);
-        if ((m_records.size() + 1) * m_width > kMaxCells) {
+        std::size_t width = 0;
+        for (const Cell& cell : m_cells)
+            if (cell.column < m_width)
+                width = std::max(width, cell.column + 1);
+        if (width == 0)
+            return true;
+        m_cellCount += width;
+        if (m_cellCount > kMaxCells) {
             problem = {m_row, lang::tr("the worksheet has too many cells to import", "工作表的单元格太多，无法导入")};
             return false;
         }
         Record record;
         record.line = m_row;
-        record.fields.resize(m_width);
+        record.fields.resize(width);
         for (Cell& cell : m_cells)
-            if (cell.column < m_width)
+            if (cell.column < width)
                 record.fields[cell.column] = std::move(cell.text);
         m_records.push_back(std::move(record));
         return true;
@@ -400,6 +405,7 @@ private:
     std::size_t m_row = 0;
     std::size_t m_column = 0;
     std::size_t m_width = 0;
+    std::size_t m_cellCount = 0;
 };
 
 }  // namespace

@@ -11,10 +11,12 @@
 namespace importer {
 
 // Reads the first sheet of the workbook (the first tab, by the workbook's own
-// order). Each row that holds a non-empty cell becomes a record whose line is
-// the sheet's row number; records are as wide as the header row (up to its
-// last non-empty cell): shorter rows are padded with empty fields and cells
-// right of the header are ignored. Shared strings, inline strings, formula
+// order). The first row holding a non-empty cell is the header, up to its
+// last such cell. Each row holding a non-empty cell within the header's width
+// becomes a record whose line is the sheet's row number, with fields up to
+// its own last non-empty cell (a sheet does not store trailing empty cells:
+// read the records with RowWidth::UpToHeader); cells right of the header are
+// ignored. Shared strings, inline strings, formula
 // results and numbers are read; a number is written as the digits typed
 // (13866512345, never 1.38665E+10). False with the problem (and the row,
 // where one applies) for a file that is not a workbook, a damaged one, a cell

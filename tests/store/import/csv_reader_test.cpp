@@ -159,6 +159,26 @@ TEST(ReadParticipants, TakesAnAccessTablesOwnColumns)
     EXPECT_NE(problems[0].message.find("ShortTextCol and IDCol"), std::string::npos) << problems[0].message;
 }
 
+TEST(ReadParticipants, PadsTheShortRowsOfASheet)
+{
+    const std::vector<Record> records = {{1, {"user_name", "note", "user_number", "isluck"}},
+                                         {2, {"a", "", "1"}},
+                                         {3, {"b"}},
+                                         {4, {"c", "", "3", "是", "x"}}};
+    std::vector<importer::ImportRow> rows;
+    std::vector<importer::Problem> problems;
+    importer::readParticipants(records, {}, rows, problems, importer::RowWidth::UpToHeader);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].number, "1");
+    EXPECT_EQ(rows[0].isluck, "否");
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0].line, 3u);
+    EXPECT_NE(problems[0].message.find("user_number is empty"), std::string::npos);
+    EXPECT_NE(problems[1].message.find("5 fields, the header has 4"), std::string::npos);
+    importer::readParticipants(records, {}, rows, problems);
+    EXPECT_EQ(problems.size(), 3u) << "a CSV line must have every field";
+}
+
 TEST(SpreadsheetNumbers, AreRecognisedAndWrittenAsDigits)
 {
     struct Case {
