@@ -41,6 +41,11 @@ public:
     void NextBackground();          // LumenButton8's click
     void OpenLink();                // Label7's click
     void ShowAbout();               // Label3's click
+    // Asks for a participant list (CSV, XLSX, Access) and imports it (Ctrl+I).
+    void ImportParticipants();
+    // Imports the list in the file and reports the outcome in a message box;
+    // refused while a draw is rolling. The count label follows at the next load.
+    void ImportParticipantsFrom(const QString& file);
 
     // ---- The draw record, from the winners table's menu and keys ----
     // Voids the winner in Grid2's row (of the draw shown, which must be the
@@ -96,6 +101,7 @@ public:
 
 private:
     void createControls();
+    void setUpImport();
     LumenButton* createButton(const QString& name, int left, int top, int width, int height);
     void setUpGrid(Grid* grid, double fontSize);
     bool loadBackground();

@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev zlib1g zlib1g-dev libgtest-dev
   libxlsxwriter-dev pkgconf python3 python3-openpyxl
   libpng-dev libgif-dev
+  pkg-config libzip-dev mdbtools-dev libxlsxwriter-dev
   fonts-arphic-uming fonts-dejavu-core fontconfig
 )
 

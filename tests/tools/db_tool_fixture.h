@@ -1,6 +1,6 @@
 #pragma once
-// Runs the built sortia-db on a scratch folder: the fixture of the tool's
-// tests, with what it printed and what it left in the database.
+// Runs the built sortia-db on a scratch folder: its outputs, the files it
+// reads, and what it leaves in the database.
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -9,8 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -55,8 +56,6 @@ class DbToolTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // The tool's own messages are checked in English.
-        setenv("LANGUAGE", "C", 1);
         std::string pattern = (fs::temp_directory_path() / "sortia-db-test-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_dir = pattern;
@@ -78,6 +77,8 @@ protected:
             const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(out, 1);
             dup2(err, 2);
+            // The messages checked are the English ones, whatever the machine's locale.
+            setenv("LANGUAGE", "en", 1);
             std::vector<char*> argv{const_cast<char*>(program.c_str())};
             for (const std::string& arg : args)
                 argv.push_back(const_cast<char*>(arg.c_str()));

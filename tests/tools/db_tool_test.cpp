@@ -1,6 +1,8 @@
 // Runs the built sortia-db on scratch folders and checks what it prints,
 // what it refuses and what it leaves in the database.
 
+#include <set>
+
 #include "tests/tools/db_tool_fixture.h"
 
 namespace {
