@@ -10,6 +10,7 @@
 #include <xlsxwriter.h>
 
 #include "platform/language/language.h"
+#include "store/utf8.h"
 
 namespace store {
 namespace {
@@ -188,35 +189,6 @@ bool ExportResults(const std::vector<ResultRow>& rows, const std::string& path, 
     if (at != std::string::npos)
         error.replace(at, temporary.size(), path);
     return false;
-}
-
-std::string ValidUtf8(const std::string& bytes)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char c = p[i];
-        std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
-                                        : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        bool valid = length > 0 && i + length <= n;
-        for (std::size_t k = 1; valid && k < length; ++k)
-            valid = (p[i + k] & 0xC0) == 0x80;
-        // Overlong forms, surrogates and values beyond U+10FFFF.
-        if (valid && length == 3)
-            valid = !(c == 0xE0 && p[i + 1] < 0xA0) && !(c == 0xED && p[i + 1] >= 0xA0);
-        if (valid && length == 4)
-            valid = !(c == 0xF0 && p[i + 1] < 0x90) && !(c == 0xF4 && p[i + 1] >= 0x90);
-        if (!valid) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-            continue;
-        }
-        out.append(bytes, i, length);
-        i += length;
-    }
-    return out;
 }
 
 }  // namespace store

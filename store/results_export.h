@@ -32,7 +32,4 @@ std::vector<std::string> ResultColumns();
 // existing file is replaced only by a complete one. False with `error`.
 bool ExportResults(const std::vector<ResultRow>& rows, const std::string& path, std::string& error);
 
-// Invalid UTF-8 sequences replaced by U+FFFD, so that the file stays valid.
-std::string ValidUtf8(const std::string& bytes);
-
 }  // namespace store

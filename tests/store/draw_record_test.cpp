@@ -7,6 +7,7 @@
 #include "platform/language/language.h"
 #include "store/prize_draw.h"
 #include "store/results_export.h"
+#include "store/utf8.h"
 #include "tests/store/store_test_support.h"
 
 namespace {
