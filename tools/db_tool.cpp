@@ -16,8 +16,8 @@
 #include "store/import/database_import.h"
 #include "store/import/participant_import.h"
 #include "store/participants.h"
-#include "store/prize_draw.h"
 #include "tools/demo_participants.h"
+#include "tools/record_commands.h"
 
 namespace {
 
@@ -36,7 +36,10 @@ const char* const kUsage =
     "  list [--won|--not-won]  print id, user_name, user_number, isluck\n"
     "  stats                   count all, won and not-won participants\n"
     "  reset                   make every winner eligible again\n"
-    "  draw N                  draw N winners, mark them, print them\n"
+    "  draw N [--level TEXT]   draw N winners, mark and record them, print them\n"
+    "  history [DRAW_ID]       list the recorded draws, or the winners of one\n"
+    "  verify [DRAW_ID]        check the record of every draw (or of one)\n"
+    "  export [DRAW_ID] FILE   write the winners to FILE.csv or FILE.xlsx\n"
     "The database defaults to Sbase.mdb beside this program.\n";
 
 struct Invocation {
@@ -229,8 +232,8 @@ int commandList(const Invocation& call)
     if (!result)
         return fail(connection.error());
     while (!result->EndOfFile()) {
-        std::printf("%s\t%s\t%s\t%s\n", result->Field(0).c_str(), result->Field(1).c_str(), result->Field(2).c_str(),
-                    result->Field(3).c_str());
+        std::printf("%s\t%s\t%s\t%s\n", result->Field(0).c_str(), dbrecord::EscapeField(result->Field(1)).c_str(),
+                    dbrecord::EscapeField(result->Field(2)).c_str(), result->Field(3).c_str());
         if (!result->MoveNext())
             return fail(result->error());
     }
@@ -273,38 +276,6 @@ int commandReset(const Invocation& call)
         return fail(connection.error());
     std::printf("%d winners made eligible again\n", connection.changes());
     return 0;
-}
-
-int commandDraw(const Invocation& call)
-{
-    long long n = 0;
-    if (call.args.size() != 1 || !parseInteger(call.args[0], n))
-        return usageError("draw needs the number of winners");
-    store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
-        return kExitFailure;
-    store::RandomSource random;
-    const store::DrawResult result = store::DrawWinners(connection, n, random);
-    switch (result.status) {
-    case store::DrawStatus::Done:
-        for (const store::Participant& winner : result.winners)
-            std::printf("%s\t%s\n", winner.name.c_str(), winner.number.c_str());
-        // The marks are already committed; a lost list must not look like success.
-        if (std::fflush(stdout) != 0 || std::ferror(stdout))
-            return fail("the winners were marked but could not be written out; see list --won");
-        return 0;
-    case store::DrawStatus::NobodyLeft:
-        std::fprintf(stderr, "没有找到相关信息！\n");
-        return kExitFailure;
-    case store::DrawStatus::CountOutOfRange:
-        if (n < 1)
-            return fail("the number of winners must be at least 1; nobody was marked");
-        return fail("cannot draw " + std::to_string(n) + " winners: only " + std::to_string(result.available) +
-                    " participants have not won yet; nobody was marked");
-    case store::DrawStatus::DatabaseError:
-        break;
-    }
-    return fail(result.error + "; nobody was marked");
 }
 
 bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
@@ -357,8 +328,15 @@ int main(int argc, char** argv)
             return commandStats(call);
         if (call.command == "reset")
             return commandReset(call);
+        const dbrecord::Call recordCall{call.dbPath, call.args, fail, usageError};
         if (call.command == "draw")
-            return commandDraw(call);
+            return dbrecord::Draw(recordCall);
+        if (call.command == "history")
+            return dbrecord::History(recordCall);
+        if (call.command == "verify")
+            return dbrecord::Verify(recordCall);
+        if (call.command == "export")
+            return dbrecord::Export(recordCall);
     } catch (const std::exception& e) {
         return fail(e.what());
     }
