@@ -44,7 +44,6 @@ form1::form1(const QString& appFolder, QWidget* parent) : QWidget(parent), m_app
     setFixedSize(px(15240), px(10710));
     setFont(songFont(9));
     createControls();
-    setUpImport();
 }
 
 form1::~form1() = default;

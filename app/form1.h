@@ -101,7 +101,6 @@ public:
 
 private:
     void createControls();
-    void setUpImport();
     LumenButton* createButton(const QString& name, int left, int top, int width, int height);
     void setUpGrid(Grid* grid, double fontSize);
     bool loadBackground();

@@ -65,6 +65,10 @@ void form1::createWinnersMenu()
     // Commands on the participants (importing a list) belong after this separator.
     QAction* participants = m_winnersMenu->addSeparator();
     participants->setObjectName(QStringLiteral("participantsSection"));
+    QAction* import = addCommand(m_winnersMenu, this, Say("Import participants…", "导入参与者名单…"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_I), Qt::WindowShortcut);
+    import->setObjectName(QStringLiteral("importAction"));
+    connect(import, &QAction::triggered, this, &form1::ImportParticipants);
 
     Grid2->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Grid2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
