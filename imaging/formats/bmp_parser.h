@@ -34,7 +34,3 @@ struct AlphaCheck {
 // alpha and whether it is premultiplied; straight alpha is premultiplied in
 // place when allowPremultiply is set.
 AlphaCheck ValidateAlpha(std::uint8_t* pixels, std::int32_t width, std::int32_t height, bool allowPremultiply);
-
-// Converts a length in 0.01 mm to screen pixels (96 per inch), rounding
-// halves to the even neighbour.
-std::int32_t HimetricToPixels(std::int32_t himetric);
