@@ -14,8 +14,10 @@ namespace modParsers {
 bool IsArrayEmpty(const ByteArray& bytes);
 
 // Writes the bytes as the file, replacing an existing one even when it is
-// read-only. False when the old file cannot be removed or the new one not
-// written completely (a partial file is removed).
+// read-only. The bytes go to a temporary file in the same folder, which is
+// renamed over the old file only once it is complete: a full disk or a
+// failed write leaves the old file as it was (its permissions included) and
+// no temporary file behind. False when anything fails.
 bool ReplaceFile(const QString& fileName, std::span<const std::uint8_t> bytes);
 
 }  // namespace modParsers
