@@ -126,7 +126,9 @@ ReadOutcome cBMPparser::LoadStream(const ByteArray& inStream, c32bppDIB& cHost, 
             load32bpp(v, h, cHost);
             return ReadOutcome::Accepted;
         }
-        if (!cHost.acceptsSize(h.width, std::llabs(h.height)))
+        // The size fields read here are those of the 40-byte header; the
+        // platform loader checks the older header's size itself.
+        if (h.infoHeader && !cHost.acceptsSize(h.width, std::llabs(h.height)))
             return ReadOutcome::Accepted;
     }
     bool overLimit = false;
