@@ -39,6 +39,7 @@ void runIco(std::span<const std::uint8_t> input);
 void runBmp(std::span<const std::uint8_t> input);
 void runLoader(std::span<const std::uint8_t> input);
 void runCsv(std::span<const std::uint8_t> input);
+void runXlsx(std::span<const std::uint8_t> input);
 void runDesignData(std::span<const std::uint8_t> input);
 
 }  // namespace fuzz

@@ -6,9 +6,11 @@ the corpora can be made again on any machine: python3 fuzz/make_corpus.py.
 Seeds are small on purpose; the fuzzer grows its own corpus from them.
 """
 
+import io
 import os
 import shutil
 import struct
+import zipfile
 import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -254,6 +256,7 @@ def png_seeds():
 def text_seeds():
     csv = {
         "plain.csv": "user_name,user_number,isluck\n张三,1001,否\n李四,1002,是\n",
+        "tabs.csv": "user_name\tuser_number\n张三\t1001\n",
         "quoted.csv": 'user_number,user_name\r\n"2001","王, ""小"" 五"\r\n"2002","多\n行"\r\n',
         "two-columns.csv": "USER_NAME , User_Number\nAda,1\nBob,2\n\n",
         "bad-isluck.csv": "user_name,user_number,isluck\nX,1,maybe\n",
@@ -271,6 +274,45 @@ def text_seeds():
                                       '   font = "Tahoma", 9.75, 700, 0\n   enabled = False\nEnd\n'.encode("utf-8"))
 
 
+# ---- XLSX ----
+
+RELS = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+
+
+def workbook(sheet, strings="", compression=zipfile.ZIP_DEFLATED):
+    parts = {
+        "[Content_Types].xml": "<Types/>",
+        "_rels/.rels": f'<Relationships><Relationship Id="rId1" Type="{RELS}/officeDocument" '
+                       'Target="xl/workbook.xml"/></Relationships>',
+        "xl/workbook.xml": f'<workbook xmlns:r="{RELS}"><sheets><sheet name="a" sheetId="1" r:id="rId1"/>'
+                           '</sheets></workbook>',
+        "xl/_rels/workbook.xml.rels": f'<Relationships><Relationship Id="rId1" Type="{RELS}/worksheet" '
+                                      'Target="worksheets/sheet1.xml"/><Relationship Id="rId2" '
+                                      f'Type="{RELS}/sharedStrings" Target="sharedStrings.xml"/></Relationships>',
+        "xl/worksheets/sheet1.xml": f"<worksheet><sheetData>{sheet}</sheetData></worksheet>",
+        "xl/sharedStrings.xml": f"<sst>{strings}</sst>",
+    }
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", compression) as z:
+        for name, text in parts.items():
+            info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0))
+            info.compress_type = compression
+            z.writestr(info, text.encode("utf-8"))
+    return out.getvalue()
+
+
+def xlsx_seeds():
+    shared = ('<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c><c r="C1" t="s"><v>2</v></c></row>'
+              '<row r="2"><c r="A2" t="s"><v>3</v></c><c r="B2"><v>13866512345</v></c><c r="C2" t="s"><v>4</v></c></row>')
+    strings = "".join(f"<si><t>{s}</t></si>" for s in ("user_name", "user_number", "isluck", "张三", "否"))
+    inline = ('<row><c t="inlineStr"><is><t>user_name</t></is></c><c t="inlineStr"><is><t>user_number</t></is></c></row>'
+              '<row><c t="inlineStr"><is><t>李四</t></is></c><c t="str"><f>1+1</f><v>2</v></c></row>'
+              '<row r="5"><c r="B5"><v>1.38665E+10</v></c><c t="e"><v>#N/A</v></c></row>')
+    write("xlsx", "shared-strings.xlsx", workbook(shared, strings))
+    write("xlsx", "inline-strings.xlsx", workbook(inline))
+    write("xlsx", "stored.xlsx", workbook(shared, strings, zipfile.ZIP_STORED))
+
+
 def main():
     for target in os.listdir(CORPUS) if os.path.isdir(CORPUS) else []:
         shutil.rmtree(os.path.join(CORPUS, target))
@@ -280,6 +322,7 @@ def main():
     ico_seeds()
     png_seeds()
     text_seeds()
+    xlsx_seeds()
 
 
 if __name__ == "__main__":

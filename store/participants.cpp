@@ -8,7 +8,6 @@ namespace store {
 
 const char* const kSelectNotWon = "select * from sheet  where isluck = '否' order by id desc ";
 const char* const kMarkWinner = "update sheet set isluck = '是'  where user_number = ? ";
-const char* const kMarkWinnerWithoutNumber = "update sheet set isluck = '是'  where id = ? and user_number is null ";
 const char* const kResetWinners = "update sheet set isluck = '否'  where  isluck = '是' ";
 const char* const kWon = "是";
 const char* const kNotWon = "否";
@@ -31,22 +30,10 @@ bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list)
 
 bool MarkWinners(DbConnection& connection, const std::vector<std::string>& numbers)
 {
-    std::vector<Participant> winners;
-    for (const std::string& number : numbers)
-        winners.push_back({std::string(), std::string(), number});
-    return MarkWinners(connection, winners);
-}
-
-bool MarkWinners(DbConnection& connection, const std::vector<Participant>& winners)
-{
     if (!connection.BeginTransaction())
         return false;
-    for (const Participant& winner : winners) {
-        // A Null number reads as "" and matches no row; its id still names it.
-        const bool ok = connection.Run(kMarkWinner, {winner.number}) &&
-                        (!winner.number.empty() || winner.id.empty() ||
-                         connection.Run(kMarkWinnerWithoutNumber, {winner.id}));
-        if (!ok) {
+    for (const std::string& number : numbers) {
+        if (!connection.Run(kMarkWinner, {number})) {
             connection.RollbackTransaction();  // keeps the statement's own message in error()
             return false;
         }
@@ -66,12 +53,14 @@ bool ResetWinners(DbConnection& connection)
 bool CountParticipants(DbConnection& connection, Counts& counts)
 {
     auto result = connection.Execute(
-        "select count(*), coalesce(sum(isluck = '是'), 0), coalesce(sum(isluck = '否'), 0) from sheet");
+        "select count(*), coalesce(sum(isluck = '是'), 0), coalesce(sum(isluck = '否'), 0),"
+        " coalesce(sum(isluck is null or isluck not in ('是', '否')), 0) from sheet");
     if (!result || result->EndOfFile())
         return false;
     counts.all = std::stoll(result->Field(0));
     counts.won = std::stoll(result->Field(1));
     counts.notWon = std::stoll(result->Field(2));
+    counts.neverDrawn = std::stoll(result->Field(3));
     return true;
 }
 

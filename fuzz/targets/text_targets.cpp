@@ -1,5 +1,5 @@
-// Targets of the text readers: the participant CSV import and the window's
-// design data.
+// Targets of the text and list readers: the participant imports (CSV and
+// XLSX) and the window's design data.
 #include <string_view>
 
 #include <QString>
@@ -7,29 +7,56 @@
 
 #include "app/design_data.h"
 #include "fuzz/fuzz_targets.h"
-#include "tools/csv_reader.h"
-#include "tools/text_encoding.h"
+#include "store/import/csv_reader.h"
+#include "store/import/participant_rows.h"
+#include "store/import/text_encoding.h"
+#include "store/import/xlsx_reader.h"
 
 namespace fuzz {
 
-// The import's whole reading: encoding, records, participants.
+namespace {
+
+std::string_view textOf(std::span<const std::uint8_t> input)
+{
+    return std::string_view(reinterpret_cast<const char*>(input.data()), input.size());
+}
+
+// The checking every import ends with, and what it promises.
+void checkParticipants(std::vector<importer::Record> records, importer::RowWidth width)
+{
+    for (const importer::Record& record : records)
+        for (const std::string& field : record.fields)
+            expect(importer::isValidUtf8(field), "a field that is not UTF-8");
+    std::vector<importer::ImportRow> rows;
+    std::vector<importer::Problem> problems;
+    importer::readParticipants(std::move(records), importer::ColumnNames(), rows, problems, width);
+    if (!problems.empty())
+        return;
+    for (const importer::ImportRow& row : rows) {
+        expect(row.isluck == "是" || row.isluck == "否", "a participant with another isluck");
+        expect(!row.name.empty() && !row.number.empty(), "a participant without a name or number");
+    }
+}
+
+}  // namespace
+
+// The CSV import's whole reading: encoding, delimiter, records, participants.
 void runCsv(std::span<const std::uint8_t> input)
 {
-    const std::string_view bytes(reinterpret_cast<const char*>(input.data()), input.size());
-    const dbtool::DecodedText decoded = dbtool::decodeText(bytes);
-    if (!decoded.ok)
-        return;
-    expect(dbtool::isValidUtf8(decoded.text), "decoded text is not UTF-8");
-    std::vector<dbtool::CsvRecord> records;
-    dbtool::CsvProblem problem;
-    if (!dbtool::parseCsv(decoded.text, records, problem))
-        return;
-    std::vector<dbtool::ImportRow> rows;
-    std::vector<dbtool::CsvProblem> problems;
-    dbtool::readParticipants(records, rows, problems);
-    if (problems.empty())
-        for (const dbtool::ImportRow& row : rows)
-            expect(row.isluck == "是" || row.isluck == "否", "a participant with another isluck");
+    std::vector<importer::Record> records;
+    importer::Problem problem;
+    if (importer::readCsv(textOf(input), records, problem))
+        checkParticipants(std::move(records), importer::RowWidth::AsHeader);
+}
+
+// The XLSX import's whole reading: the zip archive, the workbook's parts,
+// the first sheet's cells, participants.
+void runXlsx(std::span<const std::uint8_t> input)
+{
+    std::vector<importer::Record> records;
+    importer::Problem problem;
+    if (importer::readXlsx(textOf(input), records, problem))
+        checkParticipants(std::move(records), importer::RowWidth::UpToHeader);
 }
 
 // The design text, and every value read back the ways the window reads them.
