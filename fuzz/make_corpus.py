@@ -256,7 +256,6 @@ def png_seeds():
 def text_seeds():
     csv = {
         "plain.csv": "user_name,user_number,isluck\n张三,1001,否\n李四,1002,是\n",
-        "tabs.csv": "user_name\tuser_number\n张三\t1001\n",
         "quoted.csv": 'user_number,user_name\r\n"2001","王, ""小"" 五"\r\n"2002","多\n行"\r\n',
         "two-columns.csv": "USER_NAME , User_Number\nAda,1\nBob,2\n\n",
         "bad-isluck.csv": "user_name,user_number,isluck\nX,1,maybe\n",
@@ -274,43 +273,50 @@ def text_seeds():
                                       '   font = "Tahoma", 9.75, 700, 0\n   enabled = False\nEnd\n'.encode("utf-8"))
 
 
-# ---- XLSX ----
-
-RELS = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
-
-
-def workbook(sheet, strings="", compression=zipfile.ZIP_DEFLATED):
-    parts = {
-        "[Content_Types].xml": "<Types/>",
-        "_rels/.rels": f'<Relationships><Relationship Id="rId1" Type="{RELS}/officeDocument" '
-                       'Target="xl/workbook.xml"/></Relationships>',
-        "xl/workbook.xml": f'<workbook xmlns:r="{RELS}"><sheets><sheet name="a" sheetId="1" r:id="rId1"/>'
-                           '</sheets></workbook>',
-        "xl/_rels/workbook.xml.rels": f'<Relationships><Relationship Id="rId1" Type="{RELS}/worksheet" '
-                                      'Target="worksheets/sheet1.xml"/><Relationship Id="rId2" '
-                                      f'Type="{RELS}/sharedStrings" Target="sharedStrings.xml"/></Relationships>',
-        "xl/worksheets/sheet1.xml": f"<worksheet><sheetData>{sheet}</sheetData></worksheet>",
-        "xl/sharedStrings.xml": f"<sst>{strings}</sst>",
+def xlsx(sheet_rows, shared):
+    """A minimal workbook: one sheet, shared strings, cells as (ref, type, value)."""
+    def cell(ref, kind, value):
+        if kind == "s":
+            return f'<c r="{ref}" t="s"><v>{value}</v></c>'
+        if kind == "inline":
+            return f'<c r="{ref}" t="inlineStr"><is><t>{value}</t></is></c>'
+        return f'<c r="{ref}"><v>{value}</v></c>'
+    rows = "".join(f'<row r="{n}">' + "".join(cell(*c) for c in cells) + "</row>"
+                   for n, cells in sheet_rows)
+    ns = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
+    rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+    files = {
+        "[Content_Types].xml": '<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/'
+                               'content-types"><Default Extension="xml" ContentType="application/xml"/></Types>',
+        "_rels/.rels": f'<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/'
+                       f'relationships"><Relationship Id="rId1" Type="{rel}/officeDocument" '
+                       f'Target="xl/workbook.xml"/></Relationships>',
+        "xl/workbook.xml": f'<?xml version="1.0"?><workbook {ns} xmlns:r="{rel}"><sheets>'
+                           f'<sheet name="S" sheetId="1" r:id="rId1"/></sheets></workbook>',
+        "xl/_rels/workbook.xml.rels": f'<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/'
+                                      f'package/2006/relationships"><Relationship Id="rId1" Type="{rel}/worksheet" '
+                                      f'Target="worksheets/sheet1.xml"/><Relationship Id="rId2" '
+                                      f'Type="{rel}/sharedStrings" Target="sharedStrings.xml"/></Relationships>',
+        "xl/worksheets/sheet1.xml": f'<?xml version="1.0"?><worksheet {ns}><sheetData>{rows}</sheetData></worksheet>',
+        "xl/sharedStrings.xml": f'<?xml version="1.0"?><sst {ns}>' + "".join(f"<si><t>{t}</t></si>" for t in shared)
+                                + "</sst>",
     }
     out = io.BytesIO()
-    with zipfile.ZipFile(out, "w", compression) as z:
-        for name, text in parts.items():
-            info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0))
-            info.compress_type = compression
-            z.writestr(info, text.encode("utf-8"))
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, text in files.items():
+            # A fixed date keeps the seeds the same from run to run.
+            z.writestr(zipfile.ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0)), text.encode("utf-8"),
+                       compress_type=zipfile.ZIP_DEFLATED)
     return out.getvalue()
 
 
 def xlsx_seeds():
-    shared = ('<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c><c r="C1" t="s"><v>2</v></c></row>'
-              '<row r="2"><c r="A2" t="s"><v>3</v></c><c r="B2"><v>13866512345</v></c><c r="C2" t="s"><v>4</v></c></row>')
-    strings = "".join(f"<si><t>{s}</t></si>" for s in ("user_name", "user_number", "isluck", "张三", "否"))
-    inline = ('<row><c t="inlineStr"><is><t>user_name</t></is></c><c t="inlineStr"><is><t>user_number</t></is></c></row>'
-              '<row><c t="inlineStr"><is><t>李四</t></is></c><c t="str"><f>1+1</f><v>2</v></c></row>'
-              '<row r="5"><c r="B5"><v>1.38665E+10</v></c><c t="e"><v>#N/A</v></c></row>')
-    write("xlsx", "shared-strings.xlsx", workbook(shared, strings))
-    write("xlsx", "inline-strings.xlsx", workbook(inline))
-    write("xlsx", "stored.xlsx", workbook(shared, strings, zipfile.ZIP_STORED))
+    shared = ["user_name", "user_number", "张三", "isluck", "否"]
+    write("xlsx", "plain.xlsx", xlsx([(1, [("A1", "s", 0), ("B1", "s", 1), ("C1", "s", 3)]),
+                                      (2, [("A2", "s", 2), ("B2", "n", "13866512345"), ("C2", "s", 4)]),
+                                      (4, [("A4", "inline", "Ada"), ("B4", "n", "1.3866512346E10")])], shared))
+    write("xlsx", "scientific.xlsx", xlsx([(1, [("A1", "s", 0), ("B1", "s", 1)]),
+                                           (2, [("A2", "s", 2), ("B2", "inline", "1.38665E+10")])], shared))
 
 
 def main():

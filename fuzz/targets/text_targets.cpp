@@ -1,6 +1,8 @@
-// Targets of the text and list readers: the participant imports (CSV and
-// XLSX) and the window's design data.
+// Targets of the text readers: the participant imports (CSV and XLSX) and
+// the window's design data.
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <QString>
 #include <QVariant>
@@ -14,22 +16,13 @@
 
 namespace fuzz {
 
-namespace {
-
-std::string_view textOf(std::span<const std::uint8_t> input)
-{
-    return std::string_view(reinterpret_cast<const char*>(input.data()), input.size());
-}
-
-// The checking every import ends with, and what it promises.
+// What every import checks after reading: the participants of a clean list
+// are complete and flagged one of the two ways.
 void checkParticipants(std::vector<importer::Record> records, importer::RowWidth width)
 {
-    for (const importer::Record& record : records)
-        for (const std::string& field : record.fields)
-            expect(importer::isValidUtf8(field), "a field that is not UTF-8");
     std::vector<importer::ImportRow> rows;
     std::vector<importer::Problem> problems;
-    importer::readParticipants(std::move(records), importer::ColumnNames(), rows, problems, width);
+    importer::readParticipants(std::move(records), importer::ColumnNames{}, rows, problems, width);
     if (!problems.empty())
         return;
     for (const importer::ImportRow& row : rows) {
@@ -38,24 +31,26 @@ void checkParticipants(std::vector<importer::Record> records, importer::RowWidth
     }
 }
 
-}  // namespace
-
-// The CSV import's whole reading: encoding, delimiter, records, participants.
+// The import's whole reading of a text list: encoding, records, participants.
 void runCsv(std::span<const std::uint8_t> input)
 {
+    const std::string_view bytes(reinterpret_cast<const char*>(input.data()), input.size());
+    const importer::DecodedText decoded = importer::decodeText(bytes);
+    if (decoded.ok)
+        expect(importer::isValidUtf8(decoded.text), "decoded text is not UTF-8");
     std::vector<importer::Record> records;
     importer::Problem problem;
-    if (importer::readCsv(textOf(input), records, problem))
+    if (importer::readCsv(bytes, records, problem))
         checkParticipants(std::move(records), importer::RowWidth::AsHeader);
 }
 
-// The XLSX import's whole reading: the zip archive, the workbook's parts,
-// the first sheet's cells, participants.
+// The first sheet of a workbook: the zip archive, its XML and the cells.
 void runXlsx(std::span<const std::uint8_t> input)
 {
+    const std::string_view bytes(reinterpret_cast<const char*>(input.data()), input.size());
     std::vector<importer::Record> records;
     importer::Problem problem;
-    if (importer::readXlsx(textOf(input), records, problem))
+    if (importer::readXlsx(bytes, records, problem))
         checkParticipants(std::move(records), importer::RowWidth::UpToHeader);
 }
 
