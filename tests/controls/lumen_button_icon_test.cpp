@@ -26,6 +26,21 @@ QString writeRedPng(const QString& path, int w, int h)
     return path;
 }
 
+// A white 1-bit greyscale PNG of w x h pixels: large pictures in few bytes.
+QString writeWhiteBitmapPng(const QString& path, int w, int h)
+{
+    pngtest::Bytes rows;
+    for (int y = 0; y < h; ++y) {
+        rows.push_back(0);
+        rows.insert(rows.end(), std::size_t((w + 7) / 8), 0xFF);
+    }
+    const pngtest::Bytes file = pngtest::png(pngtest::ihdr(std::uint32_t(w), std::uint32_t(h), 1, 0), {}, rows);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(reinterpret_cast<const char*>(file.data()), qint64(file.size()));
+    return path;
+}
+
 // (a x b) / 255 rounded, as the blend computes it.
 int mul255(int a, int b)
 {
@@ -125,7 +140,10 @@ void LumenButtonIconTest::nothingDrawnWithoutALoadedImage()
 {
     auto plain = makeButton(LumenButton::Classic, Normal);
     const QImage face = paint(*plain);
-    const QString sources[] = {m_dir.filePath("missing.png"), m_dir.path()};
+    // The icon is decoded on every paint: a picture beyond the icon's pixel
+    // limit (1024 x 1024) is refused, however well it would load elsewhere.
+    const QString sources[] = {m_dir.filePath("missing.png"), m_dir.path(),
+                               writeWhiteBitmapPng(m_dir.filePath("huge.png"), 1025, 1024)};
     for (const QString& source : sources) {
         auto button = makeButton(LumenButton::Classic, Normal);
         button->setIconSource(source);
