@@ -2,10 +2,12 @@
 // focus dots and the caption with its effects.
 #include "controls/lumenbutton/lumen_button_primitives.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "controls/lumenbutton/lumen_button.h"
+#include "platform/runtime/numeric.h"
 
 namespace lumen {
 
@@ -25,13 +27,8 @@ std::int16_t ToSignedWord(int value)
 
 std::int32_t roundHalfEven(double value)
 {
-    if (!(value > double(std::numeric_limits<std::int32_t>::min())))
-        return std::numeric_limits<std::int32_t>::min();
-    if (!(value < double(std::numeric_limits<std::int32_t>::max())))
-        return std::numeric_limits<std::int32_t>::max();
-    // nearbyint follows the current rounding mode; the program never leaves
-    // the default, to-nearest with halves to even.
-    return std::int32_t(std::nearbyint(value));
+    return std::int32_t(std::clamp<std::int64_t>(runtime::roundHalfEven(value), std::numeric_limits<std::int32_t>::min(),
+                                                 std::numeric_limits<std::int32_t>::max()));
 }
 
 float SafeDivide(double a, double b)

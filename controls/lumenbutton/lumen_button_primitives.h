@@ -9,8 +9,8 @@
 
 namespace lumen {
 
-// Rounds to the nearest integer, halves to the even neighbour; values out of
-// the 32-bit range saturate.
+// runtime::roundHalfEven narrowed to 32 bits: values out of that range
+// saturate (NaN gives 0).
 std::int32_t roundHalfEven(double value);
 
 // a / b in single precision; 0 when either is 0.

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "imaging/surface/c32bppdib.h"
+#include "platform/runtime/numeric.h"
 
 namespace {
 
@@ -13,12 +14,7 @@ namespace {
 // the nearest integer, halves going to the even neighbour (50 gives 128).
 std::uint8_t constantAlpha(std::int64_t opacity)
 {
-    const std::int64_t scaled = opacity * 255;
-    std::int64_t q = scaled / 100;
-    const std::int64_t r = scaled % 100;
-    if (r > 50 || (r == 50 && (q & 1)))
-        ++q;
-    return std::uint8_t(q);
+    return std::uint8_t(runtime::divideHalfEven(opacity * 255, 100));
 }
 
 // A computed size in the 32-bit range: a box near the range's end must not

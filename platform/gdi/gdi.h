@@ -108,12 +108,6 @@ int SetStretchBltMode(HDC dc, int mode);
 
 // ---- Blits (gdi_blit.cpp) ----
 
-constexpr std::uint32_t SRCCOPY = 0x00CC0020;
-// Stretches with nearest-pixel sampling, or with area averaging when the
-// destination's stretch mode is HALFTONE.
-bool StretchBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, int cx1, int cy1,
-                std::uint32_t rop);
-
 struct BLENDFUNCTION {
     std::uint8_t BlendOp = 0;  // AC_SRC_OVER
     std::uint8_t BlendFlags = 0;
@@ -122,6 +116,9 @@ struct BLENDFUNCTION {
 };
 constexpr std::uint8_t AC_SRC_OVER = 0;
 constexpr std::uint8_t AC_SRC_ALPHA = 1;
+// Blends the source rectangle over the destination rectangle, stretching
+// with nearest-pixel sampling, or with area averaging when the destination's
+// stretch mode is HALFTONE.
 bool AlphaBlend(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, int cx1, int cy1,
                 BLENDFUNCTION blend);
 

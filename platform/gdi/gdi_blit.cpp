@@ -1,4 +1,4 @@
-// Blits and alpha blending between the bitmaps selected into two DCs.
+// Alpha blending between the bitmaps selected into two DCs.
 // Sizes that differ are resampled: nearest pixel, or the average over each
 // destination pixel's area when the destination's stretch mode is HALFTONE.
 #include <algorithm>
@@ -131,20 +131,6 @@ inline int mul255(int a, int b)
 }
 
 }  // namespace
-
-bool StretchBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, int cx1, int cy1,
-                std::uint32_t rop)
-{
-    if (!usable(dst, src) || rop != SRCCOPY || cx < 0 || cy < 0 || cx1 < 0 || cy1 < 0)
-        return false;
-    if (cx == 0 || cy == 0 || cx1 == 0 || cy1 == 0)
-        return true;
-    Bitmap& target = *dst->bitmap;
-    resample(dst, x, y, cx, cy, *src->bitmap, x1, y1, cx1, cy1, [&](int dx, int dy, const std::uint8_t* p) {
-        std::copy_n(p, 4, target.pixel(dx, dy));
-    });
-    return true;
-}
 
 bool AlphaBlend(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, int cx1, int cy1,
                 BLENDFUNCTION blend)

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/gdi/dib_convert.h"
 #include "platform/gdi/gdi_internal.h"
 #include "platform/gdi/gdi_shape.h"
 
@@ -60,12 +61,6 @@ void fillGradientRect(Bitmap& bmp, const TRIVERTEX& first, const TRIVERTEX& seco
         }
 }
 
-// Bytes per scan line of a DIB: rows are padded to whole 32-bit words.
-long long dibStride(long long width, int bitCount)
-{
-    return ((width * bitCount + 31) / 32) * 4;
-}
-
 }  // namespace
 
 bool GradientFill(HDC dc, const TRIVERTEX* vertices, std::uint32_t vertexCount, const GRADIENT_RECT* mesh,
@@ -95,7 +90,9 @@ int SetDIBitsToDevice(HDC dc, int xDest, int yDest, std::uint32_t w, std::uint32
     const int bytesPerPixel = header.biBitCount / 8;
     const bool bottomUp = header.biHeight > 0;
     const long long dibHeight = std::llabs((long long)header.biHeight);
-    const long long stride = dibStride(header.biWidth, header.biBitCount);
+    const long long stride = rowStride(header.biBitCount, header.biWidth);
+    if (stride < 0)
+        return 0;
     const auto* src = static_cast<const std::uint8_t*>(bits);
     Bitmap& bmp = *dc->bitmap;
     // Source rectangle [xSrc, xSrc+w) x [ySrc, ySrc+h) in DIB coordinates; for

@@ -11,19 +11,30 @@ namespace {
 using Px = TestCanvas::Bgra;
 using Surface = TestCanvas;  // top-down
 
-TEST(Blit, UnscaledCopyKeepsAllFourBytesAndClips)
+// Blends at full constant alpha: opaque source pixels replace the
+// destination's, which shows where the resampling put them.
+bool blit(const Surface& dst, int x, int y, int cx, int cy, const Surface& src, int x1, int y1, int cx1, int cy1)
+{
+    gdi::BLENDFUNCTION blend;
+    blend.AlphaFormat = gdi::AC_SRC_ALPHA;
+    return gdi::AlphaBlend(dst.dc, x, y, cx, cy, src.dc, x1, y1, cx1, cy1, blend);
+}
+
+TEST(Blit, UnscaledOpaqueBlendCopiesAndClips)
 {
     Surface src(2, 2);
-    src.set(0, 0, {1, 2, 3, 4});
-    src.set(1, 1, {5, 6, 7, 8});
+    src.set(0, 0, {1, 2, 3, 255});
+    src.set(1, 1, {5, 6, 7, 255});
     Surface dst(3, 3, {9, 9, 9, 9});
-    EXPECT_TRUE(gdi::StretchBlt(dst.dc, 2, 2, 2, 2, src.dc, 0, 0, 2, 2, gdi::SRCCOPY));
-    EXPECT_EQ(dst.at(2, 2), (Px{1, 2, 3, 4}));
+    EXPECT_TRUE(blit(dst, 2, 2, 2, 2, src, 0, 0, 2, 2));
+    EXPECT_EQ(dst.at(2, 2), (Px{1, 2, 3, 255}));
     EXPECT_EQ(dst.at(1, 1), (Px{9, 9, 9, 9}));
-    EXPECT_TRUE(gdi::StretchBlt(dst.dc, -1, -1, 2, 2, src.dc, 0, 0, 2, 2, gdi::SRCCOPY));
-    EXPECT_EQ(dst.at(0, 0), (Px{5, 6, 7, 8}));
-    EXPECT_FALSE(gdi::StretchBlt(dst.dc, 0, 0, 1, 1, nullptr, 0, 0, 1, 1, gdi::SRCCOPY));
-    EXPECT_FALSE(gdi::StretchBlt(dst.dc, 0, 0, 1, 1, src.dc, 0, 0, 1, 1, 0x00EE0086));
+    EXPECT_TRUE(blit(dst, -1, -1, 2, 2, src, 0, 0, 2, 2));
+    EXPECT_EQ(dst.at(0, 0), (Px{5, 6, 7, 255}));
+    gdi::BLENDFUNCTION subtract;
+    subtract.BlendOp = 1;
+    EXPECT_FALSE(gdi::AlphaBlend(dst.dc, 0, 0, 1, 1, nullptr, 0, 0, 1, 1, gdi::BLENDFUNCTION()));
+    EXPECT_FALSE(gdi::AlphaBlend(dst.dc, 0, 0, 1, 1, src.dc, 0, 0, 1, 1, subtract));
 }
 
 TEST(Blit, StretchNearestAndHalftone)
@@ -46,7 +57,7 @@ TEST(Blit, StretchNearestAndHalftone)
     for (const auto& c : cases) {
         Surface dst(8, 1);
         gdi::SetStretchBltMode(dst.dc, c.mode);
-        ASSERT_TRUE(gdi::StretchBlt(dst.dc, 0, 0, c.dstWidth, 1, src.dc, 0, 0, 4, 1, gdi::SRCCOPY));
+        ASSERT_TRUE(blit(dst, 0, 0, c.dstWidth, 1, src, 0, 0, 4, 1));
         for (int x = 0; x < 4; ++x) {
             if (c.expected[std::size_t(x)] >= 0) {
                 EXPECT_EQ(dst.at(x, 0)[0], c.expected[std::size_t(x)]) << "mode " << c.mode << " width " << c.dstWidth;
@@ -113,11 +124,12 @@ TEST(Blit, FarOffCoordinatesDoNotOverflow)
         Surface dst(4, 4);
         gdi::SetStretchBltMode(dst.dc, gdi::HALFTONE);
         EXPECT_TRUE(gdi::AlphaBlend(dst.dc, c.x, c.y, c.cx, c.cy, src.dc, 0, 0, 2, 2, blend));
-        EXPECT_TRUE(gdi::StretchBlt(dst.dc, c.x, c.y, c.cx, c.cy, src.dc, 0, 0, 2, 2, gdi::SRCCOPY));
+        gdi::SetStretchBltMode(dst.dc, gdi::COLORONCOLOR);
+        EXPECT_TRUE(gdi::AlphaBlend(dst.dc, c.x, c.y, c.cx, c.cy, src.dc, 0, 0, 2, 2, blend));
     }
     // Enlarged enough, the visible corner shows the first source pixel.
     Surface dst(4, 4);
-    ASSERT_TRUE(gdi::StretchBlt(dst.dc, 0, 0, big, big, src.dc, 0, 0, 2, 2, gdi::SRCCOPY));
+    ASSERT_TRUE(blit(dst, 0, 0, big, big, src, 0, 0, 2, 2));
     EXPECT_EQ(dst.at(3, 3), (Px{0, 0, 255, 255}));
 }
 
