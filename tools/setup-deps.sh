@@ -10,6 +10,7 @@ packages=(
   libxlsxwriter-dev pkgconf python3 python3-openpyxl
   libpng-dev libgif-dev
   pkg-config libzip-dev mdbtools-dev libxlsxwriter-dev
+  libpq-dev postgresql
   fonts-arphic-uming fonts-dejavu-core fontconfig
 )
 
