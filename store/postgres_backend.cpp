@@ -493,7 +493,7 @@ bool CreatePostgresTables(const std::string& uri, std::string& error)
     if (!sheetColumns(backend, columns, error))
         return false;
     if (!columns.empty()) {
-        error = ShownDataSource(uri) + " already has a table 'sheet'; it is left as it is.";
+        error = "The table 'sheet' already exists in " + ShownDataSource(uri) + "; it is left as it is.";
         return false;
     }
     // Several statements at once: the simple protocol runs them as one transaction.

@@ -1,0 +1,100 @@
+#pragma once
+// The throwaway PostgreSQL server that `make test` starts (pg_server.sh, a
+// ctest fixture): where it listens, and a fresh schema of its database per
+// test, so that tests running side by side never see each other's tables.
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <libpq-fe.h>
+
+namespace testsupport {
+
+// The server's socket folder, or "" with `why` when no test server runs
+// (the test was started by hand, outside ctest).
+inline std::string pgServerHost(std::string& why)
+{
+    const char* state = std::getenv("SORTIA_TEST_PG_STATE");
+    if (!state) {
+        why = "no PostgreSQL test server: run through ctest (make test), which starts one";
+        return {};
+    }
+    std::ifstream in(std::string(state) + "/host");
+    std::string host;
+    std::getline(in, host);
+    if (host.empty())
+        why = std::string("the PostgreSQL test server did not start (nothing in ") + state + "/host)";
+    return host;
+}
+
+// A data source for database `database` of the server at `host`, whose
+// tables are looked up in `schema` first.
+inline std::string pgDataSource(const std::string& host, const std::string& schema,
+                                const std::string& database = "sortia")
+{
+    std::string uri = "postgresql://sortia@/" + database + "?host=" + host;
+    if (!schema.empty())
+        uri += "&options=-csearch_path%3D" + schema;
+    return uri;
+}
+
+// Runs SQL (several statements allowed) on the server; "" or the error.
+inline std::string pgRun(const std::string& dataSource, const std::string& sql)
+{
+    PGconn* connection = PQconnectdb(dataSource.c_str());
+    std::string error;
+    if (PQstatus(connection) != CONNECTION_OK) {
+        error = PQerrorMessage(connection);
+    } else {
+        PGresult* result = PQexec(connection, sql.c_str());
+        const ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+            error = PQresultErrorMessage(result);
+        PQclear(result);
+    }
+    PQfinish(connection);
+    return error;
+}
+
+// A schema of its own on the test server, dropped with everything in it at
+// the end. valid() is false (with why()) when there is no server.
+class PgScratchSchema {
+public:
+    PgScratchSchema()
+    {
+        m_host = pgServerHost(m_why);
+        if (m_host.empty())
+            return;
+        static std::atomic<int> counter{0};
+        m_schema = "t" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+        const std::string error = pgRun(pgDataSource(m_host, ""), "create schema " + m_schema);
+        if (!error.empty()) {
+            m_why = "cannot make a schema on the PostgreSQL test server: " + error;
+            m_schema.clear();
+        }
+    }
+    ~PgScratchSchema()
+    {
+        if (!m_schema.empty())
+            pgRun(pgDataSource(m_host, ""), "drop schema " + m_schema + " cascade");
+    }
+    PgScratchSchema(const PgScratchSchema&) = delete;
+    PgScratchSchema& operator=(const PgScratchSchema&) = delete;
+
+    bool valid() const { return !m_schema.empty(); }
+    const std::string& why() const { return m_why; }
+    const std::string& host() const { return m_host; }
+    const std::string& schema() const { return m_schema; }
+    std::string dataSource() const { return pgDataSource(m_host, m_schema); }
+
+private:
+    std::string m_host;
+    std::string m_schema;
+    std::string m_why;
+};
+
+}  // namespace testsupport
