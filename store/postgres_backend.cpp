@@ -178,8 +178,11 @@ ErrorKind kindOf(const PGresult* result, PGconn* connection, bool inDraw)
     if (PQstatus(connection) == CONNECTION_BAD)
         return ErrorKind::ConnectionLost;
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    // Errors without a code are libpq's own. A failed result among them means
+    // the connection broke, even where libpq has not yet marked it bad (a
+    // write to a server that was killed fails before the read that notices).
     if (!state)
-        return ErrorKind::Other;
+        return result && PQresultStatus(result) == PGRES_FATAL_ERROR ? ErrorKind::ConnectionLost : ErrorKind::Other;
     const std::string code = state;
     if (code == "40001" || code == "40P01")
         return ErrorKind::Conflict;
@@ -296,7 +299,8 @@ public:
 
     void rollback() override
     {
-        if (PQstatus(m_connection) == CONNECTION_OK && PQtransactionStatus(m_connection) != PQTRANS_IDLE)
+        if (!m_broken && PQstatus(m_connection) == CONNECTION_OK &&
+            PQtransactionStatus(m_connection) != PQTRANS_IDLE)
             PQclear(PQexec(m_connection, "rollback"));
         m_inTransaction = false;
         m_inDraw = false;
@@ -310,7 +314,7 @@ public:
 private:
     bool usable(std::string& error)
     {
-        if (PQstatus(m_connection) == CONNECTION_OK)
+        if (!m_broken && PQstatus(m_connection) == CONNECTION_OK)
             return true;
         // A transaction cut off by a lost connection is gone with it; the
         // caller rolls back and may start afresh.
@@ -326,7 +330,8 @@ private:
         if (m_inTransaction)
             return false;
         PQreset(m_connection);
-        return PQstatus(m_connection) == CONNECTION_OK;
+        m_broken = PQstatus(m_connection) != CONNECTION_OK;
+        return !m_broken;
     }
 
     bool failWith(const PGresult* result, std::string& error)
@@ -334,6 +339,7 @@ private:
         m_errorKind = kindOf(result, m_connection, m_inDraw);
         const char* message = result ? PQresultErrorMessage(result) : nullptr;
         error = trimmedMessage(message && *message ? message : PQerrorMessage(m_connection));
+        m_broken = m_broken || m_errorKind == ErrorKind::ConnectionLost;
         if (m_errorKind == ErrorKind::ConnectionLost)
             error = "the connection to the database server was lost: " + error;
         return false;
@@ -374,6 +380,10 @@ private:
         bool ok = true;
         for (;;) {
             Result result(PQgetResult(m_connection));
+            // Checked before anything else: a dead connection gives no more
+            // results, and the error it left may have come without a code.
+            if (PQstatus(m_connection) == CONNECTION_BAD)
+                return failWith(nullptr, error);
             if (!result)
                 continue;  // the end of one statement's results
             const ExecStatusType status = PQresultStatus(result.get());
@@ -384,8 +394,6 @@ private:
             } else if (ok && status != PGRES_PIPELINE_ABORTED) {
                 ok = failWith(result.get(), error);
             }
-            if (PQstatus(m_connection) == CONNECTION_BAD)
-                return ok ? failWith(nullptr, error) : false;
         }
     }
 
@@ -404,6 +412,7 @@ private:
     PGconn* m_connection;
     int m_changes = 0;
     bool m_inTransaction = false;
+    bool m_broken = false;  // a lost connection libpq may still call good: made again before the next use
     bool m_inDraw = false;
     ErrorKind m_errorKind = ErrorKind::None;
 };
@@ -421,7 +430,10 @@ PGconn* connect(const std::string& uri)
     // the server's administrator, never the encoding.
     const char* keywords[] = {"connect_timeout", "application_name", "dbname", "client_encoding", nullptr};
     const char* values[] = {"10", "sortia", uri.c_str(), "UTF8", nullptr};
-    return PQconnectdbParams(keywords, values, 1);
+    PGconn* connection = PQconnectdbParams(keywords, values, 1);
+    // The server's notices ("already exists, skipping") are not for the operator.
+    PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
+    return connection;
 }
 
 // The columns of `sheet` in the connection's schema, lower case, in order.

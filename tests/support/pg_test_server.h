@@ -26,8 +26,11 @@ inline std::string pgServerHost(std::string& why)
     std::ifstream in(std::string(state) + "/host");
     std::string host;
     std::getline(in, host);
-    if (host.empty())
-        why = std::string("the PostgreSQL test server did not start (nothing in ") + state + "/host)";
+    if (host.empty()) {
+        std::ifstream reason(std::string(state) + "/why");
+        if (!std::getline(reason, why) || why.empty())
+            why = std::string("the PostgreSQL test server did not start (nothing in ") + state + "/host)";
+    }
     return host;
 }
 
@@ -46,6 +49,7 @@ inline std::string pgDataSource(const std::string& host, const std::string& sche
 inline std::string pgRun(const std::string& dataSource, const std::string& sql)
 {
     PGconn* connection = PQconnectdb(dataSource.c_str());
+    PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
     std::string error;
     if (PQstatus(connection) != CONNECTION_OK) {
         error = PQerrorMessage(connection);
