@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need,
 # only when some are missing (fast when everything is there).
+# With the argument "fuzz": also clang, libFuzzer and the symbolizer that
+# `make fuzz` needs; with "bench": the libraries and the tool that `make bench`
+# measures ours against.
 set -euo pipefail
 
 packages=(
@@ -13,6 +16,12 @@ packages=(
   libpq-dev postgresql
   fonts-arphic-uming fonts-dejavu-core fontconfig
 )
+if [ "${1:-}" = "fuzz" ]; then
+  packages+=(clang libclang-rt-dev llvm)
+fi
+if [ "${1:-}" = "bench" ]; then
+  packages+=(libbenchmark-dev libdeflate-dev libspng-dev optipng)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
