@@ -101,4 +101,63 @@ private:
     std::string m_why;
 };
 
+// A server of the test's own, for tests that kill it and start it again: the
+// shared one must not go away under other tests. started() is false (with
+// why()) when there is no test server script or the server did not start;
+// a test then skips with that reason. Stopped at the end, and by the
+// script's watcher should the test process die.
+class PgOwnServer {
+public:
+    PgOwnServer()
+    {
+        const char* script = std::getenv("SORTIA_PG_SERVER_SCRIPT");
+        std::string sharedWhy;
+        if (!script || pgServerHost(sharedWhy).empty()) {
+            m_why = script ? sharedWhy : "no PostgreSQL server script: run through ctest (make test)";
+            return;
+        }
+        m_script = script;
+        char folder[] = "/tmp/sortia-own-pg-XXXXXX";
+        if (!mkdtemp(folder)) {
+            m_why = "cannot make a folder for the server's state";
+            return;
+        }
+        m_state = folder;
+        if (!act("start")) {
+            m_why = "the test's own PostgreSQL server did not start";
+            return;
+        }
+        std::ifstream in(m_state + "/host");
+        std::getline(in, m_host);
+    }
+    ~PgOwnServer()
+    {
+        if (!m_state.empty()) {
+            act("stop");
+            std::system(("rm -rf '" + m_state + "'").c_str());
+        }
+    }
+    PgOwnServer(const PgOwnServer&) = delete;
+    PgOwnServer& operator=(const PgOwnServer&) = delete;
+
+    bool started() const { return !m_host.empty(); }
+    const std::string& why() const { return m_why; }
+    std::string dataSource() const { return pgDataSource(m_host, ""); }
+    bool kill() { return act("kill"); }        // at once, as a crash would
+    bool restart() { return act("restart"); }  // after kill
+
+private:
+    bool act(const std::string& action)
+    {
+        const std::string command = "SORTIA_PG_STARTER=" + std::to_string(getpid()) + " '" + m_script + "' " +
+                                    action + " '" + m_state + "' >/dev/null";
+        return std::system(command.c_str()) == 0;
+    }
+
+    std::string m_script;
+    std::string m_state;
+    std::string m_host;
+    std::string m_why;
+};
+
 }  // namespace testsupport
