@@ -195,10 +195,26 @@ ErrorKind kindOf(const PGresult* result, PGconn* connection, bool inDraw)
     return ErrorKind::Other;
 }
 
+// libpq's messages come in indented lines ending with a full stop; they are
+// shown inside sentences of the program's own, so they become one line
+// without the stop.
 std::string trimmedMessage(const char* message)
 {
-    std::string text = message ? message : "";
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+    std::string text;
+    bool lineStart = false;
+    for (const char* c = message ? message : ""; *c; ++c) {
+        if (*c == '\n') {
+            lineStart = true;
+            continue;
+        }
+        if (lineStart && (*c == ' ' || *c == '\t'))
+            continue;
+        if (lineStart && !text.empty())
+            text += ' ';
+        lineStart = false;
+        text += *c;
+    }
+    while (!text.empty() && (text.back() == '.' || std::isspace(static_cast<unsigned char>(text.back()))))
         text.pop_back();
     return text;
 }

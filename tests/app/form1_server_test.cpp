@@ -58,6 +58,10 @@ private slots:
         QVERIFY2(folder.boxes.texts().join('\n').contains(QStringLiteral("database server")) ||
                      folder.boxes.texts().join('\n').contains(QStringLiteral("数据库服务器")),
                  qPrintable(folder.boxes.texts().join('\n')));
+        // libpq's indented lines and full stop do not show through the sentence around them.
+        const QString shown = folder.boxes.shown.front().text;
+        QVERIFY2(!shown.contains('\n') && !shown.contains('\t') && !shown.contains(QStringLiteral("..")),
+                 qPrintable(shown));
         QVERIFY(!w.Rolling());
 
         QVERIFY(server.restart());
