@@ -10,6 +10,7 @@
 #include "store/connection.h"
 #include "store/draw_record.h"
 #include "store/schema.h"
+#include "store/sha256.h"
 
 namespace store {
 
@@ -106,26 +107,12 @@ std::int64_t leadingInteger(std::string_view text)
     return value;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // A bytea value in the server's text form ("\x" and two hex digits a byte).
 std::string decodeBytea(std::string_view text)
 {
     std::string bytes;
-    if (text.substr(0, 2) != "\\x")
+    if (text.substr(0, 2) != "\\x" || !FromHex(text.substr(2), bytes))
         return std::string(text);
-    bytes.reserve((text.size() - 2) / 2);
-    for (std::size_t i = 2; i + 1 < text.size(); i += 2)
-        bytes += char(hexDigit(text[i]) * 16 + hexDigit(text[i + 1]));
     return bytes;
 }
 

@@ -209,4 +209,51 @@ TEST(ServerLoss, DrawsDuringACrashRecordNothingHalfAndGoOnAfterIt)
     EXPECT_GT(done, 0);
 }
 
+// The server undoing a draw for a conflict (forced here by a trigger that
+// fails the first `conflicts` records with a serialization failure): the
+// draw is tried again, a bounded number of times, and a draw that never gets
+// through is reported as such with nothing marked or recorded.
+struct ConflictCase {
+    const char* name;
+    int conflicts;
+    store::DrawStatus status;
+    int recorded;
+};
+
+class Conflicts : public ::testing::TestWithParam<ConflictCase> {};
+
+TEST_P(Conflicts, AreDrawnAgainUpToTheLimit)
+{
+    const ConflictCase& c = GetParam();
+    storetest::ScratchDatabase db(storetest::Kind::PostgreSQL);
+    if (!db.available())
+        GTEST_SKIP() << db.why();
+    db.makeSheet(storetest::participantRows(20));
+    store::DbConnection connection;
+    ASSERT_TRUE(connection.OpenFile(db.dataSource())) << connection.error();
+    db.run("create sequence tries; create function conflict() returns trigger language plpgsql as $$ begin"
+           " if nextval('tries') <= " + std::to_string(c.conflicts) + " then raise exception 'forced conflict'"
+           " using errcode = 'serialization_failure'; end if; return new; end $$;"
+           " create trigger conflict before insert on draw_record for each row execute function conflict();");
+    store::DrawRequest request;
+    request.count = 3;
+    const store::DrawResult result = store::RunDraw(connection, request);
+    EXPECT_EQ(result.status, c.status) << result.error;
+    EXPECT_EQ(single(connection, "select count(*) from draw_record"), c.recorded);
+    EXPECT_EQ(single(connection, "select count(*) from sheet where isluck = '是'"), 3 * c.recorded);
+    if (c.status == store::DrawStatus::KeptConflicting) {
+        EXPECT_EQ(result.attempts, store::kMaxConflictAttempts);
+        EXPECT_EQ(single(connection, "select last_value from tries"), store::kMaxConflictAttempts);
+        EXPECT_NE(store::DescribeRefusal(result).find("nobody was marked"), std::string::npos)
+            << store::DescribeRefusal(result);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Server, Conflicts,
+    ::testing::Values(ConflictCase{"OnceThenThrough", 1, store::DrawStatus::Done, 1},
+                      ConflictCase{"UpToTheLastTry", store::kMaxConflictAttempts - 1, store::DrawStatus::Done, 1},
+                      ConflictCase{"Always", 1000, store::DrawStatus::KeptConflicting, 0}),
+    [](const ::testing::TestParamInfo<ConflictCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
