@@ -21,8 +21,17 @@ namespace {
 
 const QString kNothingFound = QStringLiteral("没有找到相关信息！");
 
+// A database error ends the program, as it always has; a lost connection to
+// a database server does not: the operator can try again once it is back.
 void reportDatabaseError(const std::string& message)
 {
+    if (conn::DbConnection->errorKind() == store::ErrorKind::ConnectionLost) {
+        ui::messageBox().show(drawview::Say("%1. Try again once the database server can be reached.",
+                                            "%1。请在数据库服务器恢复后重试。")
+                                  .arg(QString::fromStdString(message)),
+                              conn::AppTitle(), ui::Buttons::Ok, ui::Icon::Exclamation);
+        return;
+    }
     conn::FatalError(QString::fromStdString(message));
 }
 

@@ -7,6 +7,7 @@
 #include "app/conn.h"
 #include "app/form1.h"
 #include "platform/ui/message_box.h"
+#include "store/settings_file.h"
 
 namespace startup {
 
@@ -27,7 +28,15 @@ int Main(QApplication& app)
     InstallFontSubstitutes();
 
     const QString appFolder = QDir::cleanPath(QApplication::applicationDirPath());
-    if (!conn::OpenDatabase(appFolder + QStringLiteral("/Sbase.mdb"), QString(), QString()))
+    // sortia.ini beside the program may name another database, such as a server's.
+    std::string error;
+    const std::optional<std::string> configured = store::ConfiguredDataSource(appFolder.toStdString(), error);
+    if (!error.empty()) {
+        ui::messageBox().show(QString::fromStdString(error), conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+        return 1;
+    }
+    const QString dbPath = configured ? QString::fromStdString(*configured) : appFolder + QStringLiteral("/Sbase.mdb");
+    if (!conn::OpenDatabase(dbPath, QString(), QString()))
         return 1;
 
     form1 window(appFolder);

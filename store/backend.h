@@ -54,6 +54,9 @@ struct Dialect {
     const char* wholeNumberType;   // a column of 64-bit whole numbers
     const char* bytesType;         // a column of raw bytes
     const char* participantIdColumn;  // sheet's id column, numbered by the database
+    // Run after rows were inserted into sheet with their ids given, so that
+    // the database numbers new rows after them; nullptr when it does anyway.
+    const char* afterExplicitIds;
 };
 
 class Backend {

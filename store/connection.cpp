@@ -1,6 +1,7 @@
 #include "store/connection.h"
 
 #include "store/draw_record.h"
+#include "store/postgres_backend.h"
 #include "store/sqlite_backend.h"
 
 namespace store {
@@ -135,7 +136,7 @@ bool DbConnection::OpenFile(const std::string& path)
     m_path = path;
     setError(std::string());
     std::string error;
-    m_backend = OpenSqliteFile(path, error);
+    m_backend = IsServerDataSource(path) ? OpenPostgres(path, error) : OpenSqliteFile(path, error);
     if (!m_backend)
         return fail(error);
     // An older database gains the draw record's tables here. One that cannot

@@ -4,7 +4,8 @@
 //
 // The connection is opened from a connection string naming the provider and
 // the data source ("Data Source="): an SQLite database file, whatever its
-// name. Opening never creates a file or a table. What differs between kinds
+// name, or a PostgreSQL database named postgresql://user@host/dbname.
+// Opening never creates a file or a table. What differs between kinds
 // of database lives behind store::Backend (backend.h).
 
 #include <cstdint>

@@ -211,6 +211,8 @@ bool EnsureDrawTables(DbConnection& connection)
 {
     if (tablesPresent(connection))
         return true;
+    if (connection.errorKind() == ErrorKind::ConnectionLost)
+        return false;
     // Two programs may open an old file at once: the transaction and
     // "if not exists" let exactly one of them add the tables.
     if (!connection.BeginTransaction())

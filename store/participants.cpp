@@ -1,5 +1,6 @@
 #include "store/participants.h"
 
+#include "store/postgres_backend.h"
 #include "store/sqlite_backend.h"
 
 namespace store {
@@ -66,7 +67,7 @@ bool CountParticipants(DbConnection& connection, Counts& counts)
 
 bool CreateDatabase(const std::string& path, std::string& error)
 {
-    return CreateSqliteFile(path, error);
+    return IsServerDataSource(path) ? CreatePostgresTables(path, error) : CreateSqliteFile(path, error);
 }
 
 }  // namespace store

@@ -49,6 +49,7 @@ struct Counts {
 bool CountParticipants(DbConnection& connection, Counts& counts);
 
 // Creates a new database file with an empty `sheet`; refuses an existing file.
+// For a server (postgresql://...) the database must exist and have no `sheet`.
 bool CreateDatabase(const std::string& path, std::string& error);
 
 }  // namespace store

@@ -1,5 +1,8 @@
 #include "store/prize_draw.h"
 
+#include <chrono>
+#include <thread>
+
 #include "platform/language/language.h"
 #include "store/sha256.h"
 
@@ -99,16 +102,67 @@ Attempt pickAndMark(DbConnection& connection, const std::vector<std::int64_t>& i
 
 DrawResult failure(DbConnection& connection, DrawStatus status, std::string error = std::string())
 {
+    // The kind of the failure is read before the rollback can change it.
+    const ErrorKind kind = connection.errorKind();
     connection.RollbackTransaction();
     DrawResult result;
     result.status = status;
     result.error = status == DrawStatus::DatabaseError ? connection.error() : std::move(error);
+    if (status == DrawStatus::DatabaseError && kind == ErrorKind::ConnectionLost)
+        result.status = DrawStatus::ConnectionLost;
+    else if (status == DrawStatus::DatabaseError && kind == ErrorKind::Conflict)
+        result.status = DrawStatus::KeptConflicting;
     return result;
 }
 
 DrawStatus statusOf(Outcome outcome)
 {
     return outcome == Outcome::ChangedNothing ? DrawStatus::MarkChangedNothing : DrawStatus::DatabaseError;
+}
+
+// The commit of `digest` was cut off with the connection: asks again, on a
+// fresh connection, whether it made it.
+DrawResult afterLostCommit(DbConnection& connection, DrawResult done)
+{
+    const std::string lost = connection.error();
+    connection.RollbackTransaction();
+    auto row = connection.Execute("select count(*) from draw_record where record_digest = ?", {done.record.digest});
+    if (row && row->FieldInteger(0) == 1)
+        return done;
+    DrawResult result;
+    result.status = row ? DrawStatus::ConnectionLost : DrawStatus::OutcomeUnknown;
+    result.error = lost;
+    return result;
+}
+
+// Writes the record of a draw or void (`write` fills in its number and
+// digests) and commits, giving `done` when all went well.
+template <typename Write>
+DrawResult commitWith(DbConnection& connection, DrawResult done, Write write)
+{
+    if (!write(done))
+        return failure(connection, DrawStatus::DatabaseError);
+    if (connection.CommitTransaction())
+        return done;
+    if (connection.errorKind() == ErrorKind::ConnectionLost)
+        return afterLostCommit(connection, std::move(done));
+    return failure(connection, DrawStatus::DatabaseError);
+}
+
+// Tries `once` again while the server undoes it for a conflict with another
+// draw, waiting a little longer each time so that the two draws part.
+template <typename Once>
+DrawResult retryConflicts(RandomSource& random, Once once)
+{
+    DrawResult result;
+    for (int conflicts = 1; conflicts <= kMaxConflictAttempts; ++conflicts) {
+        result = once();
+        if (result.status != DrawStatus::KeptConflicting)
+            return result;
+        std::this_thread::sleep_for(std::chrono::milliseconds(random.Uniform(1, 20) * std::size_t(conflicts)));
+    }
+    result.attempts = kMaxConflictAttempts;
+    return result;
 }
 
 // One try of a draw inside its own transaction; `retry` is set when a winner
@@ -148,9 +202,8 @@ DrawResult tryDraw(DbConnection& connection, const DrawRequest& request, bool us
     record.eligibleDigest = EligibleDigest(record.eligibleIds);
     record.seed = attempt.seedHex;
     record.winners = std::move(attempt.winners);
-    if (!WriteDraw(connection, record) || !connection.CommitTransaction())
-        return failure(connection, DrawStatus::DatabaseError);
-    return result;
+    return commitWith(connection, std::move(result),
+                      [&](DrawResult& done) { return WriteDraw(connection, done.record); });
 }
 
 }  // namespace
@@ -177,22 +230,29 @@ DrawResult RunDraw(DbConnection& connection, const DrawRequest& request)
 {
     if (!EnsureDrawTables(connection))
         return failure(connection, DrawStatus::DatabaseError);
-    DrawResult result;
-    for (int attempt = 1; attempt <= kMaxDrawAttempts; ++attempt) {
-        bool retry = false;
-        // The caller's list serves the first try; after a clash the list is
-        // read afresh inside the transaction, where nobody can change it.
-        result = tryDraw(connection, request, attempt == 1 && request.listedIds != nullptr, retry);
-        result.attempts = attempt;
-        if (!retry)
-            return result;
-    }
-    return result;
+    RandomSource random;
+    int attempt = 0;
+    return retryConflicts(random, [&] {
+        DrawResult result;
+        for (int taken = 1; taken <= kMaxDrawAttempts; ++taken) {
+            bool retry = false;
+            // The caller's list serves the first try; after a clash the list is
+            // read afresh inside the transaction, where nobody can change it.
+            ++attempt;
+            result = tryDraw(connection, request, attempt == 1 && request.listedIds != nullptr, retry);
+            result.attempts = taken;
+            if (!retry)
+                return result;
+        }
+        return result;
+    });
 }
 
-DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int position, const SeedSource& seeds)
+namespace {
+
+DrawResult tryVoid(DbConnection& connection, long long drawId, int position, const SeedSource& seeds)
 {
-    if (!EnsureDrawTables(connection) || !connection.BeginTransaction())
+    if (!connection.BeginTransaction())
         return failure(connection, DrawStatus::DatabaseError);
     long long lastDraw = 0;
     DrawRecord record;
@@ -228,14 +288,23 @@ DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int positi
     entry.seed = attempt.seedHex;
     entry.replacement = attempt.winners.front();
     entry.replacement.position = position;
-    if (!WriteVoid(connection, drawId, entry) || !connection.CommitTransaction())
-        return failure(connection, DrawStatus::DatabaseError);
     DrawResult result;
     result.available = entry.eligibleCount;
     result.attempts = 1;
-    record.voids.push_back(std::move(entry));
     result.record = std::move(record);
-    return result;
+    result.record.voids.push_back(std::move(entry));
+    return commitWith(connection, std::move(result),
+                      [&](DrawResult& done) { return WriteVoid(connection, drawId, done.record.voids.back()); });
+}
+
+}  // namespace
+
+DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int position, const SeedSource& seeds)
+{
+    if (!EnsureDrawTables(connection))
+        return failure(connection, DrawStatus::DatabaseError);
+    RandomSource random;
+    return retryConflicts(random, [&] { return tryVoid(connection, drawId, position, seeds); });
 }
 
 std::string DescribeRefusal(const DrawResult& result)
@@ -257,6 +326,20 @@ std::string DescribeRefusal(const DrawResult& result)
         return lang::tr("the draw has no winner at that position", "该次抽奖没有这个名次");
     case DrawStatus::NobodyLeft:
         return lang::tr("nobody is left who has not won yet", "已经没有未中奖的人了");
+    case DrawStatus::KeptConflicting:
+        return lang::trf("draws from other PCs kept running at the same moment (%1 tries); nothing was recorded "
+                         "and nobody was marked, please draw again",
+                         "其他电脑一再同时抽奖（已试 %1 次）；没有记录任何抽奖，也没有标记任何人，请重新抽奖",
+                         {std::to_string(result.attempts)});
+    case DrawStatus::ConnectionLost:
+        return lang::trf("%1. Nothing was recorded and nobody was marked; try again once the database server can "
+                         "be reached",
+                         "%1。没有记录任何抽奖，也没有标记任何人；请在数据库服务器恢复后重试", {result.error});
+    case DrawStatus::OutcomeUnknown:
+        return lang::trf("%1, while the draw was being saved: it may or may not have been recorded. Once the "
+                         "database server can be reached, look at the history before drawing again",
+                         "%1，发生在保存抽奖的时候：这次抽奖可能已记录，也可能没有。请在数据库服务器恢复后先查看抽奖记录，再重新抽奖",
+                         {result.error});
     case DrawStatus::DatabaseError:
         return lang::trf("%1; nobody was marked", "%1；没有标记任何人", {result.error});
     case DrawStatus::Done:

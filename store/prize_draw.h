@@ -31,6 +31,9 @@ private:
 // How many times a draw is tried afresh when other programs keep marking
 // its winners first.
 constexpr int kMaxDrawAttempts = 5;
+// How many times a draw or void is tried afresh when the database server
+// undoes it because another PC's draw ran at the same moment.
+constexpr int kMaxConflictAttempts = 10;
 
 enum class DrawStatus {
     Done,
@@ -41,6 +44,9 @@ enum class DrawStatus {
     BadList,             // the participants' ids cannot name their rows
     NotLastDraw,         // a void of a draw that is no longer the last
     NoSuchPosition,      // a void of a position the draw does not have
+    KeptConflicting,     // the server undid it kMaxConflictAttempts times for draws at the same moment
+    ConnectionLost,      // the server went away before the commit: nothing was recorded
+    OutcomeUnknown,      // the server went away during the commit: it may have been recorded
     DatabaseError,
 };
 
@@ -65,8 +71,11 @@ struct DrawResult {
 // caller's), picks the winners from a fresh seed, checks that each is still
 // not won, marks each by its row and, when it has one, by its number, and
 // records the draw. A winner taken by another program meanwhile undoes the
-// attempt and the draw is tried again from a fresh list. Nothing is marked or
-// recorded unless everything is.
+// attempt and the draw is tried again from a fresh list; so does a
+// transaction the server undid for a draw from another PC at the same moment.
+// Nothing is marked or recorded unless everything is. A lost connection to
+// the server is ConnectionLost (or OutcomeUnknown when it went during the
+// commit and could not be asked again whether the draw was recorded).
 DrawResult RunDraw(DbConnection& connection, const DrawRequest& request);
 
 // Voids the holder of `position` in draw `drawId`, which must be the last
@@ -80,8 +89,7 @@ DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int positi
 bool LoadEligibleIds(DbConnection& connection, EligibleListBuilder& list);
 
 // Why a draw or void was refused, for statuses that carry no text of their
-// own (ListKeptChanging, MarkChangedNothing, BadList, NotLastDraw,
-// NoSuchPosition, DatabaseError), in the user's language.
+// own (every status but Done and CountOutOfRange), in the user's language.
 std::string DescribeRefusal(const DrawResult& result);
 
 }  // namespace store

@@ -16,7 +16,7 @@ namespace store {
 
 namespace {
 
-const Dialect kSqliteDialect{"SQLite", "integer", "blob", "id integer primary key"};
+const Dialect kSqliteDialect{"SQLite", "integer", "blob", "id integer primary key", nullptr};
 
 class SqliteCursor : public Cursor {
 public:

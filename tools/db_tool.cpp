@@ -16,6 +16,7 @@
 #include "store/import/database_import.h"
 #include "store/import/participant_import.h"
 #include "store/participants.h"
+#include "store/settings_file.h"
 #include "tools/demo_participants.h"
 #include "tools/record_commands.h"
 
@@ -40,7 +41,10 @@ const char* const kUsage =
     "  history [DRAW_ID]       list the recorded draws, or the winners of one\n"
     "  verify [DRAW_ID]        check the record of every draw (or of one)\n"
     "  export [DRAW_ID] FILE   write the winners to FILE.csv or FILE.xlsx\n"
-    "The database defaults to Sbase.mdb beside this program.\n";
+    "  copy FROM TO            copy participants and draws to a new or empty database\n"
+    "                          (both data sources given; --db is not used)\n"
+    "The database defaults to Sbase.mdb beside this program, or to what sortia.ini there names.\n"
+    "PATH is a file, or a PostgreSQL database: postgresql://user@host/dbname\n";
 
 struct Invocation {
     std::string dbPath;
@@ -60,13 +64,16 @@ int usageError(const std::string& message)
     return kExitUsage;
 }
 
-std::string defaultDatabasePath()
+// Sbase.mdb beside this program, unless a sortia.ini there names another
+// database (as it does for the window).
+std::string defaultDatabasePath(std::string& error)
 {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec)
         return "Sbase.mdb";
-    return (self.parent_path() / "Sbase.mdb").string();
+    const std::optional<std::string> configured = store::ConfiguredDataSource(self.parent_path().string(), error);
+    return configured ? *configured : (self.parent_path() / "Sbase.mdb").string();
 }
 
 bool parseInteger(const std::string& text, long long& value)
@@ -299,8 +306,8 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
         return false;
     }
     if (call.dbPath.empty())
-        call.dbPath = defaultDatabasePath();
-    return true;
+        call.dbPath = defaultDatabasePath(error);
+    return error.empty();
 }
 
 }  // namespace
@@ -337,6 +344,8 @@ int main(int argc, char** argv)
             return dbrecord::Verify(recordCall);
         if (call.command == "export")
             return dbrecord::Export(recordCall);
+        if (call.command == "copy")
+            return dbrecord::Copy(recordCall);
     } catch (const std::exception& e) {
         return fail(e.what());
     }

@@ -1,5 +1,6 @@
 #pragma once
-// sortia-db's commands on draws: draw, history, verify and export.
+// sortia-db's commands on draws (draw, history, verify and export) and the
+// copy of a whole database.
 
 #include <functional>
 #include <string>
@@ -19,6 +20,7 @@ int Draw(const Call& call);     // draw N [--level TEXT]
 int History(const Call& call);  // history [DRAW_ID]
 int Verify(const Call& call);   // verify [DRAW_ID]
 int Export(const Call& call);   // export [DRAW_ID] FILE.csv|FILE.xlsx
+int Copy(const Call& call);     // copy FROM TO
 
 // A text on one output line: backslash, tab, line feed and carriage return
 // written as \\, \t, \n and \r, so that a name cannot split a line or a column.

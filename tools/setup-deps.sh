@@ -13,6 +13,7 @@ packages=(
   libxlsxwriter-dev pkgconf python3 python3-openpyxl
   libpng-dev libgif-dev
   pkg-config libzip-dev mdbtools-dev libxlsxwriter-dev
+  libpq-dev postgresql
   fonts-arphic-uming fonts-dejavu-core fontconfig
 )
 if [ "${1:-}" = "fuzz" ]; then

@@ -41,13 +41,16 @@ TEST(DrawTables, AnOlderFileGainsThemSilentlyAndSheetStaysAsItWas)
               "1a1否,2b2是");
 }
 
-class VoidTest : public ::testing::Test {
+class VoidTest : public storetest::BothKinds {
 protected:
     void SetUp() override
     {
+        BothKinds::SetUp();
+        if (IsSkipped())
+            return;
         lang::setUiLanguage(lang::Language::English);
-        storetest::makeSheet(m_path, storetest::participantRows(8));
-        ASSERT_TRUE(m_connection.OpenFile(m_path)) << m_connection.error();
+        m_db.makeSheet(storetest::participantRows(8));
+        ASSERT_TRUE(m_connection.OpenFile(m_db.dataSource())) << m_connection.error();
     }
     void TearDown() override { lang::resetUiLanguage(); }
 
@@ -71,12 +74,11 @@ protected:
         return row ? row->Field(0) : "";
     }
 
-    storetest::TempDir m_dir;
-    std::string m_path = m_dir.file("Sbase.mdb");
     store::DbConnection m_connection;
 };
+SORTIA_ON_BOTH_KINDS(VoidTest);
 
-TEST_F(VoidTest, AReplacementTakesTheVoidedPlaceAndTheVoidedStaysMarked)
+TEST_P(VoidTest, AReplacementTakesTheVoidedPlaceAndTheVoidedStaysMarked)
 {
     const store::DrawRecord drawn = draw(3, 1);
     const store::DrawResult voided = voidAt(drawn.id, 2);
@@ -116,7 +118,7 @@ TEST_F(VoidTest, AReplacementTakesTheVoidedPlaceAndTheVoidedStaysMarked)
     EXPECT_EQ(store::CurrentWinners(stored)[1].id, stored.voids[1].replacement.id);
 }
 
-TEST_F(VoidTest, RefusalsChangeNothing)
+TEST_P(VoidTest, RefusalsChangeNothing)
 {
     const store::DrawRecord first = draw(2, 1);
     struct Case {
@@ -139,7 +141,7 @@ TEST_F(VoidTest, RefusalsChangeNothing)
     EXPECT_TRUE(stored.voids.empty());
 }
 
-TEST_F(VoidTest, ResultRowsShowTheReplacementInPlaceAndTheVoidBelow)
+TEST_P(VoidTest, ResultRowsShowTheReplacementInPlaceAndTheVoidBelow)
 {
     const store::DrawRecord first = draw(2, 1);
     const store::DrawRecord drawn = draw(3, 2);

@@ -26,18 +26,17 @@ std::map<std::string, std::string> flags(store::DbConnection& connection)
     return result;
 }
 
-class SheetTest : public ::testing::Test {
+class SheetTest : public storetest::BothKinds {
 protected:
     void open(const std::string& rows)
     {
-        storetest::makeSheet(m_path, rows);
-        ASSERT_TRUE(m_connection.OpenFile(m_path)) << m_connection.error();
+        m_db.makeSheet(rows);
+        ASSERT_TRUE(m_connection.OpenFile(m_db.dataSource())) << m_connection.error();
     }
 
-    TempDir m_dir;
-    std::string m_path = m_dir.file("Sbase.mdb");
     store::DbConnection m_connection;
 };
+SORTIA_ON_BOTH_KINDS(SheetTest);
 
 TEST(Statements, KeepTheirTexts)
 {
@@ -47,7 +46,7 @@ TEST(Statements, KeepTheirTexts)
     EXPECT_STREQ(store::kMarkWinner, "update sheet set isluck = '是'  where user_number = ? ");
 }
 
-TEST_F(SheetTest, ListHoldsOnlyNotWonHighestIdFirstWithNullsAsEmpty)
+TEST_P(SheetTest, ListHoldsOnlyNotWonHighestIdFirstWithNullsAsEmpty)
 {
     open("(1, 'a', '11', '否'), (5, NULL, '15', '否'), (3, 'c', NULL, '否'), (4, 'd', '14', '是'),"
          " (2, 'b', '12', NULL), (6, 'f', '16', ''), (7, 'g', '17', '否 ')");
@@ -63,7 +62,7 @@ TEST_F(SheetTest, ListHoldsOnlyNotWonHighestIdFirstWithNullsAsEmpty)
     EXPECT_EQ(list[2].name, "a");
 }
 
-TEST_F(SheetTest, EmptyResultIsEndOfFileAtOnce)
+TEST_P(SheetTest, EmptyResultIsEndOfFileAtOnce)
 {
     open("(1, 'a', '11', '是')");
     auto result = m_connection.Execute(store::kSelectNotWon);
@@ -91,7 +90,7 @@ TEST(LoadNotWon, ReportsAFailureMetWhileReading)
     EXPECT_NE(connection.error().find("overflow"), std::string::npos) << connection.error();
 }
 
-TEST_F(SheetTest, FieldsOutsideTheRowReadEmpty)
+TEST_P(SheetTest, FieldsOutsideTheRowReadEmpty)
 {
     open("(1, 'a', '11', '否')");
     auto result = m_connection.Execute(store::kSelectNotWon);
@@ -102,7 +101,7 @@ TEST_F(SheetTest, FieldsOutsideTheRowReadEmpty)
     EXPECT_EQ(result->Field(3), "否");
 }
 
-TEST_F(SheetTest, MarkingMatchesTheNumberAsTextOnly)
+TEST_P(SheetTest, MarkingMatchesTheNumberAsTextOnly)
 {
     struct Case {
         std::string number;
@@ -124,7 +123,7 @@ TEST_F(SheetTest, MarkingMatchesTheNumberAsTextOnly)
     }
 }
 
-TEST_F(SheetTest, ResetTurnsWinnersBackAndLeavesOtherValues)
+TEST_P(SheetTest, ResetTurnsWinnersBackAndLeavesOtherValues)
 {
     open("(1, 'a', '11', '是'), (2, 'b', '12', '否'), (3, 'c', '13', 'x'), (4, 'd', '14', NULL), (5, 'e', '15', '是')");
     ASSERT_TRUE(store::ResetWinners(m_connection));
@@ -135,7 +134,7 @@ TEST_F(SheetTest, ResetTurnsWinnersBackAndLeavesOtherValues)
     EXPECT_EQ(nulls->Field(0), "1");
 }
 
-TEST_F(SheetTest, CountsSplitWonAndNotWon)
+TEST_P(SheetTest, CountsSplitWonAndNotWon)
 {
     open("(1, 'a', '11', '是'), (2, 'b', '12', '否'), (3, 'c', '13', 'x'), (4, 'd', '14', '否')");
     store::Counts counts;
@@ -145,11 +144,15 @@ TEST_F(SheetTest, CountsSplitWonAndNotWon)
     EXPECT_EQ(counts.notWon, 2);
 }
 
-TEST_F(SheetTest, MarkingWaitsForAnotherProgramsLock)
+TEST(MarkWinners, WaitsForAnotherProgramsLock)
 {
-    open("(1, 'a', '11', '否')");
+    TempDir dir;
+    const std::string path = dir.file("Sbase.mdb");
+    storetest::makeSheet(path, "(1, 'a', '11', '否')");
+    store::DbConnection connection;
+    ASSERT_TRUE(connection.OpenFile(path)) << connection.error();
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(m_path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; update sheet set user_name = 'held' where id = 1;", nullptr,
                            nullptr, nullptr),
               SQLITE_OK);
@@ -158,13 +161,13 @@ TEST_F(SheetTest, MarkingWaitsForAnotherProgramsLock)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     });
-    const bool marked = store::MarkWinners(m_connection, {"11"});
+    const bool marked = store::MarkWinners(connection, {"11"});
     const auto waited = std::chrono::steady_clock::now() - start;
     releaser.join();
     sqlite3_close(other);
-    ASSERT_TRUE(marked) << m_connection.error();
+    ASSERT_TRUE(marked) << connection.error();
     EXPECT_GE(waited, std::chrono::milliseconds(250));
-    auto row = m_connection.Execute("select user_name, isluck from sheet where id = 1");
+    auto row = connection.Execute("select user_name, isluck from sheet where id = 1");
     ASSERT_TRUE(row);
     EXPECT_EQ(row->Field(0), "held");
     EXPECT_EQ(row->Field(1), "是");
@@ -191,11 +194,10 @@ TEST(MarkWinners, AFailingMarkLeavesNobodyMarked)
     }
 }
 
-TEST_F(SheetTest, AFailedDrawReportsTheErrorAndMarksNobody)
+TEST_P(SheetTest, AFailedDrawReportsTheErrorAndMarksNobody)
 {
     open("(1, 'a', '11', '否'), (2, 'b', '12', '否'), (3, 'c', '13', '否')");
-    storetest::runSql(m_path, "create trigger refuse before update on sheet when new.user_number = '12'"
-                              " begin select raise(abort, 'twelve refused'); end;");
+    m_db.refuse("sheet", "update", "new.user_number = '12'", "twelve refused");
     store::DrawRequest request;
     request.count = 3;
     const store::DrawResult result = store::RunDraw(m_connection, request);

@@ -37,13 +37,16 @@ long long drawCount(store::DbConnection& connection)
     return last;
 }
 
-class DrawTest : public ::testing::Test {
+class DrawTest : public storetest::BothKinds {
 protected:
     void SetUp() override
     {
+        BothKinds::SetUp();
+        if (IsSkipped())
+            return;
         lang::setUiLanguage(lang::Language::English);
-        storetest::makeSheet(m_path, storetest::participantRows(10, 3));
-        ASSERT_TRUE(m_connection.OpenFile(m_path)) << m_connection.error();
+        m_db.makeSheet(storetest::participantRows(10, 3));
+        ASSERT_TRUE(m_connection.OpenFile(m_db.dataSource())) << m_connection.error();
     }
     void TearDown() override { lang::resetUiLanguage(); }
 
@@ -61,12 +64,11 @@ protected:
         return counts.won;
     }
 
-    storetest::TempDir m_dir;
-    std::string m_path = m_dir.file("Sbase.mdb");
     store::DbConnection m_connection;
 };
+SORTIA_ON_BOTH_KINDS(DrawTest);
 
-TEST_F(DrawTest, MarksAndRecordsExactlyTheWinnersItReports)
+TEST_P(DrawTest, MarksAndRecordsExactlyTheWinnersItReports)
 {
     const store::DrawResult result = draw(3);
     ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
@@ -101,7 +103,7 @@ TEST_F(DrawTest, MarksAndRecordsExactlyTheWinnersItReports)
     EXPECT_EQ(stored.eligibleIds, store::EncodeIds({10, 9, 8, 7, 6, 5, 4}));
 }
 
-TEST_F(DrawTest, WinnersFollowFromTheSeedAndTheListHighestIdFirst)
+TEST_P(DrawTest, WinnersFollowFromTheSeedAndTheListHighestIdFirst)
 {
     store::DrawRequest request;
     request.count = 3;
@@ -115,7 +117,7 @@ TEST_F(DrawTest, WinnersFollowFromTheSeedAndTheListHighestIdFirst)
     EXPECT_EQ(result.record.seed, store::ToHex(fixedSeed().data(), 32));
 }
 
-TEST_F(DrawTest, RefusesCountsItCannotDrawAndMarksNobody)
+TEST_P(DrawTest, RefusesCountsItCannotDrawAndMarksNobody)
 {
     for (long long n : {0LL, -1LL, 8LL, 1000000LL}) {
         const store::DrawResult result = draw(n);
@@ -127,7 +129,7 @@ TEST_F(DrawTest, RefusesCountsItCannotDrawAndMarksNobody)
     EXPECT_EQ(drawCount(m_connection), 0);
 }
 
-TEST_F(DrawTest, TheWholeRestCanBeDrawnThenNobodyIsLeft)
+TEST_P(DrawTest, TheWholeRestCanBeDrawnThenNobodyIsLeft)
 {
     ASSERT_EQ(draw(7).status, store::DrawStatus::Done);
     EXPECT_EQ(wonCount(), 10);
@@ -137,7 +139,7 @@ TEST_F(DrawTest, TheWholeRestCanBeDrawnThenNobodyIsLeft)
     EXPECT_EQ(drawCount(m_connection), 1);
 }
 
-TEST_F(DrawTest, AWinnerTakenSinceTheListWasReadIsDrawnAgainFromAFreshList)
+TEST_P(DrawTest, AWinnerTakenSinceTheListWasReadIsDrawnAgainFromAFreshList)
 {
     const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
     // Another program marks all but row 4 after the list was read.
@@ -156,7 +158,7 @@ TEST_F(DrawTest, AWinnerTakenSinceTheListWasReadIsDrawnAgainFromAFreshList)
     EXPECT_EQ(drawCount(m_connection), 1);
 }
 
-TEST_F(DrawTest, ThePicksFromTheCallersListAreRecordedWithThatList)
+TEST_P(DrawTest, ThePicksFromTheCallersListAreRecordedWithThatList)
 {
     // A list that is stale but whose winners are all still free is drawn as it was shown.
     const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
@@ -172,7 +174,7 @@ TEST_F(DrawTest, ThePicksFromTheCallersListAreRecordedWithThatList)
     EXPECT_EQ(result.record.eligibleIds, store::EncodeIds(listed));
 }
 
-TEST_F(DrawTest, WinnersTakenAgainAndAgainEndInARefusalWithNothingMarked)
+TEST_P(DrawTest, WinnersTakenAgainAndAgainEndInARefusalWithNothingMarked)
 {
     // Someone marks every row between the list and the marks, on every try.
     store::DrawRequest request;
@@ -189,11 +191,10 @@ TEST_F(DrawTest, WinnersTakenAgainAndAgainEndInARefusalWithNothingMarked)
     EXPECT_EQ(drawCount(m_connection), 0);
 }
 
-TEST_F(DrawTest, AMarkThatChangesNoRowUndoesTheWholeDraw)
+TEST_P(DrawTest, AMarkThatChangesNoRowUndoesTheWholeDraw)
 {
     ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id between 5 and 9"));
-    storetest::runSql(m_path, "create trigger swallow before update on sheet when old.id = 4"
-                              " begin select raise(ignore); end;");
+    m_db.refuse("sheet", "update", "old.id = 4", "");
     const store::DrawResult result = draw(2);  // rows 10 and 4: both drawn
     EXPECT_EQ(result.status, store::DrawStatus::MarkChangedNothing);
     const std::string message = store::DescribeRefusal(result);
@@ -203,10 +204,9 @@ TEST_F(DrawTest, AMarkThatChangesNoRowUndoesTheWholeDraw)
     EXPECT_EQ(drawCount(m_connection), 0);
 }
 
-TEST_F(DrawTest, AFailingRecordLeavesNobodyMarked)
+TEST_P(DrawTest, AFailingRecordLeavesNobodyMarked)
 {
-    storetest::runSql(m_path, "create trigger refuse before insert on draw_winner"
-                              " begin select raise(abort, 'record refused'); end;");
+    m_db.refuse("draw_winner", "insert", "true", "record refused");
     const store::DrawResult result = draw(2);
     EXPECT_EQ(result.status, store::DrawStatus::DatabaseError);
     EXPECT_NE(result.error.find("record refused"), std::string::npos) << result.error;
@@ -214,7 +214,7 @@ TEST_F(DrawTest, AFailingRecordLeavesNobodyMarked)
     EXPECT_EQ(drawCount(m_connection), 0);
 }
 
-TEST_F(DrawTest, ResetKeepsTheHistory)
+TEST_P(DrawTest, ResetKeepsTheHistory)
 {
     ASSERT_EQ(draw(2).status, store::DrawStatus::Done);
     ASSERT_TRUE(store::ResetWinners(m_connection));

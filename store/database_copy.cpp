@@ -1,0 +1,207 @@
+#include "store/database_copy.h"
+
+#include <cstdio>
+
+#include "platform/language/language.h"
+#include "store/draw_verify.h"
+#include "store/utf8.h"
+
+namespace store {
+
+namespace {
+
+// A table as it is copied: its columns and how each is bound (I a whole
+// number, T text, B bytes), in an order that keeps the copy reproducible.
+struct TableCopy {
+    const char* table;
+    const char* columns;
+    const char* kinds;
+    const char* order;
+};
+
+const TableCopy kTables[] = {
+    {"sheet", "id, user_name, user_number, isluck", "ITTT", "id"},
+    {"draw_record",
+     "draw_id, drawn_at, prize_level, requested, eligible_count, eligible_digest, eligible_ids, seed,"
+     " previous_digest, record_digest",
+     "ITTIITBTTT", "draw_id"},
+    {"draw_winner", "draw_id, position, participant_id, user_name, user_number", "IIITT", "draw_id, position"},
+    {"draw_void",
+     "draw_id, void_seq, position, voided_id, voided_at, eligible_count, eligible_digest, eligible_ids, seed,"
+     " replacement_id, replacement_name, replacement_number, previous_digest, record_digest",
+     "IIIITITBTITTTT", "draw_id, void_seq"},
+};
+
+bool isUtf8(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::size_t length = Utf8SequenceLength(text);
+        if (length == 0 || text[0] == '\0')
+            return false;
+        text.remove_prefix(length);
+    }
+    return true;
+}
+
+std::string hexBytes(std::string_view text)
+{
+    std::string hex;
+    for (std::size_t i = 0; i < text.size() && i < 16; ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%s%02X", i ? " " : "", static_cast<unsigned char>(text[i]));
+        hex += byte;
+    }
+    return hex;
+}
+
+// The name of the n-th column (0-based) in a list "a, b, c".
+std::string columnName(const char* columns, int n)
+{
+    std::string list = columns;
+    std::size_t start = 0;
+    for (int i = 0; i < n; ++i)
+        start = list.find(',', start) + 1;
+    const std::size_t end = list.find(',', start);
+    std::string name = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    return name.substr(name.find_first_not_of(' '));
+}
+
+// One row's values as bound at the destination; false with `error` when a
+// text cannot go there.
+bool rowValues(const TableCopy& copy, const Recordset& row, bool utf8Only, std::vector<Value>& values,
+               std::string& error)
+{
+    values.clear();
+    for (int i = 0; copy.kinds[i]; ++i) {
+        const char kind = copy.kinds[i];
+        if (row.IsNull(i)) {
+            values.push_back(Value::Null());
+        } else if (kind == 'I' && row.IsInteger(i)) {
+            values.push_back(row.FieldInteger(i));
+        } else if (kind == 'B') {
+            values.push_back(Value::Blob(row.Field(i)));
+        } else if (utf8Only && !isUtf8(row.FieldView(i))) {
+            error = lang::trf("%1, row %2 = %3: %4 holds bytes that are not UTF-8 text (%5); a PostgreSQL database "
+                              "keeps only UTF-8. Correct the value (or import the list again from its file), "
+                              "then copy again; nothing was copied",
+                              "%1 表中 %2 = %3 的行：%4 含有不是 UTF-8 文本的字节（%5）；PostgreSQL 数据库只能保存 "
+                              "UTF-8。请改正这个值（或从原文件重新导入名单）后再复制；没有复制任何内容",
+                              {copy.table, columnName(copy.columns, 0), row.Field(0), columnName(copy.columns, i),
+                               hexBytes(row.FieldView(i))});
+            return false;
+        } else {
+            values.push_back(row.Field(i));
+        }
+    }
+    return true;
+}
+
+bool copyTable(DbConnection& from, DbConnection& to, const TableCopy& copy, long long& rows, std::string& error)
+{
+    auto source = from.Execute(std::string("select ") + copy.columns + " from " + copy.table + " order by " +
+                               copy.order);
+    if (!source) {
+        error = from.error();
+        return false;
+    }
+    std::string marks;
+    for (int i = 0; copy.kinds[i]; ++i)
+        marks += i ? ", ?" : "?";
+    const bool utf8Only = std::string(to.dialect().name) != "SQLite";
+    bool refused = false;
+    rows = 0;
+    const auto next = [&](std::vector<Value>& values) {
+        if (source->EndOfFile() || !rowValues(copy, *source, utf8Only, values, error))
+            return false;
+        ++rows;
+        if (!source->MoveNext()) {
+            error = source->error();
+            refused = true;
+            return false;
+        }
+        return true;
+    };
+    const bool ran = to.RunMany(std::string("insert into ") + copy.table + " (" + copy.columns + ") values (" +
+                                    marks + ")",
+                                next);
+    if (!ran && error.empty())
+        error = to.error();
+    return ran && error.empty() && !refused;
+}
+
+bool isEmpty(DbConnection& connection, std::string& error)
+{
+    auto rows = connection.Execute("select (select count(*) from sheet) + (select count(*) from draw_record)");
+    if (!rows) {
+        error = connection.error();
+        return false;
+    }
+    if (rows->FieldInteger(0) != 0) {
+        error = lang::trf("'%1' already holds participants or draws; copy only into a new or empty database",
+                          "“%1”中已经有参与者或抽奖记录；只能复制到新的或空的数据库", {connection.path()});
+        return false;
+    }
+    return true;
+}
+
+bool verifyInto(DbConnection& connection, VerifyReport& report, std::string& error)
+{
+    if (VerifyDraws(connection, std::nullopt, report))
+        return true;
+    error = connection.error();
+    return false;
+}
+
+bool copyAll(DbConnection& from, DbConnection& to, CopyReport& report, std::string& error)
+{
+    long long* counts[] = {&report.participants, &report.draws, &report.winners, &report.voids};
+    for (std::size_t i = 0; i < std::size(kTables); ++i)
+        if (!copyTable(from, to, kTables[i], *counts[i], error))
+            return false;
+    if (to.dialect().afterExplicitIds && !to.Run(to.dialect().afterExplicitIds)) {
+        error = to.error();
+        return false;
+    }
+    VerifyReport before, after;
+    if (!verifyInto(from, before, error) || !verifyInto(to, after, error))
+        return false;
+    report.recordMatches = before.ok();
+    if (after.ok() != before.ok() || after.headDigest != before.headDigest ||
+        after.entries.size() != before.entries.size()) {
+        error = lang::tr("the copied draw record does not check out as the original does; nothing was copied",
+                         "复制后的抽奖记录与原记录的检查结果不一致；没有复制任何内容");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CopyDatabase(DbConnection& from, DbConnection& to, CopyReport& report, std::string& error)
+{
+    report = CopyReport();
+    error.clear();
+    if (auto columns = from.Execute("select * from sheet where 1 = 0"))
+        report.extraColumns = std::max(0, columns->FieldCount() - 4);
+    if (!isEmpty(to, error))
+        return false;
+    if (!from.BeginTransaction()) {
+        error = from.error();
+        return false;
+    }
+    if (!to.BeginTransaction(TransactionKind::Import)) {
+        error = to.error();
+        from.RollbackTransaction();
+        return false;
+    }
+    const bool copied = copyAll(from, to, report, error);
+    from.RollbackTransaction();  // it was only read
+    if (copied && to.CommitTransaction())
+        return true;
+    if (copied)
+        error = to.error();
+    to.RollbackTransaction();
+    return false;
+}
+
+}  // namespace store

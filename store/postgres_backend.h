@@ -1,0 +1,28 @@
+#pragma once
+// The participant database on a PostgreSQL server, for several PCs sharing
+// one list. Named by a data source of the form
+//   postgresql://user@host/dbname   (any libpq connection URI)
+// The database must be UTF-8; texts travel as UTF-8 and every value is bound,
+// never written into the SQL.
+
+#include <memory>
+#include <string>
+
+#include "store/backend.h"
+
+namespace store {
+
+// True when the data source names a database server rather than a file.
+bool IsServerDataSource(const std::string& dataSource);
+
+// Connects and checks that `sheet` can serve, as for a file.
+std::unique_ptr<Backend> OpenPostgres(const std::string& uri, std::string& error);
+
+// Makes an empty `sheet` and the draw record's tables in the (existing,
+// empty) database; refuses one that already has a `sheet`.
+bool CreatePostgresTables(const std::string& uri, std::string& error);
+
+// The data source as it may be shown: without a password.
+std::string ShownDataSource(const std::string& dataSource);
+
+}  // namespace store

@@ -1,0 +1,128 @@
+// sortia-db copy FROM TO: a whole participant database from one data source
+// to another, all of it or nothing.
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "platform/language/language.h"
+#include "store/database_copy.h"
+#include "store/participants.h"
+#include "store/postgres_backend.h"
+#include "tools/record_commands.h"
+
+namespace dbrecord {
+namespace {
+
+constexpr int kExitFailure = 1;
+
+// The destination, made for the copy when it does not exist yet. A new file
+// is written under a temporary name and only takes its own at the end; new
+// tables on a server are dropped again when the copy fails.
+class Destination {
+public:
+    explicit Destination(std::string dataSource) : m_dataSource(std::move(dataSource)) {}
+    ~Destination()
+    {
+        if (!m_made || m_kept)
+            return;
+        if (m_server) {
+            m_connection->RollbackTransaction();
+            m_connection->Run("drop table if exists draw_void, draw_winner, draw_record, sheet");
+        } else {
+            std::error_code ec;
+            std::filesystem::remove(m_openedAs, ec);
+        }
+    }
+
+    bool open(std::string& error)
+    {
+        m_server = store::IsServerDataSource(m_dataSource);
+        std::error_code ec;
+        m_openedAs = m_server || std::filesystem::exists(m_dataSource, ec) ? m_dataSource : m_dataSource + ".partial";
+        if (!m_server && m_openedAs != m_dataSource) {
+            std::filesystem::remove(m_openedAs, ec);  // left by a copy that was killed
+            if (!store::CreateDatabase(m_openedAs, error))
+                return false;
+            m_made = true;
+        }
+        if (m_connection->OpenFile(m_openedAs))
+            return true;
+        error = m_connection->error();
+        // A server database without the tables gets them.
+        std::string createError;
+        if (!m_server || !store::CreateDatabase(m_dataSource, createError))
+            return false;
+        m_made = true;
+        if (m_connection->OpenFile(m_dataSource))
+            return true;
+        error = m_connection->error();
+        return false;
+    }
+
+    // Keeps what was copied: a new file takes its name.
+    bool keep(std::string& error)
+    {
+        m_kept = true;
+        if (m_server || m_openedAs == m_dataSource)
+            return true;
+        m_connection.reset();  // closes the file before it is renamed
+        std::error_code ec;
+        std::filesystem::rename(m_openedAs, m_dataSource, ec);
+        if (ec)
+            error = ec.message();
+        return !ec;
+    }
+
+    store::DbConnection& connection() { return *m_connection; }
+
+private:
+    std::string m_dataSource;
+    std::string m_openedAs;
+    bool m_server = false;
+    bool m_made = false;
+    bool m_kept = false;
+    std::unique_ptr<store::DbConnection> m_connection = std::make_unique<store::DbConnection>();
+};
+
+}  // namespace
+
+int Copy(const Call& call)
+{
+    if (call.args.size() != 2)
+        return call.usageError(lang::tr("copy needs FROM and TO", "copy 需要 FROM 和 TO"));
+    const std::string& from = call.args[0];
+    const std::string& to = call.args[1];
+    store::DbConnection source;
+    if (!source.OpenFile(from))
+        return call.fail(source.error());
+    Destination destination(to);
+    std::string error;
+    store::CopyReport report;
+    if (!destination.open(error) || !store::CopyDatabase(source, destination.connection(), report, error) ||
+        !destination.keep(error))
+        return call.fail(lang::trf("cannot copy %1 to %2: %3", "无法把 %1 复制到 %2：%3",
+                                   {store::ShownDataSource(from), store::ShownDataSource(to), error}));
+    std::printf("%s\n", lang::trf("copied %1 participants and %2 draws (%3 winners, %4 voids) from %5 to %6",
+                                  "已复制 %1 名参与者和 %2 次抽奖（%3 名中奖者，%4 次作废），从 %5 到 %6",
+                                  {std::to_string(report.participants), std::to_string(report.draws),
+                                   std::to_string(report.winners), std::to_string(report.voids),
+                                   store::ShownDataSource(from), store::ShownDataSource(to)})
+                            .c_str());
+    if (report.extraColumns > 0)
+        std::fprintf(stderr, "%s\n",
+                     lang::trf("note: sheet has %1 more columns than id, user_name, user_number and isluck; "
+                               "they were not copied",
+                               "注意：sheet 表除 id、user_name、user_number 和 isluck 外还有 %1 列，它们没有被复制",
+                               {std::to_string(report.extraColumns)})
+                         .c_str());
+    if (!report.recordMatches)
+        std::fprintf(stderr, "%s\n",
+                     lang::tr("warning: the draw record of the source does NOT verify; it was copied as it is "
+                              "(run verify for the details)",
+                              "警告：源数据库的抽奖记录校验不相符；已按原样复制（详情请运行 verify）")
+                         .c_str());
+    return 0;
+}
+
+}  // namespace dbrecord
