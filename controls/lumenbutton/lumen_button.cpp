@@ -1,5 +1,7 @@
 #include "controls/lumenbutton/lumen_button.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QCursor>
 #include <QFileInfo>
@@ -148,7 +150,8 @@ LumenButton::LumenButton(QWidget* parent, ControlContainer* container)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    setMouseTracking(false);
+    // MouseMove is raised for every move over the button, held button or not.
+    setMouseTracking(true);
     m_tmrCheck.setInterval(kHoverPollMs);
     connect(&m_tmrCheck, &QTimer::timeout, this, &LumenButton::pollHover);
     m_windowFromPoint = [](const QPoint& p) { return QApplication::widgetAt(p); };
@@ -547,8 +550,11 @@ void LumenButton::mouseReleaseEvent(QMouseEvent* event)
         m_pressed = false;
         Repaint();
     }
-    // The platform's click: a left release over the control.
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && m_enabled)
+    // The platform's click: a left release over the control. The release
+    // that ends a double click gives none: one Click per double click.
+    const bool endsDoubleClick = std::exchange(m_releaseEndsDoubleClick, false);
+    if (event->button() == Qt::LeftButton && !endsDoubleClick && rect().contains(event->position().toPoint()) &&
+        m_enabled)
         emit Click();
 }
 
@@ -556,8 +562,12 @@ void LumenButton::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (!m_enabled)
         return;
-    if (event->button() == Qt::LeftButton)
+    // Qt sends press, release, double click, release; the double click
+    // stands for the second press, so it neither presses nor clicks.
+    if (event->button() == Qt::LeftButton) {
+        m_releaseEndsDoubleClick = true;
         emit DoubleClick();
+    }
 }
 
 void LumenButton::mouseMoveEvent(QMouseEvent* event)
@@ -591,7 +601,8 @@ void LumenButton::keyPressEvent(QKeyEvent* event)
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
             keyAscii = 13;
         emit KeyPress(keyAscii);
-        if (keyAscii == 13)
+        // A held key repeats its key press, but a held Enter is one click.
+        if (keyAscii == 13 && !event->isAutoRepeat())
             emit Click();
     }
 }

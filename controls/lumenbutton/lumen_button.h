@@ -203,6 +203,7 @@ private:
     bool m_pressed = false;
     bool m_hovering = false;
     bool m_focused = false;
+    bool m_releaseEndsDoubleClick = false;
     QPoint m_cursorPoint;
     std::int32_t m_gradientRect[4] = {0, 0, 0, 0};
 

@@ -10,6 +10,7 @@ namespace {
 
 struct EventLog {
     QStringList events;
+    QStringList moves;  // kept apart: the platform may add moves to any sequence
     void attach(LumenButton& b)
     {
         QObject::connect(&b, &LumenButton::Click, [this] { events << "Click"; });
@@ -24,6 +25,9 @@ struct EventLog {
         });
         QObject::connect(&b, &LumenButton::MouseUp, [this](std::int16_t& bt, std::int16_t&, float&, float&) {
             events << QString("MouseUp %1").arg(bt);
+        });
+        QObject::connect(&b, &LumenButton::MouseMove, [this](std::int16_t& bt, std::int16_t&, float& x, float& y) {
+            moves << QString("MouseMove %1 %2 %3").arg(bt).arg(x).arg(y);
         });
         QObject::connect(&b, &LumenButton::MouseEnters,
                          [this](std::int32_t x, std::int32_t y) { events << QString("MouseEnters %1 %2").arg(x).arg(y); });
@@ -100,6 +104,71 @@ private slots:
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 5));
         QVERIFY(!button.Pressed());
         QCOMPARE(log.events, (QStringList{"MouseDown 1 10 5", "MouseUp 1", "Click"}));
+    }
+
+    // The platform's double click: press, release, double click, release.
+    // One Click, from the first release; the second press is the double click.
+    void doubleClickGivesOneClick()
+    {
+        QWidget host;
+        LumenButton button(&host);
+        makeButton(button);
+        button.move(4, 3);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        EventLog log;
+        log.attach(button);
+        QTest::mouseDClick(host.windowHandle(), Qt::LeftButton, {}, QPoint(14, 8));
+        QCOMPARE(log.events,
+                 (QStringList{"MouseDown 1 10 5", "MouseUp 1", "Click", "DoubleClick", "MouseUp 1"}));
+        QVERIFY(!button.Pressed());
+        // The next single click clicks again.
+        QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(10, 5), 600);
+        QCOMPARE(log.events.count("Click"), 2);
+    }
+
+    void everyMoveOverTheButtonRaisesMouseMove()
+    {
+        QWidget host;
+        LumenButton button(&host);
+        makeButton(button);
+        button.move(4, 3);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        EventLog log;
+        log.attach(button);
+        QTest::mouseMove(host.windowHandle(), QPoint(24, 10));
+        QTest::mouseMove(host.windowHandle(), QPoint(34, 12));
+        QCOMPARE(log.moves, (QStringList{"MouseMove 0 20 7", "MouseMove 0 30 9"}));
+    }
+
+    // A held key: one press, repeats, one release.
+    void heldKeyClicksAtMostOnce_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << QStringLiteral("\r") << 1;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << QStringLiteral("\r") << 1;
+        QTest::newRow("Space") << int(Qt::Key_Space) << QStringLiteral(" ") << 0;
+    }
+    void heldKeyClicksAtMostOnce()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, text);
+        QFETCH(int, clicks);
+        LumenButton button;
+        makeButton(button);
+        EventLog log;
+        log.attach(button);
+        for (int i = 0; i < 18; ++i) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text, i > 0);
+            QApplication::sendEvent(&button, &press);
+        }
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(&button, &release);
+        QCOMPARE(int(log.events.count("Click")), clicks);
+        QVERIFY(!button.Pressed());
     }
 
     void rightButtonNeverPresses()
