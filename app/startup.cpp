@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFont>
+#include <QScreen>
 
 #include "app/conn.h"
 #include "app/form1.h"
@@ -34,6 +35,8 @@ int Main(QApplication& app)
     ui::setMessageBoxParent(&window);
     if (!window.Form_Load())
         return 1;
+    // A high desktop scale or a small screen: scaled down rather than off-screen.
+    window.fitInto(window.screen()->availableGeometry());
     window.show();
     return app.exec();
 }
