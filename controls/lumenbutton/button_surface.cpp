@@ -2,50 +2,35 @@
 
 #include <algorithm>
 
-ButtonSurface::~ButtonSurface()
-{
-    release();
-}
-
 bool ButtonSurface::create(int width, int height)
 {
     release();
     width = std::max(1, width);
     height = std::max(1, height);
-    gdi::HDC screen = gdi::GetDC(nullptr);
-    m_dc = gdi::CreateCompatibleDC(screen);
     gdi::BITMAPINFOHEADER header;
     header.biWidth = width;
     header.biHeight = height;  // bottom-up, as the platform's surfaces are
     header.biBitCount = 32;
     void* bits = nullptr;
-    m_bitmap = gdi::CreateDIBSection(screen, header, gdi::DIB_RGB_COLORS, &bits);
-    gdi::ReleaseDC(nullptr, screen);
-    if (!m_dc || !m_bitmap) {
+    m_dc = gdi::screenCompatibleDC();
+    m_bitmap.reset(gdi::CreateDIBSection(m_dc.get(), header, gdi::DIB_RGB_COLORS, &bits));
+    m_selection = gdi::Selection(m_dc.get(), m_bitmap.get());
+    if (!m_selection) {
         release();
         return false;
     }
-    m_replaced = gdi::SelectObject(m_dc, m_bitmap);
     m_bits = static_cast<std::uint8_t*>(bits);
     m_width = width;
     m_height = height;
-    gdi::SetBkMode(m_dc, gdi::TRANSPARENT);
+    gdi::SetBkMode(m_dc.get(), gdi::TRANSPARENT);
     return true;
 }
 
 void ButtonSurface::release()
 {
-    if (m_dc) {
-        // A bitmap still selected into a DC cannot be deleted.
-        if (m_replaced)
-            gdi::SelectObject(m_dc, m_replaced);
-        gdi::DeleteDC(m_dc);
-    }
-    if (m_bitmap)
-        gdi::DeleteObject(m_bitmap);
-    m_dc = nullptr;
-    m_bitmap = nullptr;
-    m_replaced = nullptr;
+    m_selection.reset();
+    m_bitmap.reset();
+    m_dc.reset();
     m_bits = nullptr;
     m_width = 0;
     m_height = 0;

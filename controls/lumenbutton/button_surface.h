@@ -1,19 +1,19 @@
 #pragma once
 // The button's drawing surface: a 32-bit DIB section selected into its own
-// memory device context, both owned here and released together (bitmap
-// deselected first). Sizes are device pixels.
+// memory device context, both owned here and given back together (the
+// bitmap leaves the DC before either is deleted). Sizes are device pixels.
 
 #include <cstdint>
 
 #include <QImage>
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_handles.h"
 
 class ButtonSurface {
 public:
     // An empty surface has no device context; create() makes one.
     ButtonSurface() = default;
-    ~ButtonSurface();
     ButtonSurface(const ButtonSurface&) = delete;
     ButtonSurface& operator=(const ButtonSurface&) = delete;
 
@@ -22,8 +22,8 @@ public:
     bool create(int width, int height);
     void release();
 
-    bool empty() const { return m_dc == nullptr; }
-    gdi::HDC dc() const { return m_dc; }
+    bool empty() const { return !m_selection; }
+    gdi::HDC dc() const { return m_selection ? m_dc.get() : nullptr; }
     int width() const { return m_width; }
     int height() const { return m_height; }
 
@@ -33,9 +33,10 @@ public:
     QImage toImage() const;
 
 private:
-    gdi::HDC m_dc = nullptr;
-    gdi::HBITMAP m_bitmap = nullptr;
-    gdi::HBITMAP m_replaced = nullptr;
+    // Declared in this order so that they end in reverse: selection first.
+    gdi::UniqueDC m_dc;
+    gdi::UniqueBitmap m_bitmap;
+    gdi::Selection m_selection;
     std::uint8_t* m_bits = nullptr;
     int m_width = 0;
     int m_height = 0;

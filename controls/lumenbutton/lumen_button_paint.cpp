@@ -9,6 +9,7 @@
 #include "controls/lumenbutton/lumen_button.h"
 #include "controls/lumenbutton/lumen_button_painter.h"
 #include "controls/lumenbutton/lumen_button_primitives.h"
+#include "platform/ui/window_region.h"
 
 void LumenButton::setDisplayScale(double scale)
 {

@@ -3,6 +3,7 @@
 
 #include "imaging/formats/ico_parser.h"
 #include "imaging/surface/c32bppdib.h"
+#include "platform/gdi/gdi_handles.h"
 #include "platform/picture/picture.h"
 
 namespace {
@@ -11,34 +12,32 @@ namespace {
 // bottom-up. Its alpha is of no use here, the mask decides it.
 void readColours(gdi::HBITMAP bitmap, c32bppDIB& host)
 {
-    gdi::HDC dc = gdi::CreateCompatibleDC(nullptr);
-    gdi::HBITMAP previous = gdi::SelectObject(dc, bitmap);
+    const gdi::UniqueDC dc = gdi::screenCompatibleDC();
+    const gdi::Selection selected(dc.get(), bitmap);
     for (std::int32_t r = 0; r < host.Height(); ++r) {
         std::uint8_t* p = host.BitsPointer() + std::size_t(r) * std::size_t(host.ScanWidth());
         for (std::int32_t x = 0; x < host.Width(); ++x, p += 4) {
-            const gdi::COLORREF c = gdi::GetPixel(dc, x, host.Height() - 1 - r);
+            const gdi::COLORREF c = gdi::GetPixel(dc.get(), x, host.Height() - 1 - r);
             p[0] = std::uint8_t(gdi::GetBValue(c));
             p[1] = std::uint8_t(gdi::GetGValue(c));
             p[2] = std::uint8_t(gdi::GetRValue(c));
         }
     }
-    gdi::SelectObject(dc, previous);
-    gdi::DeleteDC(dc);
 }
 
 // Reads the lowest rows of the mask bitmap (one per surface row) and makes
 // masked pixels transparent, the rest opaque. True when any pixel is masked.
 bool applyMaskBitmap(gdi::HBITMAP mask, std::int32_t maskHeight, c32bppDIB& host)
 {
-    gdi::HDC dc = gdi::CreateCompatibleDC(nullptr);
-    gdi::HBITMAP previous = gdi::SelectObject(dc, mask);
+    const gdi::UniqueDC dc = gdi::screenCompatibleDC();
+    const gdi::Selection selected(dc.get(), mask);
     bool anySet = false;
     for (std::int32_t r = 0; r < host.Height(); ++r) {
         // Surface row r counts from the bottom; the DC counts from the top.
         const int maskY = maskHeight - 1 - r;
         std::uint8_t* p = host.BitsPointer() + std::size_t(r) * std::size_t(host.ScanWidth());
         for (std::int32_t x = 0; x < host.Width(); ++x, p += 4) {
-            const gdi::COLORREF bit = gdi::GetPixel(dc, x, maskY);
+            const gdi::COLORREF bit = gdi::GetPixel(dc.get(), x, maskY);
             if (bit != 0 && bit != gdi::CLR_INVALID) {
                 std::memset(p, 0, 4);
                 anySet = true;
@@ -47,8 +46,6 @@ bool applyMaskBitmap(gdi::HBITMAP mask, std::int32_t maskHeight, c32bppDIB& host
             }
         }
     }
-    gdi::SelectObject(dc, previous);
-    gdi::DeleteDC(dc);
     return anySet;
 }
 
@@ -84,11 +81,10 @@ bool cICOparser::ConvertstdPicTo32bpp(const picture::Picture* stdPic, c32bppDIB&
     picture::IconInfo info;
     if (!stdPic->GetIconInfo(info))
         return false;
+    // Both bitmaps are ours to delete.
+    const gdi::UniqueBitmap colour(info.hbmColor);
+    const gdi::UniqueBitmap mask(info.hbmMask);
     const bool converted = convertIcon(*stdPic, info, cHost);
-    if (info.hbmColor)
-        gdi::DeleteObject(info.hbmColor);
-    if (info.hbmMask)
-        gdi::DeleteObject(info.hbmMask);
     if (!converted)
         cHost.DestroyDIB();
     return converted;

@@ -29,12 +29,10 @@ bool c32bppDIB::InitializeDIB(std::int32_t Width, std::int32_t Height)
     header.biBitCount = 32;
     header.biSizeImage = std::uint32_t(bytes);
 
-    gdi::HDC screen = gdi::GetDC(nullptr);
     if (m_manageOwnDC)
-        m_ownDC = gdi::CreateCompatibleDC(screen);
+        m_ownDC = gdi::screenCompatibleDC();
     void* bits = nullptr;
-    m_dib = gdi::CreateDIBSection(screen, header, gdi::DIB_RGB_COLORS, &bits);
-    gdi::ReleaseDC(nullptr, screen);
+    m_dib.reset(gdi::CreateDIBSection(nullptr, header, gdi::DIB_RGB_COLORS, &bits));
     if (!m_dib)
         return false;
     m_bits = static_cast<std::uint8_t*>(bits);
@@ -45,21 +43,15 @@ bool c32bppDIB::InitializeDIB(std::int32_t Width, std::int32_t Height)
 
 void c32bppDIB::DestroyDIB()
 {
-    if (m_ownDC) {
-        if (m_previousObject)
-            gdi::SelectObject(m_ownDC, m_previousObject);
-        gdi::DeleteDC(m_ownDC);
-        m_ownDC = nullptr;
-    }
+    m_selection.reset();
+    m_ownDC.reset();
     if (m_dib) {
-        gdi::DeleteObject(m_dib);
+        m_dib.reset();
         m_sourceBytes.clear();
     }
     m_width = 0;
     m_height = 0;
-    m_dib = nullptr;
     m_bits = nullptr;
-    m_previousObject = nullptr;
     m_alpha = false;
     m_imageType = ImageNone;
 }
@@ -67,23 +59,16 @@ void c32bppDIB::DestroyDIB()
 gdi::HDC c32bppDIB::LoadDIBinDC(bool bLoad)
 {
     if (bLoad && m_dib) {
-        if (!m_ownDC) {
-            gdi::HDC screen = gdi::GetDC(nullptr);
-            m_ownDC = gdi::CreateCompatibleDC(screen);
-            gdi::ReleaseDC(nullptr, screen);
-        }
-        if (!m_previousObject)
-            m_previousObject = gdi::SelectObject(m_ownDC, m_dib);
-        return m_ownDC;
+        if (!m_ownDC)
+            m_ownDC = gdi::screenCompatibleDC();
+        if (!m_selection)
+            m_selection = gdi::Selection(m_ownDC.get(), m_dib.get());
+        return m_ownDC.get();
     }
     if (!bLoad) {
-        if (m_previousObject && m_ownDC)
-            gdi::SelectObject(m_ownDC, m_previousObject);
-        if (!m_manageOwnDC && m_ownDC) {
-            gdi::DeleteDC(m_ownDC);
-            m_ownDC = nullptr;
-        }
-        m_previousObject = nullptr;
+        m_selection.reset();
+        if (!m_manageOwnDC)
+            m_ownDC.reset();
     }
     return nullptr;
 }
@@ -91,16 +76,10 @@ gdi::HDC c32bppDIB::LoadDIBinDC(bool bLoad)
 void c32bppDIB::setManageOwnDC(bool bManage)
 {
     if (!bManage) {
-        if (m_ownDC && m_dib && m_previousObject)
-            gdi::SelectObject(m_ownDC, m_previousObject);
-        m_previousObject = nullptr;
-        if (m_ownDC)
-            gdi::DeleteDC(m_ownDC);
-        m_ownDC = nullptr;
+        m_selection.reset();
+        m_ownDC.reset();
     } else if (!m_ownDC && m_dib) {
-        gdi::HDC screen = gdi::GetDC(nullptr);
-        m_ownDC = gdi::CreateCompatibleDC(screen);
-        gdi::ReleaseDC(nullptr, screen);
+        m_ownDC = gdi::screenCompatibleDC();
     }
     m_manageOwnDC = bManage;
 }

@@ -8,6 +8,7 @@
 // leaving the surface empty) and every load empties the surface first.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 #include "imaging/surface/byte_array.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_handles.h"
 
 namespace picture {
 class Picture;
@@ -73,8 +75,7 @@ public:
     std::int32_t Height() const { return m_height; }
     std::uint8_t* BitsPointer() const { return m_bits; }
     std::int32_t ScanWidth() const { return m_width * 4; }
-    gdi::HBITMAP Handle() const { return m_dib; }
-    bool isWin95Alpha() const { return m_alpha && m_systemBlendLevel == 1; }
+    gdi::HBITMAP Handle() const { return m_dib.get(); }
 
     // ---- Loading ----
     // Files and streams of 56 bytes or less, missing files and empty arrays
@@ -101,11 +102,16 @@ public:
     bool LoadPicture_ByHandle(gdi::HBITMAP Handle);
 
     // ---- Saving as a 32-bpp BMP ----
+    // Asked before an existing file is replaced; true replaces it. The
+    // engine shows no dialog of its own: a program with a window passes
+    // ui::confirmOverwrite (platform/ui/message_box.h).
+    using OverwriteQuestion = std::function<bool(const QString& FileName)>;
     // The surface's memory unchanged behind the two BMP headers. An existing
-    // file is replaced (read-only or not), after a Yes to the overwrite
-    // question when PromptOverwrite is set. False for an empty surface or
-    // name, a declined question or a failed write.
-    bool SaveToFile(const QString& FileName, bool PromptOverwrite);
+    // file is replaced (read-only or not) when PromptOverwrite is false, or
+    // when askOverwrite answers true; with PromptOverwrite and no question
+    // the file is left alone. False for an empty surface or name, a declined
+    // question or a failed write.
+    bool SaveToFile(const QString& FileName, bool PromptOverwrite, const OverwriteQuestion& askOverwrite = {});
     bool SaveToStream(ByteArray& outStream) const;
 
     // ---- For the format readers only ----
@@ -127,13 +133,14 @@ private:
     bool LoadPictureData(const QString& FileName, ByteArray inStream, std::int32_t iconCx, std::int32_t iconCy,
                          std::int32_t streamStart, std::int32_t streamLength, bool SaveFormat);
 
-    gdi::HBITMAP m_dib = nullptr;
+    // Declared in this order so that the selection ends first, then the DC,
+    // then the bitmap.
+    gdi::UniqueBitmap m_dib;
+    gdi::UniqueDC m_ownDC;
+    gdi::Selection m_selection;  // the DIB in the own DC between LoadDIBinDC(true) and (false)
     std::uint8_t* m_bits = nullptr;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
-    gdi::HDC m_ownDC = nullptr;
-    gdi::HBITMAP m_previousObject = nullptr;
-    std::int32_t m_systemBlendLevel = 0;  // 0: the NT family, whose AlphaBlend honours per-pixel alpha
     std::int32_t m_imageType = ImageNone;
     bool m_manageOwnDC = false;
     bool m_alpha = false;

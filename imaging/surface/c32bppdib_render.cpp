@@ -46,45 +46,28 @@ bool c32bppDIB::Render(gdi::HDC destinationDC, std::int32_t X, std::int32_t Y, s
 
     // The DIB must be selected into a DC to be a blit source: the own DC
     // when there is one, else a DC made for this call.
-    gdi::HDC source = m_ownDC;
-    gdi::HDC temporary = nullptr;
-    gdi::HBITMAP replaced = nullptr;
-    if (m_ownDC) {
-        if (!m_previousObject)
-            replaced = gdi::SelectObject(m_ownDC, m_dib);
-    } else {
-        gdi::HDC screen = gdi::GetDC(nullptr);
-        temporary = gdi::CreateCompatibleDC(screen);
-        gdi::ReleaseDC(nullptr, screen);
-        replaced = gdi::SelectObject(temporary, m_dib);
-        source = temporary;
+    gdi::UniqueDC temporary;
+    gdi::HDC source = m_ownDC.get();
+    if (!source) {
+        temporary = gdi::screenCompatibleDC();
+        source = temporary.get();
     }
+    gdi::Selection selected;
+    if (!m_selection)
+        selected = gdi::Selection(source, m_dib.get());
 
-    bool drawn = false;
-    if (m_systemBlendLevel == 1) {
-        // Without per-pixel blending the image is copied opaque.
-        drawn = gdi::StretchBlt(destinationDC, X, Y, dX, dY, source, 0, 0, m_width, m_height, gdi::SRCCOPY);
-    } else {
-        int oldMode = 0;
-        if (m_systemBlendLevel == 0)
-            oldMode = gdi::SetStretchBltMode(destinationDC, gdi::HALFTONE);
-        std::int64_t percent = opacity % 100;
-        if (percent == 0)
-            percent = 100;
-        gdi::BLENDFUNCTION blend;
-        blend.BlendOp = gdi::AC_SRC_OVER;
-        blend.BlendFlags = 0;
-        blend.SourceConstantAlpha = constantAlpha(percent);
-        blend.AlphaFormat = m_alpha ? gdi::AC_SRC_ALPHA : 0;
-        drawn = gdi::AlphaBlend(destinationDC, X, Y, dX, dY, source, 0, 0, m_width, m_height, blend);
-        if (m_systemBlendLevel == 0 && oldMode)
-            gdi::SetStretchBltMode(destinationDC, oldMode);
-    }
-
-    if (replaced)
-        gdi::SelectObject(source, replaced);
-    if (temporary)
-        gdi::DeleteDC(temporary);
+    const int oldMode = gdi::SetStretchBltMode(destinationDC, gdi::HALFTONE);
+    std::int64_t percent = opacity % 100;
+    if (percent == 0)
+        percent = 100;
+    gdi::BLENDFUNCTION blend;
+    blend.BlendOp = gdi::AC_SRC_OVER;
+    blend.BlendFlags = 0;
+    blend.SourceConstantAlpha = constantAlpha(percent);
+    blend.AlphaFormat = m_alpha ? gdi::AC_SRC_ALPHA : 0;
+    const bool drawn = gdi::AlphaBlend(destinationDC, X, Y, dX, dY, source, 0, 0, m_width, m_height, blend);
+    if (oldMode)
+        gdi::SetStretchBltMode(destinationDC, oldMode);
     return drawn;
 }
 

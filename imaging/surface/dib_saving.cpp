@@ -6,7 +6,6 @@
 
 #include "imaging/surface/c32bppdib.h"
 #include "imaging/surface/mod_parsers.h"
-#include "platform/ui/message_box.h"
 
 namespace {
 
@@ -47,18 +46,14 @@ std::vector<std::uint8_t> bmpBytes(const std::uint8_t* bits, std::int32_t width,
 
 }  // namespace
 
-bool c32bppDIB::SaveToFile(const QString& FileName, bool PromptOverwrite)
+bool c32bppDIB::SaveToFile(const QString& FileName, bool PromptOverwrite, const OverwriteQuestion& askOverwrite)
 {
     if (FileName.isEmpty() || !m_dib)
         return false;
     try {
         const QFileInfo info(FileName);
-        if (info.exists() && !info.isDir()) {
-            if (PromptOverwrite &&
-                ui::messageBox().show(QStringLiteral("Overwrite current file?"), QStringLiteral("Overwrite Confirmation"),
-                                      ui::Buttons::YesNo, ui::Icon::Question, ui::Result::No) != ui::Result::Yes)
-                return false;
-        }
+        if (info.exists() && !info.isDir() && PromptOverwrite && !(askOverwrite && askOverwrite(FileName)))
+            return false;
         const std::vector<std::uint8_t> bytes = bmpBytes(m_bits, m_width, m_height);
         // A read-only file is replaced like any other.
         return !bytes.empty() && modParsers::ReplaceFile(FileName, bytes);

@@ -13,8 +13,6 @@
 #include <QFont>
 #include <QString>
 
-class QWidget;
-
 namespace gdi {
 
 using COLORREF = std::uint32_t;  // 0x00BBGGRR: red in the low byte
@@ -30,9 +28,11 @@ constexpr int GetBValue(COLORREF c) { return int((c >> 16) & 0xFF); }
 class Bitmap;
 class DeviceContext;
 class Region;
+class Window;  // no window is reachable from this layer; only "none" (the screen) is passed
 using HBITMAP = Bitmap*;
 using HDC = DeviceContext*;
 using HRGN = Region*;
+using HWND = Window*;
 
 struct BITMAPINFOHEADER {
     std::uint32_t biSize = 40;
@@ -75,8 +75,8 @@ bool GetObject(HBITMAP bitmap, BITMAP* out);
 
 // The screen: GetDC(nullptr) hands out a device context of the desktop;
 // give it back with ReleaseDC. Drawing on it is accepted and discarded.
-HDC GetDC(QWidget* window);
-int ReleaseDC(QWidget* window, HDC dc);
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
 
 // A memory device context. It starts with a 1 x 1 stock bitmap selected,
 // a black pen and text colour, a white background, opaque background mode,
@@ -86,7 +86,6 @@ bool DeleteDC(HDC dc);
 // Selects a bitmap into a memory DC; returns the bitmap it replaced, or
 // nullptr on failure (a bitmap can be selected into one DC at a time).
 HBITMAP SelectObject(HDC dc, HBITMAP bitmap);
-HBITMAP GetCurrentBitmap(HDC dc);
 
 // Pixel access to the selected bitmap in DC coordinates (y grows downwards
 // whatever the row order in memory). SetPixel returns the colour set, or
@@ -106,12 +105,10 @@ constexpr int BLACKONWHITE = 1;
 constexpr int COLORONCOLOR = 3;
 constexpr int HALFTONE = 4;
 int SetStretchBltMode(HDC dc, int mode);
-int GetStretchBltMode(HDC dc);
 
 // ---- Blits (gdi_blit.cpp) ----
 
 constexpr std::uint32_t SRCCOPY = 0x00CC0020;
-bool BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, std::uint32_t rop);
 // Stretches with nearest-pixel sampling, or with area averaging when the
 // destination's stretch mode is HALFTONE.
 bool StretchBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, int cx1, int cy1,
@@ -165,9 +162,7 @@ bool LineTo(HDC dc, int x, int y);  // excludes the end point
 
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight);
 bool PtInRegion(HRGN region, int x, int y);
-// Gives the region to a window, which owns it from then on (becomes the
-// widget's mask).
-int SetWindowRgn(QWidget* window, HRGN region, bool redraw);
+// Windows take regions as their shape through platform/ui/window_region.h.
 
 // ---- Text (gdi_text.cpp) ----
 

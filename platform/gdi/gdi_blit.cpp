@@ -132,11 +132,6 @@ inline int mul255(int a, int b)
 
 }  // namespace
 
-bool BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, std::uint32_t rop)
-{
-    return StretchBlt(dst, x, y, cx, cy, src, x1, y1, cx, cy, rop);
-}
-
 bool StretchBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, int cx1, int cy1,
                 std::uint32_t rop)
 {

@@ -1,6 +1,7 @@
 #include <limits>
 #include <new>
 
+#include "platform/gdi/gdi_handles.h"
 #include "platform/gdi/gdi_internal.h"
 
 namespace gdi {
@@ -77,24 +78,30 @@ bool GetObject(HBITMAP bitmap, BITMAP* out)
     return true;
 }
 
+// nullptr when memory runs out, as GDI reports it.
 static DeviceContext* newMemoryDC()
 {
-    auto* dc = new DeviceContext;
-    dc->stockBitmap = std::make_unique<Bitmap>(1, 1, true);
-    dc->stockBitmap->stock = true;
-    dc->stockBitmap->selectedInto = dc;
-    dc->bitmap = dc->stockBitmap.get();
-    return dc;
+    try {
+        auto dc = std::make_unique<DeviceContext>();
+        dc->stockBitmap = std::make_unique<Bitmap>(1, 1, true);
+        dc->stockBitmap->stock = true;
+        dc->stockBitmap->selectedInto = dc.get();
+        dc->bitmap = dc->stockBitmap.get();
+        return dc.release();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
-HDC GetDC(QWidget*)
+HDC GetDC(HWND)
 {
     DeviceContext* dc = newMemoryDC();
-    dc->screen = true;
+    if (dc)
+        dc->screen = true;
     return dc;
 }
 
-int ReleaseDC(QWidget*, HDC dc)
+int ReleaseDC(HWND, HDC dc)
 {
     if (!dc || !dc->screen)
         return 0;
@@ -105,6 +112,14 @@ int ReleaseDC(QWidget*, HDC dc)
 HDC CreateCompatibleDC(HDC)
 {
     return newMemoryDC();
+}
+
+UniqueDC screenCompatibleDC()
+{
+    HDC screen = GetDC(nullptr);
+    UniqueDC dc(CreateCompatibleDC(screen));
+    ReleaseDC(nullptr, screen);
+    return dc;
 }
 
 bool DeleteDC(HDC dc)
@@ -129,11 +144,6 @@ HBITMAP SelectObject(HDC dc, HBITMAP bitmap)
     bitmap->selectedInto = dc;
     dc->bitmap = bitmap;
     return previous;
-}
-
-HBITMAP GetCurrentBitmap(HDC dc)
-{
-    return dc ? dc->bitmap : nullptr;
 }
 
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour)
@@ -195,11 +205,6 @@ int SetStretchBltMode(HDC dc, int mode)
     const int old = dc->stretchMode;
     dc->stretchMode = mode;
     return old;
-}
-
-int GetStretchBltMode(HDC dc)
-{
-    return dc ? dc->stretchMode : 0;
 }
 
 }  // namespace gdi

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QImageReader>
 
+#include "platform/gdi/gdi_handles.h"
 #include "platform/gdi/gdi_internal.h"
 
 namespace picture {
@@ -78,7 +79,7 @@ std::unique_ptr<Picture> Picture::fromImage(const QImage& image, PictureType typ
         image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (argb.isNull())
         return nullptr;
-    gdi::HBITMAP bitmap = createBitmap(argb.width(), argb.height());
+    gdi::UniqueBitmap bitmap(createBitmap(argb.width(), argb.height()));
     if (!bitmap)
         return nullptr;
     // QImage rows run top-down; the picture's bitmap is bottom-up. On a
@@ -88,7 +89,7 @@ std::unique_ptr<Picture> Picture::fromImage(const QImage& image, PictureType typ
         std::memcpy(bitmap->pixel(0, y), argb.constScanLine(y), rowBytes);
     std::unique_ptr<Picture> picture(new Picture);
     picture->m_type = type;
-    picture->m_bitmap = bitmap;
+    picture->m_bitmap = bitmap.release();
     picture->m_cursor = isCursor;
     picture->m_bitsPerPixel = sourceBitsPerPixel;
     return picture;
@@ -149,15 +150,10 @@ bool Picture::GetIconInfo(IconInfo& info) const
 {
     if (m_type != PICTYPE_ICON || !m_bitmap)
         return false;
-    gdi::HBITMAP colour = copyBitmap(*m_bitmap);
-    gdi::HBITMAP mask = createBitmap(m_bitmap->width(), m_bitmap->height());
-    if (!colour || !mask) {
-        if (colour)
-            gdi::DeleteObject(colour);
-        if (mask)
-            gdi::DeleteObject(mask);
+    gdi::UniqueBitmap colour(copyBitmap(*m_bitmap));
+    gdi::UniqueBitmap mask(createBitmap(m_bitmap->width(), m_bitmap->height()));
+    if (!colour || !mask)
         return false;
-    }
     // An icon's transparent pixels are the set bits of its mask.
     for (int y = 0; y < m_bitmap->height(); ++y) {
         for (int x = 0; x < m_bitmap->width(); ++x) {
@@ -166,8 +162,8 @@ bool Picture::GetIconInfo(IconInfo& info) const
         }
     }
     info.fIcon = !m_cursor;
-    info.hbmColor = colour;
-    info.hbmMask = mask;
+    info.hbmColor = colour.release();
+    info.hbmMask = mask.release();
     return true;
 }
 

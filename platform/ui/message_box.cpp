@@ -54,4 +54,10 @@ void setMessageBoxParent(QWidget* parent)
     g_parent = parent;
 }
 
+bool confirmOverwrite(const QString&)
+{
+    return messageBox().show(QStringLiteral("Overwrite current file?"), QStringLiteral("Overwrite Confirmation"),
+                             Buttons::YesNo, Icon::Question, Result::No) == Result::Yes;
+}
+
 }  // namespace ui

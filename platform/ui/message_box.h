@@ -28,4 +28,9 @@ void setMessageBoxService(MessageBoxService* service);
 // The window that owns the boxes, if any.
 void setMessageBoxParent(QWidget* parent);
 
+// The question asked before a picture file is overwritten: "Overwrite current
+// file?" with Yes and No, No the default. True for Yes. Matches the image
+// engine's c32bppDIB::OverwriteQuestion; the file name is not shown.
+bool confirmOverwrite(const QString& fileName);
+
 }  // namespace ui

@@ -52,7 +52,6 @@ TEST(Surface, DestroyEmptiesEverything)
     EXPECT_EQ(dib.ImageType(), ImageNone);
     EXPECT_FALSE(dib.Alpha());
     EXPECT_FALSE(dib.GetOrginalFormat(out));
-    EXPECT_FALSE(dib.isWin95Alpha());
 }
 
 TEST(Surface, ScaleImageModes)

@@ -4,30 +4,8 @@
 #include <QTemporaryDir>
 
 #include "imaging/surface/c32bppdib.h"
-#include "platform/ui/message_box.h"
 
 namespace {
-
-class AnsweringBox : public ui::MessageBoxService {
-public:
-    explicit AnsweringBox(ui::Result answer) : m_answer(answer) {}
-    ui::Result show(const QString& text, const QString& title, ui::Buttons buttons, ui::Icon icon,
-                    ui::Result defaultButton) override
-    {
-        ++asked;
-        lastText = text;
-        lastTitle = title;
-        EXPECT_EQ(buttons, ui::Buttons::YesNo);
-        EXPECT_EQ(icon, ui::Icon::Question);
-        EXPECT_EQ(defaultButton, ui::Result::No);
-        return m_answer;
-    }
-    int asked = 0;
-    QString lastText, lastTitle;
-
-private:
-    ui::Result m_answer;
-};
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at)
 {
@@ -96,12 +74,16 @@ TEST(Saving, FileMatchesStreamAndOverwriteRules)
     QTemporaryDir dir;
     const QString path = dir.filePath("out.bmp");
     const QByteArray old("old contents");
+    enum class Question { None, No, Yes };
     const struct {
         bool prompt;
-        ui::Result answer;
+        Question question;
         bool replaced;
         int asked;
-    } cases[] = {{false, ui::Result::No, true, 0}, {true, ui::Result::No, false, 1}, {true, ui::Result::Yes, true, 1}};
+    } cases[] = {{false, Question::No, true, 0},
+                 {true, Question::No, false, 1},
+                 {true, Question::Yes, true, 1},
+                 {true, Question::None, false, 0}};  // nobody to ask: the file stays
     for (const auto& c : cases) {
         {
             QFile f(path);
@@ -112,14 +94,19 @@ TEST(Saving, FileMatchesStreamAndOverwriteRules)
             // Read-only files are replaced too.
             f.setPermissions(QFile::ReadOwner);
         }
-        AnsweringBox box(c.answer);
-        ui::setMessageBoxService(&box);
-        EXPECT_EQ(dib.SaveToFile(path, c.prompt), c.replaced);
-        ui::setMessageBoxService(nullptr);
-        EXPECT_EQ(box.asked, c.asked);
+        int asked = 0;
+        QString askedAbout;
+        c32bppDIB::OverwriteQuestion question;
+        if (c.question != Question::None)
+            question = [&](const QString& name) {
+                ++asked;
+                askedAbout = name;
+                return c.question == Question::Yes;
+            };
+        EXPECT_EQ(dib.SaveToFile(path, c.prompt, question), c.replaced);
+        EXPECT_EQ(asked, c.asked);
         if (c.asked) {
-            EXPECT_EQ(box.lastText, "Overwrite current file?");
-            EXPECT_EQ(box.lastTitle, "Overwrite Confirmation");
+            EXPECT_EQ(askedAbout, path);
         }
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));

@@ -11,19 +11,19 @@ namespace {
 using Px = TestCanvas::Bgra;
 using Surface = TestCanvas;  // top-down
 
-TEST(Blit, BitBltCopiesAllFourBytesAndClips)
+TEST(Blit, UnscaledCopyKeepsAllFourBytesAndClips)
 {
     Surface src(2, 2);
     src.set(0, 0, {1, 2, 3, 4});
     src.set(1, 1, {5, 6, 7, 8});
     Surface dst(3, 3, {9, 9, 9, 9});
-    EXPECT_TRUE(gdi::BitBlt(dst.dc, 2, 2, 2, 2, src.dc, 0, 0, gdi::SRCCOPY));
+    EXPECT_TRUE(gdi::StretchBlt(dst.dc, 2, 2, 2, 2, src.dc, 0, 0, 2, 2, gdi::SRCCOPY));
     EXPECT_EQ(dst.at(2, 2), (Px{1, 2, 3, 4}));
     EXPECT_EQ(dst.at(1, 1), (Px{9, 9, 9, 9}));
-    EXPECT_TRUE(gdi::BitBlt(dst.dc, -1, -1, 2, 2, src.dc, 0, 0, gdi::SRCCOPY));
+    EXPECT_TRUE(gdi::StretchBlt(dst.dc, -1, -1, 2, 2, src.dc, 0, 0, 2, 2, gdi::SRCCOPY));
     EXPECT_EQ(dst.at(0, 0), (Px{5, 6, 7, 8}));
-    EXPECT_FALSE(gdi::BitBlt(dst.dc, 0, 0, 1, 1, nullptr, 0, 0, gdi::SRCCOPY));
-    EXPECT_FALSE(gdi::BitBlt(dst.dc, 0, 0, 1, 1, src.dc, 0, 0, 0x00EE0086));
+    EXPECT_FALSE(gdi::StretchBlt(dst.dc, 0, 0, 1, 1, nullptr, 0, 0, 1, 1, gdi::SRCCOPY));
+    EXPECT_FALSE(gdi::StretchBlt(dst.dc, 0, 0, 1, 1, src.dc, 0, 0, 1, 1, 0x00EE0086));
 }
 
 TEST(Blit, StretchNearestAndHalftone)

@@ -4,6 +4,8 @@
 #include <deque>
 #include <vector>
 
+#include <QStringList>
+
 #include "platform/ui/message_box.h"
 
 struct ShownBox {
