@@ -1,12 +1,14 @@
-# make run   - set up, build, and start the program from build/dist/
-# make test  - set up, build, and run every test
-# make build - set up and build only
+# make run     - set up, build, and start the program from build/dist/
+# make test    - set up, build, and run every test
+# make build   - set up and build only
+# make bench   - set up, build, and run the benchmarks
+# make package - set up, build, and make the Debian package build/sortia_*.deb
 
 BUILD_DIR := build
 DIST_DIR := $(BUILD_DIR)/dist
 JOBS ?= 2
 
-.PHONY: build run test deps clean
+.PHONY: build run test bench package deps clean
 
 deps:
 	@tools/setup-deps.sh
@@ -25,6 +27,12 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+bench: build
+	$(BUILD_DIR)/bench/sortia-display-bench
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -2,11 +2,17 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QScreen>
+#include <QTranslator>
 
 #include "app/conn.h"
 #include "app/form1.h"
+#include "platform/folders/program_folders.h"
+#include "platform/language/language.h"
 #include "platform/ui/message_box.h"
 
 namespace startup {
@@ -21,17 +27,63 @@ void InstallFontSubstitutes()
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
 }
 
+bool InstallTranslations()
+{
+    if (lang::uiLanguage() != lang::Language::Chinese)
+        return false;
+    // The system may name only the language (LANGUAGE=zh); China's catalogue then.
+    QLocale locale = QLocale::system();
+    if (locale.language() != QLocale::Chinese)
+        locale = QLocale(QLocale::Chinese, QLocale::China);
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
+}
+
+bool ReportMissingDatabase(const QString& databasePath)
+{
+    if (!folders::installed() || QFileInfo::exists(databasePath))
+        return false;
+    const std::string message = lang::trf(
+        "The participant database was not found.\n\n"
+        "Looked for: %1\n\n"
+        "Create it with sortia-db, which uses this same file:\n"
+        "  sortia-db create\n"
+        "  sortia-db import participants.csv\n"
+        "or, to try the program with 200 made-up participants:\n"
+        "  sortia-db create --demo 200",
+        "找不到参与者数据库。\n\n"
+        "查找位置：%1\n\n"
+        "请用 sortia-db 创建（它使用的就是这个文件）：\n"
+        "  sortia-db create\n"
+        "  sortia-db import participants.csv\n"
+        "或者用 200 个虚构的参与者试用本程序：\n"
+        "  sortia-db create --demo 200",
+        {QDir::toNativeSeparators(databasePath).toStdString()});
+    ui::messageBox().show(QString::fromStdString(message), conn::AppTitle(), ui::Buttons::Ok, ui::Icon::Critical);
+    return true;
+}
+
 int Main(QApplication& app)
 {
     QApplication::setApplicationName(QStringLiteral("Sortia"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.4"));
     InstallFontSubstitutes();
+    InstallTranslations();
 
-    const QString appFolder = QDir::cleanPath(QApplication::applicationDirPath());
-    if (!conn::OpenDatabase(appFolder + QStringLiteral("/Sbase.mdb"), QString(), QString()))
+    // Beside the program, or the user's data folder when installed.
+    const QString database = QString::fromStdString(folders::databasePath());
+    if (ReportMissingDatabase(database))
+        return 1;
+    if (!conn::OpenDatabase(database, QString(), QString()))
         return 1;
 
-    form1 window(appFolder);
+    form1 window(QDir::cleanPath(QString::fromStdString(folders::resourceFolder())));
     ui::setMessageBoxParent(&window);
     if (!window.Form_Load())
         return 1;

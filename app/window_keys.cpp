@@ -9,11 +9,14 @@
 
 namespace {
 
-// A text box that takes typed characters; Space belongs to it.
+// A text box being typed into; Space belongs to it. A line edit counts once
+// the operator has changed it since it took the focus: the count box that
+// holds the focus from the start lets Space start the draw until a count is
+// typed.
 bool takesText(const QWidget* widget)
 {
     if (const auto* line = qobject_cast<const QLineEdit*>(widget))
-        return !line->isReadOnly();
+        return !line->isReadOnly() && line->isModified();
     if (const auto* text = qobject_cast<const QTextEdit*>(widget))
         return !text->isReadOnly();
     if (const auto* plain = qobject_cast<const QPlainTextEdit*>(widget))
@@ -53,6 +56,12 @@ WindowKeys::Action WindowKeys::actionFor(const QKeyEvent& key, QWidget* receiver
 
 bool WindowKeys::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::FocusIn) {
+        // Editing starts afresh whenever a line edit takes the focus.
+        if (auto* line = qobject_cast<QLineEdit*>(watched); line && line->window() == &m_window)
+            line->setModified(false);
+        return false;
+    }
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return false;
     // Key events reach the window system's window first, then the widget.
@@ -67,6 +76,9 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event)
     // The release and the repeats of a key that acts are swallowed with it.
     if (event->type() == QEvent::KeyRelease || key.isAutoRepeat())
         return true;
+    // Enter ends the typing of a count.
+    if (auto* line = qobject_cast<QLineEdit*>(receiver); line && receiver == m_countBox)
+        line->setModified(false);
     switch (action) {
     case Action::DrawOrStop: m_actions.drawOrStop(); break;
     case Action::ToggleFullScreen: m_actions.toggleFullScreen(); break;

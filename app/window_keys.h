@@ -2,8 +2,8 @@
 // The operator's keys, wherever the focus is in the main window: F11 toggles
 // full screen and Esc leaves it; Space and a presenter remote's page keys
 // (Page Down, Page Up) start and stop the draw as the draw button does, Space
-// not while a text box is being typed into; Enter in the count box does the
-// same. A held key counts once: its repeats are swallowed. While a dialog or
+// not while a text box is being typed into (changed since it took the
+// focus); Enter in the count box does the same and ends the typing. A held key counts once: its repeats are swallowed. While a dialog or
 // a popup is open the keys are theirs.
 
 #include <functional>

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/folders/program_folders.h"
 #include "store/connection.h"
 #include "store/participants.h"
 #include "store/prize_draw.h"
@@ -34,7 +35,8 @@ const char* const kUsage =
     "  stats                   count all, won and not-won participants\n"
     "  reset                   make every winner eligible again\n"
     "  draw N                  draw N winners, mark them, print them\n"
-    "The database defaults to Sbase.mdb beside this program.\n";
+    "The database defaults to Sbase.mdb beside this program; an installed copy keeps it\n"
+    "in the user's data folder ($XDG_DATA_HOME/sortia, by default ~/.local/share/sortia).\n";
 
 struct Invocation {
     std::string dbPath;
@@ -54,14 +56,6 @@ int usageError(const std::string& message)
     return kExitUsage;
 }
 
-std::string defaultDatabasePath()
-{
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return "Sbase.mdb";
-    return (self.parent_path() / "Sbase.mdb").string();
-}
 
 bool parseInteger(const std::string& text, long long& value)
 {
@@ -119,6 +113,11 @@ int commandCreate(const Invocation& call)
         return usageError("create takes only --demo N");
     }
     std::string error;
+    // The user's data folder of an installed copy may not exist yet.
+    const std::filesystem::path parent = std::filesystem::path(call.dbPath).parent_path();
+    std::error_code ec;
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, ec);
     if (!store::CreateDatabase(call.dbPath, error))
         return fail(error);
     if (!fillDemo(call.dbPath, std::size_t(demo), error)) {
@@ -299,7 +298,7 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
         return false;
     }
     if (call.dbPath.empty())
-        call.dbPath = defaultDatabasePath();
+        call.dbPath = folders::databasePath();
     return true;
 }
 

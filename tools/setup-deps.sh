@@ -9,6 +9,9 @@ packages=(
   libsqlite3-dev zlib1g zlib1g-dev libgtest-dev
   libpng-dev libgif-dev
   fonts-arphic-uming fonts-dejavu-core fontconfig
+  qt6-translations-l10n
+  libbenchmark-dev
+  dpkg-dev
 )
 
 missing=()

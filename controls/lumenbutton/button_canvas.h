@@ -84,4 +84,5 @@ private:
     double m_scale;
     std::int32_t m_gradientRect[4] = {0, 0, 0, 0};
     std::optional<gdi::COLORREF> m_backColour;
+    gdi::LogFont m_font;  // as selected, scaled
 };

@@ -221,6 +221,7 @@ private slots:
         QTest::newRow("Space on the level selector") << int(Qt::Key_Space) << "Combo1";
         QTest::newRow("Space on the draw button") << int(Qt::Key_Space) << "LumenButton1";
         QTest::newRow("Space on the winners table") << int(Qt::Key_Space) << "Grid2";
+        QTest::newRow("Space in the untouched count box") << int(Qt::Key_Space) << "txtci";
         QTest::newRow("Page Down in the count box") << int(Qt::Key_PageDown) << "txtci";
         QTest::newRow("Page Up on the exit button") << int(Qt::Key_PageUp) << "LumenButton7";
         QTest::newRow("Enter in the count box") << int(Qt::Key_Return) << "txtci";
@@ -261,13 +262,14 @@ private slots:
         QVERIFY(!w->Rolling());
     }
 
-    void spaceInATextBoxIsTyped_data()
+    // Once the operator types into a text box, Space is a character there.
+    void spaceInATextBoxBeingTypedIsTyped_data()
     {
         QTest::addColumn<QString>("box");
         QTest::newRow("count box") << "txtci";
         QTest::newRow("large display") << "Text1";
     }
-    void spaceInATextBoxIsTyped()
+    void spaceInATextBoxBeingTypedIsTyped()
     {
         QFETCH(QString, box);
         AppFolder folder;
@@ -275,11 +277,20 @@ private slots:
         auto w = folder.start();
         w->Combo1->setCurrentIndex(0);
         auto* edit = w->findChild<QLineEdit*>(box);
-        edit->setText("2");
-        edit->setCursorPosition(1);
+        edit->clear();
+        QTest::keyClicks(edit, "2");
         sendKey(edit, Qt::Key_Space);
         QVERIFY(!w->Rolling());
         QCOMPARE(edit->text(), QStringLiteral("2 "));
+        // Enter in the count box starts the draw and ends the typing: Space stops it.
+        if (edit == w->txtci) {
+            edit->setText("2");
+            sendKey(edit, Qt::Key_Return);
+            QVERIFY(w->Rolling());
+            sendKey(edit, Qt::Key_Space);
+            QVERIFY(!w->Rolling());
+            QCOMPARE(folder.wonCount(), 2);
+        }
     }
 };
 
