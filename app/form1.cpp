@@ -65,6 +65,7 @@ form1::form1(const QString& appFolder, QWidget* parent) : QWidget(parent), m_app
                     },
                     [this] { toggleFullScreen(); }, [this] { leaveFullScreen(); },
                     [this] { return m_fullScreen; }});
+    setUpImport();
 }
 
 form1::~form1() = default;

@@ -40,6 +40,11 @@ public:
     void NextBackground();          // LumenButton8's click
     void OpenLink();                // Label7's click
     void ShowAbout();               // Label3's click
+    // Asks for a participant list (CSV, XLSX, Access) and imports it (Ctrl+I).
+    void ImportParticipants();
+    // Imports the list in the file and reports the outcome in a message box;
+    // refused while a draw is rolling. The count label follows at the next load.
+    void ImportParticipantsFrom(const QString& file);
 
     // ---- Size and full screen ----
     // The window shows its design this many times its designed size (1:
@@ -100,6 +105,7 @@ private:
     void createControls();
     void relayout();
     void showBackground(double scale);
+    void setUpImport();
     LumenButton* createButton(const QString& name, int left, int top, int width, int height);
     void setUpGrid(Grid* grid, double fontSize);
     bool loadBackground();

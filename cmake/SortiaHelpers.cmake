@@ -50,23 +50,33 @@ function(sortia_add_program name)
 endfunction()
 
 # The settings shared by both kinds of test: the test's own folder and
-# tests/support are its headers (plus HEADERS), and it runs under ctest.
-function(sortia_test_defaults name headers)
+# tests/support are its headers (plus HEADERS), and it runs under ctest with
+# the arguments args.
+function(sortia_test_defaults name headers args)
   sortia_target_defaults(${name})
   sortia_target_headers(${name} PRIVATE . ${PROJECT_SOURCE_DIR}/tests/support ${headers})
   target_compile_definitions(${name} PRIVATE
     SORTIA_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     SORTIA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  add_test(NAME ${name} COMMAND ${name})
+  add_test(NAME ${name} COMMAND ${name} ${args})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime")
 endfunction()
 
-# A GoogleTest executable registered with ctest.
+# A GoogleTest executable registered with ctest; ARGS are passed to it there.
 function(sortia_add_gtest name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;HEADERS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;HEADERS;ARGS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  sortia_test_defaults(${name} "${T_HEADERS}")
+  sortia_test_defaults(${name} "${T_HEADERS}" "${T_ARGS}")
+endfunction()
+
+# The tests of a GoogleTest executable that need the optional Access sample,
+# as a ctest entry of their own that ctest shows as skipped without it.
+function(sortia_add_sample_tests name target filter)
+  add_test(NAME ${name} COMMAND ${target} --gtest_filter=${filter})
+  set_tests_properties(${name} PROPERTIES
+    SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime")
 endfunction()
 
 # A Qt Test executable (widgets) registered with ctest, run on the offscreen platform.
@@ -75,5 +85,5 @@ function(sortia_add_qtest name)
   add_executable(${name} ${T_SOURCES})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
-  sortia_test_defaults(${name} "${T_HEADERS}")
+  sortia_test_defaults(${name} "${T_HEADERS}" "")
 endfunction()

@@ -172,11 +172,10 @@ bool DbConnection::OpenFile(const std::string& path)
     case FileKind::Access:
         return fail("'" + path +
                     "' is a Microsoft Access database. This program keeps its participants in an SQLite "
-                    "database of the same name. To convert it, export the table sheet to a CSV file "
-                    "(columns user_name, user_number, isluck) and run:\n"
+                    "database of the same name. To convert it, run:\n"
                     "  sortia-db --db NEW.mdb create\n"
-                    "  sortia-db --db NEW.mdb import sheet.csv\n"
-                    "then put NEW.mdb in its place as Sbase.mdb.");
+                    "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
+                    "with OLD.mdb a copy of this file, then put NEW.mdb in its place as Sbase.mdb.");
     case FileKind::Other:
         return fail("'" + path + "' is not a database file that this program can open (unrecognized format).");
     case FileKind::SQLite:

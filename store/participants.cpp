@@ -66,12 +66,14 @@ bool ResetWinners(DbConnection& connection)
 bool CountParticipants(DbConnection& connection, Counts& counts)
 {
     auto result = connection.Execute(
-        "select count(*), coalesce(sum(isluck = '是'), 0), coalesce(sum(isluck = '否'), 0) from sheet");
+        "select count(*), coalesce(sum(isluck = '是'), 0), coalesce(sum(isluck = '否'), 0),"
+        " coalesce(sum(isluck is null or isluck not in ('是', '否')), 0) from sheet");
     if (!result || result->EndOfFile())
         return false;
     counts.all = std::stoll(result->Field(0));
     counts.won = std::stoll(result->Field(1));
     counts.notWon = std::stoll(result->Field(2));
+    counts.neverDrawn = std::stoll(result->Field(3));
     return true;
 }
 

@@ -48,6 +48,7 @@ struct Counts {
     long long all = 0;
     long long won = 0;
     long long notWon = 0;
+    long long neverDrawn = 0;  // isluck neither 是 nor 否 (empty, Null, anything else): never loaded, never drawn
 };
 bool CountParticipants(DbConnection& connection, Counts& counts);
 

@@ -1,36 +1,39 @@
 // sortia-db: creates, fills, inspects and resets the participant database,
 // and draws winners exactly as the window does.
 
+#include <unistd.h>
+
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/folders/program_folders.h"
+#include "platform/language/language.h"
 #include "store/connection.h"
+#include "store/import/database_import.h"
+#include "store/import/participant_import.h"
 #include "store/participants.h"
 #include "store/prize_draw.h"
-#include "tools/csv_reader.h"
 #include "tools/demo_participants.h"
-#include "tools/text_encoding.h"
 
 namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr long long kMaxDemo = 1000000;
-constexpr std::uintmax_t kMaxImportBytes = 256u * 1024u * 1024u;
 constexpr std::size_t kMaxProblemsShown = 50;
-const char* const kInsert = "insert into sheet (user_name, user_number, isluck) values (?, ?, ?)";
 
 const char* const kUsage =
     "usage: sortia-db [--db PATH] COMMAND\n"
     "  create [--demo N]       make a new database (with N made-up participants)\n"
-    "  import FILE.csv         add participants from a CSV file (UTF-8 or GB18030)\n"
+    "  import FILE             add participants from a CSV (UTF-8 or GB18030), XLSX or Access file\n"
+    "  import-mdb FILE.mdb [--table T] [--name COL] [--number COL]\n"
+    "                          the same from a table of an Access file (default: sheet,\n"
+    "                          user_name, user_number; isluck is kept when the table has it)\n"
     "  list [--won|--not-won]  print id, user_name, user_number, isluck\n"
     "  stats                   count all, won and not-won participants\n"
     "  reset                   make every winner eligible again\n"
@@ -72,35 +75,17 @@ bool openDatabase(store::DbConnection& connection, const std::string& path)
     return false;
 }
 
-// Inserts rows inside one transaction: all of them or none.
-template <typename Rows, typename Bind>
-bool insertAll(store::DbConnection& connection, const Rows& rows, Bind bind)
-{
-    if (!connection.BeginTransaction())
-        return false;
-    for (const auto& row : rows) {
-        if (!connection.Run(kInsert, bind(row))) {
-            connection.RollbackTransaction();
-            return false;
-        }
-    }
-    if (connection.CommitTransaction())
-        return true;
-    connection.RollbackTransaction();
-    return false;
-}
-
 bool fillDemo(const std::string& path, std::size_t count, std::string& error)
 {
+    std::vector<importer::ImportRow> rows;
+    for (dbtool::DemoParticipant& p : dbtool::makeDemoParticipants(count))
+        rows.push_back({0, std::move(p.name), std::move(p.number), store::kNotWon});
     store::DbConnection connection;
-    const auto people = dbtool::makeDemoParticipants(count);
-    const bool filled = connection.OpenFile(path) &&
-                        insertAll(connection, people, [](const dbtool::DemoParticipant& p) {
-                            return std::vector<std::string>{p.name, p.number, store::kNotWon};
-                        });
-    if (!filled)
+    if (!connection.OpenFile(path)) {
         error = connection.error();
-    return filled;
+        return false;
+    }
+    return importer::insertParticipants(connection, rows, error);
 }
 
 int commandCreate(const Invocation& call)
@@ -130,66 +115,99 @@ int commandCreate(const Invocation& call)
     return 0;
 }
 
-bool readFile(const std::string& path, std::string& bytes, std::string& error)
+// Shows how far a long import has come on a terminal; quiet for short ones
+// and when the messages go to a file.
+class TerminalProgress {
+public:
+    bool operator()(const importer::Progress& progress)
+    {
+        using namespace std::chrono;
+        if (!m_terminal || steady_clock::now() - m_start < milliseconds(500))
+            return true;
+        std::string stage = progress.stage == importer::Progress::Stage::Reading    ? lang::tr("reading", "读取中")
+                            : progress.stage == importer::Progress::Stage::Checking ? lang::tr("checking", "核对中")
+                                                                                    : lang::tr("writing", "写入中");
+        if (progress.total > 0)
+            stage += " " + std::to_string(progress.done * 100 / progress.total) + "%";
+        std::fprintf(stderr, "\r%s\033[K", stage.c_str());
+        m_shown = true;
+        return true;
+    }
+    ~TerminalProgress()
+    {
+        if (m_shown)
+            std::fprintf(stderr, "\r\033[K");
+    }
+
+private:
+    bool m_terminal = isatty(STDERR_FILENO) == 1;
+    bool m_shown = false;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+int reportImport(const std::string& path, const importer::ImportReport& report)
 {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec) {
-        error = "cannot read '" + path + "': " + ec.message();
-        return false;
+    if (report.status == importer::ImportStatus::Imported) {
+        std::printf("%s\n", importer::summaryText(report).c_str());
+        return 0;
     }
-    if (size > kMaxImportBytes) {
-        error = "'" + path + "' is too large to import";
-        return false;
+    const auto& problems = report.problems;
+    for (std::size_t i = 0; i < problems.size() && i < kMaxProblemsShown; ++i) {
+        const std::string where = problems[i].line ? path + ":" + std::to_string(problems[i].line) : path;
+        std::fprintf(stderr, "%s: %s\n", where.c_str(), problems[i].message.c_str());
     }
-    std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad() || !in.is_open()) {
-        error = "cannot read '" + path + "'";
-        return false;
-    }
-    return true;
+    if (problems.size() > kMaxProblemsShown)
+        std::fprintf(stderr, "%s\n",
+                     lang::trf("... and %1 more problems", "……另有 %1 处问题",
+                               {std::to_string(problems.size() - kMaxProblemsShown)})
+                         .c_str());
+    if (report.status == importer::ImportStatus::Refused)
+        return fail(lang::trf("nothing was imported from '%1'", "未从“%1”导入任何数据", {path}));
+    return fail(importer::summaryText(report));
 }
 
-int reportProblems(const std::string& path, const std::vector<dbtool::CsvProblem>& problems)
+int runImport(const Invocation& call, const std::string& path, const importer::ImportRequest& request)
 {
-    for (std::size_t i = 0; i < problems.size() && i < kMaxProblemsShown; ++i)
-        std::fprintf(stderr, "%s:%zu: %s\n", path.c_str(), problems[i].line, problems[i].message.c_str());
-    if (problems.size() > kMaxProblemsShown)
-        std::fprintf(stderr, "... and %zu more problems\n", problems.size() - kMaxProblemsShown);
-    return fail("nothing was imported from '" + path + "'");
+    store::DbConnection connection;
+    if (!openDatabase(connection, call.dbPath))
+        return kExitFailure;
+    importer::ImportReport report;
+    {
+        TerminalProgress progress;  // its line is cleared before the report
+        report = importer::importFile(connection, path, request,
+                                      [&progress](const importer::Progress& p) { return progress(p); });
+    }
+    return reportImport(path, report);
 }
 
 int commandImport(const Invocation& call)
 {
     if (call.args.size() != 1)
-        return usageError("import needs one CSV file");
-    const std::string& path = call.args[0];
-    std::string bytes, error;
-    if (!readFile(path, bytes, error))
-        return fail(error);
-    const dbtool::DecodedText decoded = dbtool::decodeText(bytes);
-    if (!decoded.ok)
-        return reportProblems(path, {{decoded.errorLine, decoded.error}});
-    std::vector<dbtool::CsvRecord> records;
-    dbtool::CsvProblem problem;
-    if (!dbtool::parseCsv(decoded.text, records, problem))
-        return reportProblems(path, {problem});
-    std::vector<dbtool::ImportRow> rows;
-    std::vector<dbtool::CsvProblem> problems;
-    dbtool::readParticipants(records, rows, problems);
-    if (!problems.empty())
-        return reportProblems(path, problems);
+        return usageError(lang::tr("import needs one file", "import 需要一个文件"));
+    return runImport(call, call.args[0], {});
+}
 
-    store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
-        return kExitFailure;
-    if (!insertAll(connection, rows, [](const dbtool::ImportRow& row) {
-            return std::vector<std::string>{row.name, row.number, row.isluck};
-        }))
-        return fail(connection.error() + "; nothing was imported");
-    std::printf("imported %zu participants\n", rows.size());
-    return 0;
+int commandImportMdb(const Invocation& call)
+{
+    importer::ImportRequest request;
+    request.format = importer::FileFormat::Access;
+    std::string path;
+    for (std::size_t i = 0; i < call.args.size(); ++i) {
+        const std::string& arg = call.args[i];
+        std::string* option = arg == "--table"    ? &request.access.table
+                              : arg == "--name"   ? &request.access.columns.name
+                              : arg == "--number" ? &request.access.columns.number
+                                                  : nullptr;
+        if (option && i + 1 < call.args.size() && !call.args[i + 1].empty())
+            *option = call.args[++i];
+        else if (option || !path.empty() || arg.rfind("--", 0) == 0)
+            return usageError(lang::trf("import-mdb does not understand '%1'", "import-mdb 不理解“%1”", {arg}));
+        else
+            path = arg;
+    }
+    if (path.empty())
+        return usageError(lang::tr("import-mdb needs an Access file", "import-mdb 需要一个 Access 文件"));
+    return runImport(call, path, request);
 }
 
 int commandList(const Invocation& call)
@@ -229,6 +247,17 @@ int commandStats(const Invocation& call)
     if (!store::CountParticipants(connection, counts))
         return fail(connection.error());
     std::printf("all\t%lld\nwon\t%lld\nnot won\t%lld\n", counts.all, counts.won, counts.notWon);
+    // Only a database that another program filled has such rows; say so where it matters.
+    if (counts.neverDrawn > 0) {
+        std::printf("never drawn\t%lld\n", counts.neverDrawn);
+        std::fprintf(stderr, "%s\n",
+                     lang::trf("%1 participants have an isluck other than 是 or 否 and are never drawn; "
+                               "set it to 否 to let them take part",
+                               "%1 名参与者的 isluck 既不是“是”也不是“否”，永远不会被抽中；"
+                               "把它改为“否”即可让他们参加抽奖",
+                               {std::to_string(counts.neverDrawn)})
+                         .c_str());
+    }
     return 0;
 }
 
@@ -319,6 +348,8 @@ int main(int argc, char** argv)
             return commandCreate(call);
         if (call.command == "import")
             return commandImport(call);
+        if (call.command == "import-mdb")
+            return commandImportMdb(call);
         if (call.command == "list")
             return commandList(call);
         if (call.command == "stats")

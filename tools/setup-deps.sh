@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libqt6printsupport6 libqt6test6
   libsqlite3-dev zlib1g zlib1g-dev libgtest-dev
   libpng-dev libgif-dev
+  pkg-config libzip-dev mdbtools-dev libxlsxwriter-dev
   fonts-arphic-uming fonts-dejavu-core fontconfig
   qt6-translations-l10n
   libbenchmark-dev

@@ -9,13 +9,18 @@
 
 namespace testsupport {
 
-// The sample's path, or "" when this machine does not have it.
+// The sample's path, or "" when this machine does not have it. shared/ lies
+// beside the checkout, or one level higher for a worktree in a folder of its own.
 inline std::string accessSamplePath()
 {
-    const std::filesystem::path path =
-        std::filesystem::path(SORTIA_SOURCE_DIR) / ".." / "shared" / "testdata" / "mdb" / "DateTestDatabase.mdb";
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) ? path.string() : std::string();
+    for (const char* up : {"..", "../.."}) {
+        const std::filesystem::path path = std::filesystem::path(SORTIA_SOURCE_DIR) / up / "shared" / "testdata" /
+                                           "mdb" / "DateTestDatabase.mdb";
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec))
+            return path.string();
+    }
+    return {};
 }
 
 inline const char* accessSampleMissingReason()

@@ -1,136 +1,13 @@
 // Runs the built sortia-db on scratch folders and checks what it prints,
 // what it refuses and what it leaves in the database.
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 
-#include <gtest/gtest.h>
+#include "tests/tools/db_tool_fixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> fieldsOf(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        fields.push_back(line.substr(start, tab - start));
-    fields.push_back(line.substr(start));
-    return fields;
-}
-
-class DbToolTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "sortia-db-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-        m_db = (m_dir / "Sbase.mdb").string();
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-
-    // Runs a program with arguments (no shell), capturing both outputs.
-    RunResult runProgram(const std::string& program, const std::vector<std::string>& args)
-    {
-        const fs::path outPath = m_dir / "stdout.txt", errPath = m_dir / "stderr.txt";
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(out, 1);
-            dup2(err, 2);
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (const std::string& arg : args)
-                argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        RunResult result;
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = readAll(outPath);
-        result.err = readAll(errPath);
-        return result;
-    }
-
-    // sortia-db --db <scratch>/Sbase.mdb args...
-    RunResult tool(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {"--db", m_db});
-        return runProgram(SORTIA_DB_TOOL, args);
-    }
-
-    std::string writeFile(const std::string& name, const std::string& bytes)
-    {
-        const std::string path = (m_dir / name).string();
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-
-    // Every row as "user_name user_number isluck" (tab-separated), in id order.
-    std::vector<std::string> rows(const std::string& filter = "")
-    {
-        const RunResult listed = filter.empty() ? tool({"list"}) : tool({"list", filter});
-        EXPECT_EQ(listed.status, 0) << listed.err;
-        std::vector<std::string> result;
-        for (const std::string& line : linesOf(listed.out)) {
-            const auto fields = fieldsOf(line);
-            EXPECT_EQ(fields.size(), 4u) << line;
-            if (fields.size() == 4)
-                result.push_back(fields[1] + "\t" + fields[2] + "\t" + fields[3]);
-        }
-        return result;
-    }
-
-    void expectStats(long all, long won, long notWon)
-    {
-        const RunResult stats = tool({"stats"});
-        ASSERT_EQ(stats.status, 0) << stats.err;
-        EXPECT_EQ(stats.out, "all\t" + std::to_string(all) + "\nwon\t" + std::to_string(won) + "\nnot won\t" +
-                                 std::to_string(notWon) + "\n");
-    }
-
-    fs::path m_dir;
-    std::string m_db;
-};
+using namespace dbtooltest;
 
 TEST_F(DbToolTest, CreateMakesRepeatableDemoDataAndNeverOverwrites)
 {
