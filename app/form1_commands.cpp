@@ -9,6 +9,7 @@
 #include "app/conn.h"
 #include "app/form1.h"
 #include "app/grid.h"
+#include "app/messages.h"
 #include "app/printing.h"
 #include "app/winner_count.h"
 #include "platform/ui/message_box.h"
@@ -82,7 +83,8 @@ void form1::DrawOrStop()
         return;
     }
     if (n < 1 || n > available) {
-        ui::messageBox().show(QStringLiteral("人数必须在 1 到 %1 之间（目前还有 %1 人未中奖）").arg(available),
+        ui::messageBox().show(msg::trf("The number of winners must be from 1 to %1 (%1 participants have not won yet).",
+                                       "人数必须在 1 到 %1 之间（目前还有 %1 人未中奖）", QString::number(available)),
                               conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
         return;
     }

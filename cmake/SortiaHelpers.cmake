@@ -59,7 +59,9 @@ function(sortia_test_defaults name headers args)
     SORTIA_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     SORTIA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_test(NAME ${name} COMMAND ${name} ${args})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime")
+  # The program's own messages are checked in English, whatever the developer's language.
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime;LANG=C.UTF-8;LC_ALL=;LC_MESSAGES=;LANGUAGE=")
 endfunction()
 
 # A GoogleTest executable registered with ctest; ARGS are passed to it there.

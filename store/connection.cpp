@@ -9,6 +9,8 @@
 
 #include <sqlite3.h>
 
+#include "platform/language/language.h"
+
 namespace store {
 
 std::string BuildConnectionString(const std::string& dbPath, const std::string& extraText)
@@ -153,7 +155,8 @@ bool DbConnection::Open(const std::string& connectionString, const std::string&,
 {
     const ConnectionSettings settings = ParseConnectionString(connectionString);
     if (settings.provider != "Microsoft.Jet.OLEDB.4.0")
-        return fail("Provider cannot be found. It may not be properly installed: '" + settings.provider + "'.");
+        return fail(lang::trf("Provider cannot be found. It may not be properly installed: '%1'.",
+                              "找不到数据提供程序，它可能没有正确安装：“%1”。", {settings.provider}));
     return OpenFile(settings.dataSource);
 }
 
@@ -163,21 +166,28 @@ bool DbConnection::OpenFile(const std::string& path)
     m_path = path;
     m_error.clear();
     if (path.empty())
-        return fail("No database file was named.");
+        return fail(lang::tr("No database file was named.", "没有指定数据库文件。"));
     switch (inspectFile(path)) {
     case FileKind::Missing:
-        return fail("Could not find file '" + path + "'.");
+        return fail(lang::trf("Could not find file '%1'.", "找不到文件“%1”。", {path}));
     case FileKind::Unreadable:
-        return fail("The database file '" + path + "' cannot be read (check its permissions).");
+        return fail(lang::trf("The database file '%1' cannot be read (check its permissions).",
+                              "无法读取数据库文件“%1”（请检查它的权限）。", {path}));
     case FileKind::Access:
-        return fail("'" + path +
-                    "' is a Microsoft Access database. This program keeps its participants in an SQLite "
-                    "database of the same name. To convert it, run:\n"
-                    "  sortia-db --db NEW.mdb create\n"
-                    "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
-                    "with OLD.mdb a copy of this file, then put NEW.mdb in its place as Sbase.mdb.");
+        return fail(lang::trf("'%1' is a Microsoft Access database. This program keeps its participants in an "
+                              "SQLite database of the same name. To convert it, run:\n"
+                              "  sortia-db --db NEW.mdb create\n"
+                              "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
+                              "with OLD.mdb a copy of this file, then put NEW.mdb in its place as Sbase.mdb.",
+                              "“%1”是 Microsoft Access 数据库。本程序把参与者保存在同名的 SQLite 数据库中。"
+                              "要转换它，请运行：\n"
+                              "  sortia-db --db NEW.mdb create\n"
+                              "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
+                              "其中 OLD.mdb 是这个文件的副本，然后用 NEW.mdb 替换它，命名为 Sbase.mdb。",
+                              {path}));
     case FileKind::Other:
-        return fail("'" + path + "' is not a database file that this program can open (unrecognized format).");
+        return fail(lang::trf("'%1' is not a database file that this program can open (unrecognized format).",
+                              "“%1”不是本程序能打开的数据库文件（无法识别的格式）。", {path}));
     case FileKind::SQLite:
         break;
     }
@@ -186,10 +196,17 @@ bool DbConnection::OpenFile(const std::string& path)
     const int rc = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const std::string message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
-        return fail("The database file '" + path + "' cannot be opened: " + message + ".");
+        return fail(lang::trf("The database file '%1' cannot be opened: %2.", "无法打开数据库文件“%1”：%2。",
+                              {path, message}));
     }
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
     return checkSheet();
+}
+
+bool DbConnection::failToRead()
+{
+    return fail(lang::trf("The database file '%1' cannot be read: %2.", "无法读取数据库文件“%1”：%2。",
+                          {m_path, sqlite3_errmsg(m_db)}));
 }
 
 bool DbConnection::checkSheet()
@@ -197,7 +214,7 @@ bool DbConnection::checkSheet()
     // The list is read by position: id, user_name, user_number must come first.
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(m_db, "PRAGMA table_info(sheet)", -1, &statement, nullptr) != SQLITE_OK)
-        return fail("The database file '" + m_path + "' cannot be read: " + sqlite3_errmsg(m_db) + ".");
+        return failToRead();
     std::vector<std::string> columns;
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
@@ -209,15 +226,17 @@ bool DbConnection::checkSheet()
     }
     sqlite3_finalize(statement);
     if (rc != SQLITE_DONE)
-        return fail("The database file '" + m_path + "' cannot be read: " + sqlite3_errmsg(m_db) + ".");
+        return failToRead();
     const bool hasIsluck = std::find(columns.begin(), columns.end(), "isluck") != columns.end();
     if (columns.empty())
-        return fail("The database '" + m_path + "' has no table 'sheet'.");
+        return fail(lang::trf("The database '%1' has no table 'sheet'.", "数据库“%1”中没有 sheet 表。", {m_path}));
     if (columns.size() < 4 || columns[0] != "id" || columns[1] != "user_name" || columns[2] != "user_number" ||
         !hasIsluck)
-        return fail("The table 'sheet' in '" + m_path +
-                    "' is not usable: its first columns must be id, user_name and user_number, and it "
-                    "needs a column isluck.");
+        return fail(lang::trf("The table 'sheet' in '%1' is not usable: its first columns must be id, user_name "
+                              "and user_number, and it needs a column isluck.",
+                              "“%1”中的 sheet 表无法使用：它的前几列必须是 id、user_name 和 user_number，"
+                              "并且需要一列 isluck。",
+                              {m_path}));
     return true;
 }
 
@@ -225,7 +244,7 @@ std::unique_ptr<Recordset> DbConnection::Execute(const std::string& sql, const s
 {
     m_error.clear();
     if (!m_db) {
-        m_error = "The database is not open.";
+        m_error = lang::tr("The database is not open.", "数据库没有打开。");
         return nullptr;
     }
     sqlite3_stmt* statement = nullptr;

@@ -89,6 +89,7 @@ public:
 
 private:
     bool fail(const std::string& message);
+    bool failToRead();  // with SQLite's reason
     bool checkSheet();
     void close();
 

@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include "platform/language/language.h"
+
 namespace store {
 
 const char* const kSelectNotWon = "select * from sheet  where isluck = '否' order by id desc ";
@@ -81,12 +83,13 @@ bool CreateDatabase(const std::string& path, std::string& error)
 {
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) {
-        error = "'" + path + "' already exists; it is left as it is.";
+        error = lang::trf("'%1' already exists; it is left as it is.", "“%1”已经存在，保持原样不动。", {path});
         return false;
     }
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        error = "Cannot create '" + path + "': " + (db ? sqlite3_errmsg(db) : "out of memory") + ".";
+        error = lang::trf("Cannot create '%1': %2.", "无法创建“%1”：%2。",
+                          {path, db ? sqlite3_errmsg(db) : lang::tr("out of memory", "内存不足")});
         sqlite3_close_v2(db);
         return false;
     }
@@ -100,7 +103,8 @@ bool CreateDatabase(const std::string& path, std::string& error)
     char* message = nullptr;
     const bool ok = sqlite3_exec(db, schema, nullptr, nullptr, &message) == SQLITE_OK;
     if (!ok) {
-        error = "Cannot create the table in '" + path + "': " + (message ? message : "") + ".";
+        error = lang::trf("Cannot create the table in '%1': %2.", "无法在“%1”中创建表：%2。",
+                          {path, message ? message : ""});
         sqlite3_free(message);
     }
     sqlite3_close_v2(db);

@@ -27,19 +27,34 @@ constexpr int kExitUsage = 2;
 constexpr long long kMaxDemo = 1000000;
 constexpr std::size_t kMaxProblemsShown = 50;
 
-const char* const kUsage =
-    "usage: sortia-db [--db PATH] COMMAND\n"
-    "  create [--demo N]       make a new database (with N made-up participants)\n"
-    "  import FILE             add participants from a CSV (UTF-8 or GB18030), XLSX or Access file\n"
-    "  import-mdb FILE.mdb [--table T] [--name COL] [--number COL]\n"
-    "                          the same from a table of an Access file (default: sheet,\n"
-    "                          user_name, user_number; isluck is kept when the table has it)\n"
-    "  list [--won|--not-won]  print id, user_name, user_number, isluck\n"
-    "  stats                   count all, won and not-won participants\n"
-    "  reset                   make every winner eligible again\n"
-    "  draw N                  draw N winners, mark them, print them\n"
-    "The database defaults to Sbase.mdb beside this program; an installed copy keeps it\n"
-    "in the user's data folder ($XDG_DATA_HOME/sortia, by default ~/.local/share/sortia).\n";
+std::string usage()
+{
+    return lang::tr(
+        "usage: sortia-db [--db PATH] COMMAND\n"
+        "  create [--demo N]       make a new database (with N made-up participants)\n"
+        "  import FILE             add participants from a CSV (UTF-8 or GB18030), XLSX or Access file\n"
+        "  import-mdb FILE.mdb [--table T] [--name COL] [--number COL]\n"
+        "                          the same from a table of an Access file (default: sheet,\n"
+        "                          user_name, user_number; isluck is kept when the table has it)\n"
+        "  list [--won|--not-won]  print id, user_name, user_number, isluck\n"
+        "  stats                   count all, won and not-won participants\n"
+        "  reset                   make every winner eligible again\n"
+        "  draw N                  draw N winners, mark them, print them\n"
+        "The database defaults to Sbase.mdb beside this program; an installed copy keeps it\n"
+        "in the user's data folder ($XDG_DATA_HOME/sortia, by default ~/.local/share/sortia).\n",
+        "用法：sortia-db [--db 路径] 命令\n"
+        "  create [--demo N]       新建数据库（可带 N 个虚构的参与者）\n"
+        "  import 文件             从 CSV（UTF-8 或 GB18030）、XLSX 或 Access 文件添加参与者\n"
+        "  import-mdb 文件.mdb [--table 表] [--name 列] [--number 列]\n"
+        "                          从 Access 文件的某个表添加参与者（默认：sheet、\n"
+        "                          user_name、user_number；表中有 isluck 时保留它）\n"
+        "  list [--won|--not-won]  列出 id、user_name、user_number、isluck\n"
+        "  stats                   统计全部、已中奖和未中奖的参与者\n"
+        "  reset                   让所有中奖者重新参加抽奖\n"
+        "  draw N                  抽出 N 名中奖者，标记并列出他们\n"
+        "数据库默认是本程序旁边的 Sbase.mdb；安装后的程序把它放在用户的数据文件夹\n"
+        "（$XDG_DATA_HOME/sortia，默认 ~/.local/share/sortia）。\n");
+}
 
 struct Invocation {
     std::string dbPath;
@@ -55,7 +70,7 @@ int fail(const std::string& message)
 
 int usageError(const std::string& message)
 {
-    std::fprintf(stderr, "sortia-db: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "sortia-db: %s\n%s", message.c_str(), usage().c_str());
     return kExitUsage;
 }
 
@@ -93,9 +108,10 @@ int commandCreate(const Invocation& call)
     long long demo = 0;
     if (call.args.size() == 2 && call.args[0] == "--demo") {
         if (!parseInteger(call.args[1], demo) || demo < 0 || demo > kMaxDemo)
-            return usageError("--demo needs a count from 0 to " + std::to_string(kMaxDemo));
+            return usageError(lang::trf("--demo needs a count from 0 to %1", "--demo 需要 0 到 %1 之间的数目",
+                                        {std::to_string(kMaxDemo)}));
     } else if (!call.args.empty()) {
-        return usageError("create takes only --demo N");
+        return usageError(lang::tr("create takes only --demo N", "create 只接受 --demo N"));
     }
     std::string error;
     // The user's data folder of an installed copy may not exist yet.
@@ -109,9 +125,11 @@ int commandCreate(const Invocation& call)
         // A half-made database would be taken for a real one next time.
         std::error_code ec;
         std::filesystem::remove(call.dbPath, ec);
-        return fail("cannot fill '" + call.dbPath + "': " + error);
+        return fail(lang::trf("cannot fill '%1': %2", "无法填写“%1”：%2", {call.dbPath, error}));
     }
-    std::printf("created %s with %lld participants\n", call.dbPath.c_str(), demo);
+    std::printf("%s\n", lang::trf("created %1 with %2 participants", "已创建 %1，其中有 %2 名参与者",
+                                  {call.dbPath, std::to_string(demo)})
+                           .c_str());
     return 0;
 }
 
@@ -218,7 +236,7 @@ int commandList(const Invocation& call)
         sql += " where isluck = ?";
         parameters.push_back(call.args[0] == "--won" ? store::kWon : store::kNotWon);
     } else if (!call.args.empty()) {
-        return usageError("list takes --won or --not-won");
+        return usageError(lang::tr("list takes --won or --not-won", "list 只接受 --won 或 --not-won"));
     }
     sql += " order by id";
     store::DbConnection connection;
@@ -239,7 +257,7 @@ int commandList(const Invocation& call)
 int commandStats(const Invocation& call)
 {
     if (!call.args.empty())
-        return usageError("stats takes no arguments");
+        return usageError(lang::tr("stats takes no arguments", "stats 不接受参数"));
     store::DbConnection connection;
     if (!openDatabase(connection, call.dbPath))
         return kExitFailure;
@@ -264,13 +282,15 @@ int commandStats(const Invocation& call)
 int commandReset(const Invocation& call)
 {
     if (!call.args.empty())
-        return usageError("reset takes no arguments");
+        return usageError(lang::tr("reset takes no arguments", "reset 不接受参数"));
     store::DbConnection connection;
     if (!openDatabase(connection, call.dbPath))
         return kExitFailure;
     if (!store::ResetWinners(connection))
         return fail(connection.error());
-    std::printf("%d winners made eligible again\n", connection.changes());
+    std::printf("%s\n", lang::trf("%1 winners made eligible again", "%1 名中奖者已可重新参加抽奖",
+                                  {std::to_string(connection.changes())})
+                           .c_str());
     return 0;
 }
 
@@ -278,7 +298,7 @@ int commandDraw(const Invocation& call)
 {
     long long n = 0;
     if (call.args.size() != 1 || !parseInteger(call.args[0], n))
-        return usageError("draw needs the number of winners");
+        return usageError(lang::tr("draw needs the number of winners", "draw 需要中奖人数"));
     store::DbConnection connection;
     if (!openDatabase(connection, call.dbPath))
         return kExitFailure;
@@ -290,20 +310,23 @@ int commandDraw(const Invocation& call)
             std::printf("%s\t%s\n", winner.name.c_str(), winner.number.c_str());
         // The marks are already committed; a lost list must not look like success.
         if (std::fflush(stdout) != 0 || std::ferror(stdout))
-            return fail("the winners were marked but could not be written out; see list --won");
+            return fail(lang::tr("the winners were marked but could not be written out; see list --won",
+                                 "中奖者已标记，但无法输出名单；请用 list --won 查看"));
         return 0;
     case store::DrawStatus::NobodyLeft:
         std::fprintf(stderr, "没有找到相关信息！\n");
         return kExitFailure;
     case store::DrawStatus::CountOutOfRange:
         if (n < 1)
-            return fail("the number of winners must be at least 1; nobody was marked");
-        return fail("cannot draw " + std::to_string(n) + " winners: only " + std::to_string(result.available) +
-                    " participants have not won yet; nobody was marked");
+            return fail(lang::tr("the number of winners must be at least 1; nobody was marked",
+                                 "中奖人数至少为 1；没有标记任何人"));
+        return fail(lang::trf("cannot draw %1 winners: only %2 participants have not won yet; nobody was marked",
+                              "无法抽出 %1 名中奖者：只有 %2 名参与者尚未中奖；没有标记任何人",
+                              {std::to_string(n), std::to_string(result.available)}));
     case store::DrawStatus::DatabaseError:
         break;
     }
-    return fail(result.error + "; nobody was marked");
+    return fail(lang::trf("%1; nobody was marked", "%1；没有标记任何人", {result.error}));
 }
 
 bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
@@ -312,7 +335,7 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
         const std::string arg = argv[i];
         if (arg == "--db") {
             if (i + 1 >= argc) {
-                error = "--db needs a path";
+                error = lang::tr("--db needs a path", "--db 需要一个路径");
                 return false;
             }
             call.dbPath = argv[++i];
@@ -323,7 +346,7 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
         }
     }
     if (call.command.empty()) {
-        error = "no command given";
+        error = lang::tr("no command given", "没有给出命令");
         return false;
     }
     if (call.dbPath.empty())
@@ -340,7 +363,7 @@ int main(int argc, char** argv)
     if (!parseArguments(argc, argv, call, error))
         return usageError(error);
     if (call.command == "--help" || call.command == "-h" || call.command == "help") {
-        std::fputs(kUsage, stdout);
+        std::fputs(usage().c_str(), stdout);
         return 0;
     }
     try {
@@ -361,5 +384,5 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         return fail(e.what());
     }
-    return usageError("unknown command '" + call.command + "'");
+    return usageError(lang::trf("unknown command '%1'", "未知命令“%1”", {call.command}));
 }

@@ -11,6 +11,7 @@
 
 #include "imaging/formats/png_parser.h"
 #include "imaging/surface/c32bppdib.h"
+#include "platform/language/language.h"
 #include "platform/zlib/zlib_library.h"
 
 namespace {
@@ -71,16 +72,20 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Options options;
     if (!parseOptions(app.arguments(), options)) {
-        std::fprintf(stderr,
-                     "usage: sortia-image info FILE [--size WxH] [--no-zlib]\n"
-                     "       sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--no-zlib]\n");
+        std::fputs(lang::tr("usage: sortia-image info FILE [--size WxH] [--no-zlib]\n"
+                            "       sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--no-zlib]\n",
+                            "用法：sortia-image info 文件 [--size 宽x高] [--no-zlib]\n"
+                            "      sortia-image convert 文件 输出.bmp|输出.png [--size 宽x高] [--no-zlib]\n")
+                       .c_str(),
+                   stderr);
         return 2;
     }
     zlib::setSimulateAbsent(options.noZlib);
 
     c32bppDIB image;
     if (!image.LoadPicture_File(options.file, options.iconCx, options.iconCy, false)) {
-        std::fprintf(stderr, "sortia-image: nothing loaded from %s\n", qPrintable(options.file));
+        std::fprintf(stderr, "sortia-image: %s\n",
+                     lang::trf("nothing loaded from %1", "无法从 %1 载入图片", {options.file.toStdString()}).c_str());
         return 1;
     }
     if (options.command == QLatin1String("info")) {
@@ -94,7 +99,8 @@ int main(int argc, char** argv)
                              ? cPNGparser().SaveTo(options.out, unused, image)
                              : image.SaveToFile(options.out, false);
     if (!written) {
-        std::fprintf(stderr, "sortia-image: cannot write %s\n", qPrintable(options.out));
+        std::fprintf(stderr, "sortia-image: %s\n",
+                     lang::trf("cannot write %1", "无法写入 %1", {options.out.toStdString()}).c_str());
         return 1;
     }
     return 0;

@@ -226,7 +226,7 @@ private slots:
         w->DrawOrStop();
         QVERIFY(w->Rolling());
         QCOMPARE(folder.boxes.shown.size(), std::size_t(1));
-        QVERIFY(folder.boxes.shown[0].text.contains(QStringLiteral("1 到 5")));
+        QVERIFY(folder.boxes.shown[0].text.contains(QStringLiteral("1 to 5")));
         QCOMPARE(folder.wonCount(), 0);
         QCOMPARE(w->Grid2->Rows(), 1);
     }
