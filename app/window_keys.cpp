@@ -74,7 +74,11 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event)
     if (action == Action::None)
         return false;
     // The release and the repeats of a key that acts are swallowed with it.
-    if (event->type() == QEvent::KeyRelease || key.isAutoRepeat())
+    if (event->type() == QEvent::KeyRelease) {
+        m_keyRepeat.released(key);
+        return true;
+    }
+    if (m_keyRepeat.isRepeat(key))
         return true;
     // Enter ends the typing of a count.
     if (auto* line = qobject_cast<QLineEdit*>(receiver); line && receiver == m_countBox)

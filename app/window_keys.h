@@ -10,6 +10,8 @@
 
 #include <QObject>
 
+#include "controls/lumenbutton/key_repeat.h"
+
 class QKeyEvent;
 class QWidget;
 
@@ -36,4 +38,5 @@ private:
     QWidget& m_window;
     QWidget* m_countBox;
     Actions m_actions;
+    KeyRepeat m_keyRepeat;
 };

@@ -386,7 +386,8 @@ void LumenButton::keyPressEvent(QKeyEvent* event)
 {
     if (!m_enabled)
         return;
-    if (!event->isAutoRepeat() || event->key() != Qt::Key_Space) {
+    const bool repeat = m_keyRepeat.isRepeat(*event);
+    if (!repeat || event->key() != Qt::Key_Space) {
         std::int16_t keyCode = keyCodeOf(*event);
         std::int16_t shift = shiftOf(event->modifiers());
         emit KeyDown(keyCode, shift);
@@ -403,13 +404,14 @@ void LumenButton::keyPressEvent(QKeyEvent* event)
             keyAscii = 13;
         emit KeyPress(keyAscii);
         // A held key repeats its key press, but a held Enter is one click.
-        if (keyAscii == 13 && !event->isAutoRepeat())
+        if (keyAscii == 13 && !repeat)
             emit Click();
     }
 }
 
 void LumenButton::keyReleaseEvent(QKeyEvent* event)
 {
+    m_keyRepeat.released(*event);
     if (!m_enabled || event->isAutoRepeat())
         return;
     std::int16_t keyCode = keyCodeOf(*event);

@@ -23,6 +23,7 @@
 #include <QWidget>
 
 #include "controls/lumenbutton/button_surface.h"
+#include "controls/lumenbutton/key_repeat.h"
 #include "platform/gdi/gdi.h"
 
 class PropertyBag;
@@ -221,6 +222,7 @@ private:
     bool m_hovering = false;
     bool m_focused = false;
     bool m_releaseEndsDoubleClick = false;
+    KeyRepeat m_keyRepeat;
     QPoint m_cursorPoint;
 
     QTimer m_tmrCheck;

@@ -251,6 +251,32 @@ private slots:
         QVERIFY(!w->LumenButton1->Pressed());
     }
 
+    // A held page key from a remote on a window system that cannot mark
+    // repeats: release and press pairs with one time stamp. One start only.
+    void heldPageKeyWithUnmarkedRepeatsStartsOnce()
+    {
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(30));
+        auto w = folder.start();
+        w->Combo1->setCurrentIndex(0);
+        auto send = [&](QEvent::Type type, ulong time) {
+            QKeyEvent event(type, Qt::Key_PageDown, Qt::NoModifier);
+            event.setTimestamp(time);
+            QApplication::sendEvent(w->Combo1, &event);
+        };
+        send(QEvent::KeyPress, 1000);
+        for (ulong t = 1500; t < 2700; t += 40) {
+            send(QEvent::KeyRelease, t);
+            send(QEvent::KeyPress, t);
+        }
+        send(QEvent::KeyRelease, 2800);
+        QVERIFY(w->Rolling());
+        QCOMPARE(folder.wonCount(), 0);
+        send(QEvent::KeyPress, 3200);
+        QVERIFY(!w->Rolling());
+        QCOMPARE(folder.wonCount(), 1);
+    }
+
     // Enter goes through the draw command with its checks.
     void enterInTheCountBoxChecksTheCount()
     {

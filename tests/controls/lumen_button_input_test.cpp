@@ -171,6 +171,31 @@ private slots:
         QVERIFY(!button.Pressed());
     }
 
+    // Where the window system cannot mark repeats, a held key arrives as
+    // release and press pairs with one time stamp each: still one click.
+    void heldEnterWithUnmarkedRepeatsClicksOnce()
+    {
+        LumenButton button;
+        makeButton(button);
+        int clicks = 0;
+        QObject::connect(&button, &LumenButton::Click, [&] { ++clicks; });
+        auto send = [&](QEvent::Type type, ulong time) {
+            QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            event.setTimestamp(time);
+            QApplication::sendEvent(&button, &event);
+        };
+        send(QEvent::KeyPress, 1000);
+        for (ulong t = 1500; t < 2500; t += 40) {
+            send(QEvent::KeyRelease, t);
+            send(QEvent::KeyPress, t);
+        }
+        send(QEvent::KeyRelease, 2600);
+        QCOMPARE(clicks, 1);
+        // A real second press, a moment later, clicks again.
+        send(QEvent::KeyPress, 2750);
+        QCOMPARE(clicks, 2);
+    }
+
     void rightButtonNeverPresses()
     {
         LumenButton button;
