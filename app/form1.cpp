@@ -66,7 +66,6 @@ form1::form1(const QString& appFolder, QWidget* parent) : QWidget(parent), m_app
                     },
                     [this] { toggleFullScreen(); }, [this] { leaveFullScreen(); },
                     [this] { return m_fullScreen; }});
-    setUpImport();
 }
 
 form1::~form1() = default;
@@ -148,6 +147,7 @@ void form1::createControls()
     Grid2->setDefaultRowHeight(35);
     Grid2->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid2->setSelectionBehavior(QAbstractItemView::SelectRows);
+    createWinnersMenu();
 
     Grid1 = new Grid(this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
@@ -231,6 +231,9 @@ bool form1::Form_Load()
     Grid1->setTextMatrix(0, 3, QStringLiteral("已中奖"));
 
     setUpGrid(Grid2, 20);
+    // The designed look has no scroll bars, but a draw of more winners than
+    // the table's height must still be reachable: a bar appears only then.
+    Grid2->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Grid2->setColWidth(0, 0);
     Grid2->setColWidth(1, 320);
     Grid2->setColWidth(2, 0);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 
 #include <QImage>
 #include <QLabel>
@@ -12,9 +13,12 @@
 #include <QWidget>
 
 #include "controls/lumenbutton/lumen_button.h"
+#include "store/draw_record.h"
 #include "store/prize_draw.h"
 
+class QAction;
 class QComboBox;
+class QMenu;
 class QLineEdit;
 class Grid;
 class ClickableLabel;
@@ -45,6 +49,22 @@ public:
     // Imports the list in the file and reports the outcome in a message box;
     // refused while a draw is rolling. The count label follows at the next load.
     void ImportParticipantsFrom(const QString& file);
+
+    // ---- The draw record, from the winners table's menu and keys ----
+    // Voids the winner in Grid2's row (of the draw shown, which must be the
+    // last) after a confirmation, and draws one replacement.
+    void VoidWinner(int row);
+    // Asks for a file and writes the winners of one draw, or of all draws.
+    void ExportDraws(std::optional<long long> drawId);
+    // The list of recorded draws, from which any can be printed or exported.
+    void ShowHistory();
+    // Prints a recorded draw under its own level.
+    void ReprintDraw(long long drawId);
+    // The winners table's context menu. Its last section, after the
+    // separator named "participantsSection", is for participant commands.
+    QMenu* WinnersMenu() const { return m_winnersMenu; }
+    // The draw Grid2 shows, as recorded.
+    const std::optional<store::DrawRecord>& ShownDraw() const { return m_shownDraw; }
 
     // ---- Size and full screen ----
     // The window shows its design this many times its designed size (1:
@@ -105,11 +125,14 @@ private:
     void createControls();
     void relayout();
     void showBackground(double scale);
-    void setUpImport();
     LumenButton* createButton(const QString& name, int left, int top, int width, int height);
     void setUpGrid(Grid* grid, double fontSize);
     bool loadBackground();
     void stopDraw(long long n);
+    void showInDisplay(const QString& text);
+    void showWinners();
+    void createWinnersMenu();
+    void refuse(const QString& why);
 
     QString m_appFolder;
     std::unique_ptr<DesignScaler> m_layout;
@@ -119,6 +142,10 @@ private:
     std::size_t m_rollIndex = 0;
     int m_backgroundIndex = 0;
     store::RandomSource m_random;
+    // The ids of the list in Grid1, row 1 first, for the draw.
+    store::EligibleListBuilder m_listed;
+    std::optional<store::DrawRecord> m_shownDraw;
+    QMenu* m_winnersMenu = nullptr;
 };
 
 // A label that reports clicks.

@@ -7,11 +7,13 @@
 #include <QUrl>
 
 #include "app/conn.h"
+#include "app/draw_view.h"
 #include "app/form1.h"
 #include "app/grid.h"
 #include "app/messages.h"
 #include "app/printing.h"
 #include "app/winner_count.h"
+#include "platform/language/language.h"
 #include "platform/ui/message_box.h"
 #include "store/participants.h"
 
@@ -24,10 +26,18 @@ void reportDatabaseError(const std::string& message)
     conn::FatalError(QString::fromStdString(message));
 }
 
+void refuseCount(long long available)
+{
+    ui::messageBox().show(msg::trf("The number of winners must be from 1 to %1 (%1 participants have not won yet).",
+                                   "人数必须在 1 到 %1 之间（目前还有 %1 人未中奖）", QString::number(available)),
+                          conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+}
+
 }  // namespace
 
 void form1::LoadParticipants()
 {
+    m_listed.clear();
     Grid1->setRows(1);
     Grid1->setAutoRedraw(false);
     conn::ListRecordset = conn::DbConnection->Execute(store::kSelectNotWon);
@@ -44,6 +54,9 @@ void form1::LoadParticipants()
     }
     while (!result->EndOfFile()) {
         Grid1->AddItemUtf8(result->Field(0), result->Field(1), result->Field(2));
+        // The draw names rows by id; a list whose ids cannot do that is refused at the stop.
+        if (m_listed.ok())
+            m_listed.add(result->Field(0));
         if (!result->MoveNext()) {
             Grid1->setAutoRedraw(true);
             reportDatabaseError(result->error());
@@ -83,9 +96,7 @@ void form1::DrawOrStop()
         return;
     }
     if (n < 1 || n > available) {
-        ui::messageBox().show(msg::trf("The number of winners must be from 1 to %1 (%1 participants have not won yet).",
-                                       "人数必须在 1 到 %1 之间（目前还有 %1 人未中奖）", QString::number(available)),
-                              conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+        refuseCount(available);
         return;
     }
     if (!Timer1->isActive()) {
@@ -100,39 +111,66 @@ void form1::stopDraw(long long n)
 {
     Timer1->stop();
     LumenButton1->setCaption(QStringLiteral("   开奖!"));
-
-    const std::size_t available = std::size_t(Grid1->Rows() - 1);
-    auto participantAt = [this](std::size_t row) {
-        const int r = int(row);
-        return store::Participant{Grid1->TextMatrix(r, 1).toStdString(), Grid1->TextMatrix(r, 2).toStdString(),
-                                  Grid1->TextMatrix(r, 3).toStdString()};
-    };
-    // Every winner is marked in one transaction before anything is shown, so
-    // the table never lists a winner the database does not hold.
-    const store::DrawResult result = store::DrawFromList(*conn::DbConnection, available, participantAt, n, m_random);
-    if (result.status == store::DrawStatus::DatabaseError) {
+    if (!m_listed.ok()) {
+        refuse(drawview::Text(lang::trf("%1; nobody was marked", "%1；没有标记任何人", {m_listed.error()})));
+        return;
+    }
+    // The list just loaded is the one drawn from; the store checks inside its
+    // transaction that nobody in it has won meanwhile, and draws afresh if so.
+    store::DrawRequest request;
+    request.level = Combo1->currentText().toStdString();
+    request.count = n;
+    request.listedIds = &m_listed.ids();
+    const store::DrawResult result = store::RunDraw(*conn::DbConnection, request);
+    switch (result.status) {
+    case store::DrawStatus::Done:
+        break;
+    case store::DrawStatus::DatabaseError:
         reportDatabaseError(result.error);
         return;
-    }
-    if (result.status != store::DrawStatus::Done)
+    case store::DrawStatus::NobodyLeft:
+        ui::messageBox().show(kNothingFound, QStringLiteral("提示信息"), ui::Buttons::Ok, ui::Icon::Information);
         return;
-
-    Grid2->setRows(int(result.winners.size()) + 1);
-    for (std::size_t k = 0; k < result.winners.size(); ++k) {
-        Grid2->setTextMatrix(int(k + 1), 1, QString::fromStdString(result.winners[k].name));
-        Grid2->setTextMatrix(int(k + 1), 2, QString::fromStdString(result.winners[k].number));
+    case store::DrawStatus::CountOutOfRange:
+        refuseCount(result.available);
+        return;
+    default:
+        refuse(drawview::Text(store::DescribeRefusal(result)));
+        return;
     }
+
+    m_shownDraw = result.record;
+    showWinners();
     QString shown = Grid2->TextMatrix(1, 1);
     if (n >= 2)
         shown += QStringLiteral(" 等") + QString::number(n) + QStringLiteral("人");
-    Text1->setText(shown);
-    Text1->repaint();
+    showInDisplay(shown);
 
     LoadParticipants();
-    Label5->setText(QStringLiteral("本次中奖 ") + QString::number(Grid2->Rows() - 1) + QStringLiteral(" 人"));
+    Label5->setText(QStringLiteral("本次中奖 ") + QString::number(drawview::WinnerRows(*m_shownDraw)) +
+                    QStringLiteral(" 人"));
     Label5->adjustSize();
     Label5->repaint();
     LoadParticipants();
+}
+
+void form1::showInDisplay(const QString& text)
+{
+    Text1->setText(text);
+    // A text box shows the start of a long value, not its end.
+    Text1->setCursorPosition(0);
+    Text1->repaint();
+}
+
+void form1::showWinners()
+{
+    drawview::FillWinnersGrid(*Grid2, *m_shownDraw);
+    Grid2->scrollToTop();
+}
+
+void form1::refuse(const QString& why)
+{
+    ui::messageBox().show(why, conn::AppTitle(), ui::Buttons::Ok, ui::Icon::Exclamation);
 }
 
 void form1::RollStep()
@@ -142,8 +180,7 @@ void form1::RollStep()
         return;
     if (m_rollIndex >= rows || m_rollIndex < 1)
         m_rollIndex = 1;
-    Text1->setText(Grid1->TextMatrix(int(m_rollIndex), 2));
-    Text1->repaint();
+    showInDisplay(Grid1->TextMatrix(int(m_rollIndex), 2));
     ++m_rollIndex;
 }
 
@@ -153,7 +190,9 @@ void form1::PrintCommand()
         ui::messageBox().show(QStringLiteral("无打印数据"), QStringLiteral("出错"), ui::Buttons::Ok, ui::Icon::None);
         return;
     }
-    printing::PrintWinners(*Grid2, Combo1->currentText(), this);
+    // The title follows the selector, as it always has; the record line names the draw shown.
+    printing::PrintWinners(*Grid2, Combo1->currentText(), this,
+                           m_shownDraw ? drawview::RecordLine(*m_shownDraw) : QString());
 }
 
 void form1::ResetCommand()

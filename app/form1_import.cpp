@@ -3,13 +3,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QProgressDialog>
-#include <QShortcut>
 
 #include "app/conn.h"
 #include "app/form1.h"
 #include "platform/language/language.h"
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/message_box.h"
 #include "store/import/participant_import.h"
 
@@ -85,20 +84,12 @@ private:
 
 }  // namespace
 
-void form1::setUpImport()
-{
-    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_I), this);
-    shortcut->setObjectName(QStringLiteral("ImportShortcut"));
-    connect(shortcut, &QShortcut::activated, this, &form1::ImportParticipants);
-}
-
 void form1::ImportParticipants()
 {
-    const QString file = QFileDialog::getOpenFileName(
+    const QString file = ui::fileDialogs().openFile(
         this, qs(lang::tr("Import participants", "导入参与者名单")), QDir::homePath(),
         qs(lang::tr("Participant lists (*.csv *.txt *.xlsx *.mdb *.accdb);;All files (*)",
-                    "参与者名单 (*.csv *.txt *.xlsx *.mdb *.accdb);;所有文件 (*)")),
-        nullptr, QFileDialog::DontUseNativeDialog);
+                    "参与者名单 (*.csv *.txt *.xlsx *.mdb *.accdb);;所有文件 (*)")));
     if (!file.isEmpty())
         ImportParticipantsFrom(file);
 }

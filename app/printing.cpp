@@ -37,6 +37,7 @@ QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& ren
     QPushButton* printButton = buttons->addButton(msg::tr("Print…", "打印…"), QDialogButtonBox::AcceptRole);
     QPushButton* pdfButton = buttons->addButton(msg::tr("Save as PDF…", "保存为 PDF…"), QDialogButtonBox::ActionRole);
     buttons->addButton(msg::tr("Close", "关闭"), QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
 
     QString error;
@@ -68,6 +69,19 @@ QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& ren
     preview->updatePreview();
     dialog.exec();
     return error;
+}
+
+// The line naming the draw in the record, under the title, in a small font;
+// returns the height it took (nothing when there is no such line).
+double drawRecordLine(QPainter& painter, const QString& line, const QRectF& box)
+{
+    if (line.isEmpty())
+        return 0;
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(int(box.height() * 10 / 16));
+    painter.setFont(font);
+    painter.drawText(box, Qt::AlignCenter, line);
+    return box.height() * 22 / 16;
 }
 
 }  // namespace
@@ -145,6 +159,7 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
         const double titleHeight = pointsToPixels(setup.titleFontSize * 1.8);
         painter.drawText(QRectF(0, titleTop, page.width(), titleHeight), Qt::AlignCenter, printout.title);
         y = titleTop + titleHeight + pointsToPixels(8);
+        y += drawRecordLine(painter, printout.recordLine, QRectF(0, y, page.width(), pointsToPixels(16)));
         painter.setFont(cellFont);
         if (!printout.heading.isEmpty()) {
             const QRectF cell(left, y, columnWidth, rowHeight);
@@ -168,15 +183,16 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
     painter.end();
 }
 
-void PrintWinners(Grid& grid, const QString& level, QWidget* parent)
+void PrintWinners(Grid& grid, const QString& level, QWidget* parent, const QString& recordLine)
 {
     SetUpWinnersPage(grid, level);
-    const WinnerPrintout printout = CollectPrintout(grid);
+    WinnerPrintout printout = CollectPrintout(grid);
+    printout.recordLine = recordLine;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setDocName(printout.title);
     auto render = [&](QPrinter& target) { RenderPrintout(target, grid, printout); };
-    const QString error = g_previewHandler ? g_previewHandler(printer, render) : showPreview(printer, render, parent);
+    const QString error = g_previewHandler ? g_previewHandler(printer, printout, render) : showPreview(printer, render, parent);
     if (!error.isEmpty())
         ui::messageBox().show(error, conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
 }

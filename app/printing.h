@@ -17,6 +17,7 @@ namespace printing {
 // winners in draw order, with the page set-up of the grid.
 struct WinnerPrintout {
     QString title;
+    QString recordLine;  // the draw's number, time and digest, under the title
     QString heading;
     QStringList rows;
 };
@@ -30,11 +31,14 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
 
 // Sets up the page and shows the preview, from which the operator prints or
 // saves a PDF. Errors are shown with their description; the program goes on.
-void PrintWinners(Grid& grid, const QString& level, QWidget* parent);
+// `recordLine` names the draw in the record (empty: none).
+void PrintWinners(Grid& grid, const QString& level, QWidget* parent, const QString& recordLine = QString());
 
-// Replaces the preview (tests): receives the printer, set up, and a callback
-// that renders the pages onto it; returns an error description or "".
-using PreviewHandler = std::function<QString(QPrinter& printer, const std::function<void(QPrinter&)>& render)>;
+// Replaces the preview (tests): receives the printer, set up, what is to be
+// printed, and a callback that renders the pages onto the printer; returns
+// an error description or "".
+using PreviewHandler = std::function<QString(QPrinter& printer, const WinnerPrintout& printout,
+                                             const std::function<void(QPrinter&)>& render)>;
 void setPreviewHandler(PreviewHandler handler);
 
 }  // namespace printing

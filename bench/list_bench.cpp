@@ -12,47 +12,14 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 
-#include <sqlite3.h>
-
 #include "app/conn.h"
 #include "app/form1.h"
 #include "app/grid.h"
 #include "app/startup.h"
-#include "store/participants.h"
+#include "bench_support.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void fill(const std::string& path, long count)
-{
-    std::string error;
-    store::CreateDatabase(path, error);
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db, "insert into sheet (user_name, user_number, isluck) values (?, ?, '否')", -1, &insert,
-                       nullptr);
-    for (long i = 0; i < count; ++i) {
-        const std::string name = "参与者" + std::to_string(i);
-        const std::string number = "138" + std::to_string(10000000 + i);
-        sqlite3_bind_text(insert, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, number.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-}
-
-}  // namespace
+using bench::Clock;
+using bench::msSince;
 
 int main(int argc, char** argv)
 {
@@ -69,7 +36,7 @@ int main(int argc, char** argv)
     bg.save(folder + "/images/bg1.jpg", "JPG");
 
     auto start = Clock::now();
-    fill((folder + "/Sbase.mdb").toStdString(), count);
+    bench::fillParticipants((folder + "/Sbase.mdb").toStdString(), count);
     std::printf("fill %ld participants: %.0f ms\n", count, msSince(start));
 
     conn::OpenDatabase(folder + "/Sbase.mdb", QString(), QString());

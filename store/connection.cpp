@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include "platform/language/language.h"
+#include "store/draw_record.h"
 
 namespace store {
 
@@ -95,6 +96,27 @@ std::string Recordset::Field(int position) const
     if (!text)
         return {};
     return std::string(reinterpret_cast<const char*>(text), std::size_t(sqlite3_column_bytes(m_statement, position)));
+}
+
+bool Recordset::IsNull(int position) const
+{
+    if (m_eof || position < 0 || position >= m_fieldCount)
+        return true;
+    return sqlite3_column_type(m_statement, position) == SQLITE_NULL;
+}
+
+bool Recordset::IsInteger(int position) const
+{
+    if (m_eof || position < 0 || position >= m_fieldCount)
+        return false;
+    return sqlite3_column_type(m_statement, position) == SQLITE_INTEGER;
+}
+
+std::int64_t Recordset::FieldInteger(int position) const
+{
+    if (m_eof || position < 0 || position >= m_fieldCount)
+        return 0;
+    return sqlite3_column_int64(m_statement, position);
 }
 
 bool Recordset::MoveNext()
@@ -200,7 +222,13 @@ bool DbConnection::OpenFile(const std::string& path)
                               {path, message}));
     }
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
-    return checkSheet();
+    if (!checkSheet())
+        return false;
+    // An older file gains the draw record's tables here. A file that cannot
+    // take them (read-only) still opens for reading; a draw on it reports why.
+    EnsureDrawTables(*this);
+    m_error.clear();
+    return true;
 }
 
 bool DbConnection::failToRead()
@@ -242,6 +270,12 @@ bool DbConnection::checkSheet()
 
 std::unique_ptr<Recordset> DbConnection::Execute(const std::string& sql, const std::vector<std::string>& parameters)
 {
+    std::vector<Value> values(parameters.begin(), parameters.end());
+    return ExecuteBound(sql, values);
+}
+
+std::unique_ptr<Recordset> DbConnection::ExecuteBound(const std::string& sql, const std::vector<Value>& values)
+{
     m_error.clear();
     if (!m_db) {
         m_error = lang::tr("The database is not open.", "数据库没有打开。");
@@ -252,8 +286,21 @@ std::unique_ptr<Recordset> DbConnection::Execute(const std::string& sql, const s
         m_error = sqlite3_errmsg(m_db);
         return nullptr;
     }
-    for (std::size_t i = 0; i < parameters.size(); ++i)
-        sqlite3_bind_text(statement, int(i + 1), parameters[i].c_str(), int(parameters[i].size()), SQLITE_TRANSIENT);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const Value& value = values[i];
+        const int mark = int(i + 1);
+        switch (value.kind()) {
+        case Value::Kind::Null: sqlite3_bind_null(statement, mark); break;
+        case Value::Kind::Integer: sqlite3_bind_int64(statement, mark, value.integer()); break;
+        case Value::Kind::Text:
+            sqlite3_bind_text64(statement, mark, value.bytes().data(), value.bytes().size(), SQLITE_TRANSIENT,
+                                SQLITE_UTF8);
+            break;
+        case Value::Kind::Blob:
+            sqlite3_bind_blob64(statement, mark, value.bytes().data(), value.bytes().size(), SQLITE_TRANSIENT);
+            break;
+        }
+    }
     std::unique_ptr<Recordset> result(new Recordset(statement, m_db));
     if (!result->step()) {
         m_error = result->error();
@@ -265,6 +312,11 @@ std::unique_ptr<Recordset> DbConnection::Execute(const std::string& sql, const s
 bool DbConnection::Run(const std::string& sql, const std::vector<std::string>& parameters)
 {
     return Execute(sql, parameters) != nullptr;
+}
+
+bool DbConnection::RunBound(const std::string& sql, const std::vector<Value>& values)
+{
+    return ExecuteBound(sql, values) != nullptr;
 }
 
 int DbConnection::changes() const

@@ -6,6 +6,7 @@
 // the file ("Data Source="); the file is an SQLite database, whatever its
 // name. Opening never creates a file or a table.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,32 @@ struct ConnectionSettings {
 };
 ConnectionSettings ParseConnectionString(const std::string& connectionString);
 
+// A value bound to a statement's '?' mark: Null, a whole number, text or bytes.
+class Value {
+public:
+    enum class Kind { Null, Integer, Text, Blob };
+    Value() = default;
+    Value(std::int64_t number) : m_kind(Kind::Integer), m_integer(number) {}
+    Value(std::string text) : m_kind(Kind::Text), m_bytes(std::move(text)) {}
+    Value(const char* text) : m_kind(Kind::Text), m_bytes(text) {}
+    static Value Null() { return Value(); }
+    static Value Blob(std::string bytes)
+    {
+        Value value(std::move(bytes));
+        value.m_kind = Kind::Blob;
+        return value;
+    }
+
+    Kind kind() const { return m_kind; }
+    std::int64_t integer() const { return m_integer; }
+    const std::string& bytes() const { return m_bytes; }
+
+private:
+    Kind m_kind = Kind::Null;
+    std::int64_t m_integer = 0;
+    std::string m_bytes;
+};
+
 // A forward-only result: EndOfFile() before the first row means "no rows".
 // Fields are read by position; a Null value reads as "".
 class Recordset {
@@ -36,6 +63,11 @@ public:
     bool EndOfFile() const { return m_eof; }
     int FieldCount() const { return m_fieldCount; }
     std::string Field(int position) const;
+    bool IsNull(int position) const;
+    // True when the field holds a whole number (not text that looks like one).
+    bool IsInteger(int position) const;
+    // The field as a whole number (0 for Null; text is converted as SQL does).
+    std::int64_t FieldInteger(int position) const;
     // Advances to the next row; false (with error()) when reading failed.
     bool MoveNext();
     const std::string& error() const { return m_error; }
@@ -75,6 +107,9 @@ public:
     std::unique_ptr<Recordset> Execute(const std::string& sql, const std::vector<std::string>& parameters = {});
     // Runs a statement that returns no rows; false with error() on failure.
     bool Run(const std::string& sql, const std::vector<std::string>& parameters = {});
+    // The same with typed values (numbers, Null, bytes) bound to the marks.
+    std::unique_ptr<Recordset> ExecuteBound(const std::string& sql, const std::vector<Value>& values);
+    bool RunBound(const std::string& sql, const std::vector<Value>& values);
     int changes() const;
 
     bool BeginTransaction();
@@ -82,6 +117,7 @@ public:
     void RollbackTransaction();
 
     const std::string& error() const { return m_error; }
+    void setError(std::string message) { m_error = std::move(message); }
     // Takes over the message of a result whose reading failed, so that
     // error() describes the failure of the whole operation.
     void noteReadError(const Recordset& result) { m_error = result.error(); }

@@ -10,7 +10,6 @@ namespace store {
 
 const char* const kSelectNotWon = "select * from sheet  where isluck = '否' order by id desc ";
 const char* const kMarkWinner = "update sheet set isluck = '是'  where user_number = ? ";
-const char* const kMarkWinnerWithoutNumber = "update sheet set isluck = '是'  where id = ? and user_number is null ";
 const char* const kResetWinners = "update sheet set isluck = '否'  where  isluck = '是' ";
 const char* const kWon = "是";
 const char* const kNotWon = "否";
@@ -33,22 +32,10 @@ bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list)
 
 bool MarkWinners(DbConnection& connection, const std::vector<std::string>& numbers)
 {
-    std::vector<Participant> winners;
-    for (const std::string& number : numbers)
-        winners.push_back({std::string(), std::string(), number});
-    return MarkWinners(connection, winners);
-}
-
-bool MarkWinners(DbConnection& connection, const std::vector<Participant>& winners)
-{
     if (!connection.BeginTransaction())
         return false;
-    for (const Participant& winner : winners) {
-        // A Null number reads as "" and matches no row; its id still names it.
-        const bool ok = connection.Run(kMarkWinner, {winner.number}) &&
-                        (!winner.number.empty() || winner.id.empty() ||
-                         connection.Run(kMarkWinnerWithoutNumber, {winner.id}));
-        if (!ok) {
+    for (const std::string& number : numbers) {
+        if (!connection.Run(kMarkWinner, {number})) {
             connection.RollbackTransaction();  // keeps the statement's own message in error()
             return false;
         }

@@ -17,8 +17,6 @@ extern const char* const kSelectNotWon;
 // cannot change the statement.
 extern const char* const kMarkWinner;
 extern const char* const kResetWinners;
-// Marks a winner whose user_number is Null.
-extern const char* const kMarkWinnerWithoutNumber;
 
 // The flag values of column isluck.
 extern const char* const kWon;     // "是"
@@ -36,10 +34,8 @@ bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list);
 
 // Marks the winners' numbers in one transaction: either every mark is
 // recorded or none is. Returns false with connection.error() on failure.
+// (A draw marks by row as well; see RunDraw.)
 bool MarkWinners(DbConnection& connection, const std::vector<std::string>& numbers);
-// The same for drawn participants; one whose user_number is Null (which no
-// number can match) is marked by its id, so that it cannot win again.
-bool MarkWinners(DbConnection& connection, const std::vector<Participant>& winners);
 
 // Sets every "是" back to "否"; other values are left alone.
 bool ResetWinners(DbConnection& connection);

@@ -1,26 +1,25 @@
 #pragma once
-// Drawing winners: distinct rows picked uniformly at random, and the whole
-// draw (load, pick, mark in one transaction) shared by the window and the
-// command-line tool.
+// Drawing winners and voiding an absent one: the whole transaction (list,
+// picks, the still-not-won check, the marks and the draw record) shared by
+// the window and the command-line tool.
 
 #include <cstdint>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "store/draw_picks.h"
+#include "store/draw_record.h"
 #include "store/participants.h"
 
 namespace store {
 
-// Uniform random integers, seeded from the operating system's entropy
-// source (never the clock: a clock seed makes a public draw predictable).
+// Uniform random integers seeded from the operating system, for the rolling
+// display's start row (which has no influence on any winner).
 class RandomSource {
 public:
     RandomSource();
-    // Draws a fresh seed from the entropy source.
     void Reseed();
-    // Seeds deterministically, for tests.
     void Seed(std::uint64_t seed) { m_engine.seed(seed); }
     // A uniform integer in [low, high], without modulo bias.
     std::size_t Uniform(std::size_t low, std::size_t high);
@@ -29,30 +28,60 @@ private:
     std::mt19937_64 m_engine;
 };
 
-// Picks n distinct rows among 1 .. participantCount, in draw order. A row
-// drawn twice is drawn again (never shifted to a neighbour). Requires
-// 1 <= n <= participantCount.
-std::vector<std::size_t> PickWinners(std::size_t participantCount, std::size_t n, RandomSource& random);
+// How many times a draw is tried afresh when other programs keep marking
+// its winners first.
+constexpr int kMaxDrawAttempts = 5;
 
-enum class DrawStatus { Done, NobodyLeft, CountOutOfRange, DatabaseError };
+enum class DrawStatus {
+    Done,
+    NobodyLeft,          // no participant has not won yet
+    CountOutOfRange,     // count < 1 or more than the eligible participants
+    ListKeptChanging,    // winners were taken by others kMaxDrawAttempts times
+    MarkChangedNothing,  // a winner's mark changed no row: the draw was undone
+    BadList,             // the participants' ids cannot name their rows
+    NotLastDraw,         // a void of a draw that is no longer the last
+    NoSuchPosition,      // a void of a position the draw does not have
+    DatabaseError,
+};
+
+struct DrawRequest {
+    std::string level;
+    long long count = 0;
+    // The eligible list the caller loaded and showed (the window's press);
+    // nullptr loads it inside the write transaction.
+    const std::vector<std::int64_t>* listedIds = nullptr;
+    SeedSource seeds = SystemSeed;
+};
 
 struct DrawResult {
     DrawStatus status = DrawStatus::Done;
-    std::vector<Participant> winners;  // in draw order
-    std::size_t available = 0;         // participants who could win
-    std::string error;                 // the database's message
+    DrawRecord record;       // as written, when Done
+    long long available = 0; // participants who could win
+    int attempts = 0;
+    std::string error;       // the database's message, or why the draw was refused
 };
 
-// Checks n against the list of `available` participants (rows 1 .. available,
-// read through participantAt), picks the winners and marks them all in one
-// transaction. Nothing is marked unless everything is.
-DrawResult DrawFromList(DbConnection& connection, std::size_t available,
-                        const std::function<Participant(std::size_t row)>& participantAt, long long n,
-                        RandomSource& random);
-DrawResult DrawFromList(DbConnection& connection, const std::vector<Participant>& list, long long n,
-                        RandomSource& random);
+// One draw in one write transaction: reads the eligible list (or takes the
+// caller's), picks the winners from a fresh seed, checks that each is still
+// not won, marks each by its row and, when it has one, by its number, and
+// records the draw. A winner taken by another program meanwhile undoes the
+// attempt and the draw is tried again from a fresh list. Nothing is marked or
+// recorded unless everything is.
+DrawResult RunDraw(DbConnection& connection, const DrawRequest& request);
 
-// Loads the not-yet-won list, then DrawFromList.
-DrawResult DrawWinners(DbConnection& connection, long long n, RandomSource& random);
+// Voids the holder of `position` in draw `drawId`, which must be the last
+// draw, and draws one replacement from those still not won, marked and
+// recorded in one transaction. The voided winner stays marked. When Done,
+// result.record is the draw with its voids.
+DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int position,
+                          const SeedSource& seeds = SystemSeed);
+
+// The ids of the not-yet-won participants in list order (highest id first).
+bool LoadEligibleIds(DbConnection& connection, EligibleListBuilder& list);
+
+// Why a draw or void was refused, for statuses that carry no text of their
+// own (ListKeptChanging, MarkChangedNothing, BadList, NotLastDraw,
+// NoSuchPosition, DatabaseError), in the user's language.
+std::string DescribeRefusal(const DrawResult& result);
 
 }  // namespace store

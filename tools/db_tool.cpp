@@ -17,8 +17,8 @@
 #include "store/import/database_import.h"
 #include "store/import/participant_import.h"
 #include "store/participants.h"
-#include "store/prize_draw.h"
 #include "tools/demo_participants.h"
+#include "tools/record_commands.h"
 
 namespace {
 
@@ -39,7 +39,10 @@ std::string usage()
         "  list [--won|--not-won]  print id, user_name, user_number, isluck\n"
         "  stats                   count all, won and not-won participants\n"
         "  reset                   make every winner eligible again\n"
-        "  draw N                  draw N winners, mark them, print them\n"
+        "  draw N [--level TEXT]   draw N winners, mark and record them, print them\n"
+        "  history [DRAW_ID]       list the recorded draws, or the winners of one\n"
+        "  verify [DRAW_ID]        check the record of every draw (or of one)\n"
+        "  export [DRAW_ID] FILE   write the winners to FILE.csv or FILE.xlsx\n"
         "The database defaults to Sbase.mdb beside this program; an installed copy keeps it\n"
         "in the user's data folder ($XDG_DATA_HOME/sortia, by default ~/.local/share/sortia).\n",
         "用法：sortia-db [--db 路径] 命令\n"
@@ -51,7 +54,10 @@ std::string usage()
         "  list [--won|--not-won]  列出 id、user_name、user_number、isluck\n"
         "  stats                   统计全部、已中奖和未中奖的参与者\n"
         "  reset                   让所有中奖者重新参加抽奖\n"
-        "  draw N                  抽出 N 名中奖者，标记并列出他们\n"
+        "  draw N [--level 等级]   抽出 N 名中奖者，标记并记录，再列出他们\n"
+        "  history [抽奖编号]      列出记录的抽奖，或其中一次的中奖者\n"
+        "  verify [抽奖编号]       核对每次（或某一次）抽奖的记录\n"
+        "  export [抽奖编号] 文件  把中奖者写入 文件.csv 或 文件.xlsx\n"
         "数据库默认是本程序旁边的 Sbase.mdb；安装后的程序把它放在用户的数据文件夹\n"
         "（$XDG_DATA_HOME/sortia，默认 ~/.local/share/sortia）。\n");
 }
@@ -73,7 +79,6 @@ int usageError(const std::string& message)
     std::fprintf(stderr, "sortia-db: %s\n%s", message.c_str(), usage().c_str());
     return kExitUsage;
 }
-
 
 bool parseInteger(const std::string& text, long long& value)
 {
@@ -246,8 +251,8 @@ int commandList(const Invocation& call)
     if (!result)
         return fail(connection.error());
     while (!result->EndOfFile()) {
-        std::printf("%s\t%s\t%s\t%s\n", result->Field(0).c_str(), result->Field(1).c_str(), result->Field(2).c_str(),
-                    result->Field(3).c_str());
+        std::printf("%s\t%s\t%s\t%s\n", result->Field(0).c_str(), dbrecord::EscapeField(result->Field(1)).c_str(),
+                    dbrecord::EscapeField(result->Field(2)).c_str(), result->Field(3).c_str());
         if (!result->MoveNext())
             return fail(result->error());
     }
@@ -292,41 +297,6 @@ int commandReset(const Invocation& call)
                                   {std::to_string(connection.changes())})
                            .c_str());
     return 0;
-}
-
-int commandDraw(const Invocation& call)
-{
-    long long n = 0;
-    if (call.args.size() != 1 || !parseInteger(call.args[0], n))
-        return usageError(lang::tr("draw needs the number of winners", "draw 需要中奖人数"));
-    store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
-        return kExitFailure;
-    store::RandomSource random;
-    const store::DrawResult result = store::DrawWinners(connection, n, random);
-    switch (result.status) {
-    case store::DrawStatus::Done:
-        for (const store::Participant& winner : result.winners)
-            std::printf("%s\t%s\n", winner.name.c_str(), winner.number.c_str());
-        // The marks are already committed; a lost list must not look like success.
-        if (std::fflush(stdout) != 0 || std::ferror(stdout))
-            return fail(lang::tr("the winners were marked but could not be written out; see list --won",
-                                 "中奖者已标记，但无法输出名单；请用 list --won 查看"));
-        return 0;
-    case store::DrawStatus::NobodyLeft:
-        std::fprintf(stderr, "没有找到相关信息！\n");
-        return kExitFailure;
-    case store::DrawStatus::CountOutOfRange:
-        if (n < 1)
-            return fail(lang::tr("the number of winners must be at least 1; nobody was marked",
-                                 "中奖人数至少为 1；没有标记任何人"));
-        return fail(lang::trf("cannot draw %1 winners: only %2 participants have not won yet; nobody was marked",
-                              "无法抽出 %1 名中奖者：只有 %2 名参与者尚未中奖；没有标记任何人",
-                              {std::to_string(n), std::to_string(result.available)}));
-    case store::DrawStatus::DatabaseError:
-        break;
-    }
-    return fail(lang::trf("%1; nobody was marked", "%1；没有标记任何人", {result.error}));
 }
 
 bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
@@ -379,8 +349,15 @@ int main(int argc, char** argv)
             return commandStats(call);
         if (call.command == "reset")
             return commandReset(call);
+        const dbrecord::Call recordCall{call.dbPath, call.args, fail, usageError};
         if (call.command == "draw")
-            return commandDraw(call);
+            return dbrecord::Draw(recordCall);
+        if (call.command == "history")
+            return dbrecord::History(recordCall);
+        if (call.command == "verify")
+            return dbrecord::Verify(recordCall);
+        if (call.command == "export")
+            return dbrecord::Export(recordCall);
     } catch (const std::exception& e) {
         return fail(e.what());
     }

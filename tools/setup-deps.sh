@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build make
   qt6-base-dev libqt6printsupport6 libqt6test6
   libsqlite3-dev zlib1g zlib1g-dev libgtest-dev
+  libxlsxwriter-dev pkgconf python3 python3-openpyxl
   libpng-dev libgif-dev
   pkg-config libzip-dev mdbtools-dev libxlsxwriter-dev
   fonts-arphic-uming fonts-dejavu-core fontconfig

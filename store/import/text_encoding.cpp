@@ -5,6 +5,7 @@
 #include <iconv.h>
 
 #include "platform/language/language.h"
+#include "store/utf8.h"
 
 namespace importer {
 
@@ -15,41 +16,6 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 unsigned char byteAt(std::string_view bytes, std::size_t i)
 {
     return static_cast<unsigned char>(bytes[i]);
-}
-
-// Length of the well-formed UTF-8 sequence at the start of bytes, 0 if none.
-// Ranges of the second byte follow RFC 3629's syntax table: E0 and F0 exclude
-// overlong forms, ED excludes surrogates, F4 stops at U+10FFFF.
-std::size_t utf8SequenceLength(std::string_view bytes)
-{
-    const unsigned char lead = byteAt(bytes, 0);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length || byteAt(bytes, 1) < low || byteAt(bytes, 1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if (byteAt(bytes, i) < 0x80 || byteAt(bytes, i) > 0xBF)
-            return 0;
-    return length;
 }
 
 std::size_t lineAt(std::string_view bytes, std::size_t offset)
@@ -238,7 +204,7 @@ DecodedText convertFromGb18030(std::string_view bytes)
 bool isValidUtf8(std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const std::size_t length = utf8SequenceLength(bytes);
+        const std::size_t length = store::Utf8SequenceLength(bytes);
         if (length == 0)
             return false;
         bytes.remove_prefix(length);
@@ -251,8 +217,8 @@ DecodedText decodeText(std::string_view bytes)
     if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         const std::string_view body = bytes.substr(kUtf8Bom.size());
         std::string_view rest = body;
-        while (!rest.empty() && utf8SequenceLength(rest) != 0)
-            rest.remove_prefix(utf8SequenceLength(rest));
+        while (!rest.empty() && store::Utf8SequenceLength(rest) != 0)
+            rest.remove_prefix(store::Utf8SequenceLength(rest));
         // A mark promises UTF-8; guessing another encoding would hide a damaged file.
         if (!rest.empty())
             return failure(TextEncoding::Utf8WithBom, lineAt(body, body.size() - rest.size()),

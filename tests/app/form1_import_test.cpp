@@ -5,15 +5,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QProgressDialog>
-#include <QShortcut>
+#include <QMenu>
 #include <QTimer>
 #include <QtTest>
 
 #include "app/grid.h"
 #include "platform/language/language.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/fake_file_dialogs.h"
 #include "tests/support/workbooks.h"
 
 class Form1ImportTest : public QObject {
@@ -98,34 +98,32 @@ private slots:
         QCOMPARE(w->Grid1->TextMatrix(1, 3), QStringLiteral("13866512345"));
     }
 
-    void theShortcutOpensAFileDialog()
+    void theMenuAndItsKeyOpenAFileDialog()
     {
         AppFolder folder;
         folder.createDatabase(AppFolder::participants(1));
         auto w = folder.start();
         const QString path = writeFile(folder, QStringLiteral("in.csv"), "user_name,user_number\nx,1\n");
-        auto* shortcut = w->findChild<QShortcut*>(QStringLiteral("ImportShortcut"));
-        QVERIFY(shortcut);
-        QCOMPARE(shortcut->key(), QKeySequence(Qt::CTRL | Qt::Key_I));
-        bool dialogSeen = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            dialogSeen = dialog != nullptr;
-            if (!dialog)
-                return;
-            QVERIFY(dialog->nameFilters().first().contains(QStringLiteral("*.xlsx")));
-            dialog->selectFile(path);
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        emit shortcut->activated();
-        QVERIFY(dialogSeen);
+        auto* menu = w->findChild<QMenu*>(QStringLiteral("WinnersMenu"));
+        QVERIFY(menu);
+        auto* action = w->findChild<QAction*>(QStringLiteral("importAction"));
+        QVERIFY(action);
+        QVERIFY(menu->actions().contains(action));
+        // The import follows the participants' separator of the winners table's menu.
+        const QList<QAction*> actions = menu->actions();
+        const auto* section = w->findChild<QAction*>(QStringLiteral("participantsSection"));
+        QVERIFY(section);
+        QVERIFY(actions.indexOf(action) > actions.indexOf(const_cast<QAction*>(section)));
+        QCOMPARE(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+
+        FakeFileDialogs dialogs;
+        dialogs.answers = {path, QString()};
+        action->trigger();
+        QCOMPARE(dialogs.asked.size(), 1);
         QCOMPARE(folder.boxes.texts(), QStringList{"imported 1 participants"});
 
-        QTimer::singleShot(0, [] {
-            if (QWidget* dialog = QApplication::activeModalWidget())
-                dialog->close();
-        });
-        w->ImportParticipants();  // cancelled: no file, no box
+        action->trigger();  // cancelled: no file, no box
+        QCOMPARE(dialogs.asked.size(), 2);
         QCOMPARE(folder.boxes.shown.size(), std::size_t(1));
     }
 

@@ -189,7 +189,10 @@ private slots:
         folder.createDatabase(AppFolder::participants(3));
         auto w = folder.start();
         int previews = 0;
-        printing::setPreviewHandler([&](QPrinter&, const std::function<void(QPrinter&)>&) { ++previews; return QString(); });
+        printing::setPreviewHandler([&](QPrinter&, const printing::WinnerPrintout&, const std::function<void(QPrinter&)>&) {
+            ++previews;
+            return QString();
+        });
         w->PrintCommand();
         printing::setPreviewHandler(nullptr);
         QCOMPARE(previews, 0);
@@ -209,7 +212,8 @@ private slots:
         QCOMPARE(w->Grid2->Rows(), 4);
         const QString pdf = folder.path() + "/winners.pdf";
         printing::WinnerPrintout seen;
-        printing::setPreviewHandler([&](QPrinter& printer, const std::function<void(QPrinter&)>& render) {
+        printing::setPreviewHandler([&](QPrinter& printer, const printing::WinnerPrintout&,
+                                        const std::function<void(QPrinter&)>& render) {
             seen = printing::CollectPrintout(*w->Grid2);
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
@@ -238,7 +242,7 @@ private slots:
         w->Combo1->setCurrentIndex(0);
         w->DrawOrStop();
         w->DrawOrStop();
-        printing::setPreviewHandler([](QPrinter&, const std::function<void(QPrinter&)>&) {
+        printing::setPreviewHandler([](QPrinter&, const printing::WinnerPrintout&, const std::function<void(QPrinter&)>&) {
             return QStringLiteral("no printer");
         });
         w->PrintCommand();

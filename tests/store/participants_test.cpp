@@ -196,22 +196,14 @@ TEST_F(SheetTest, AFailedDrawReportsTheErrorAndMarksNobody)
     open("(1, 'a', '11', '否'), (2, 'b', '12', '否'), (3, 'c', '13', '否')");
     storetest::runSql(m_path, "create trigger refuse before update on sheet when new.user_number = '12'"
                               " begin select raise(abort, 'twelve refused'); end;");
-    store::RandomSource random;
-    const store::DrawResult result = store::DrawWinners(m_connection, 3, random);
+    store::DrawRequest request;
+    request.count = 3;
+    const store::DrawResult result = store::RunDraw(m_connection, request);
     EXPECT_EQ(result.status, store::DrawStatus::DatabaseError);
     EXPECT_NE(result.error.find("twelve refused"), std::string::npos) << result.error;
-    EXPECT_TRUE(result.winners.empty());
+    EXPECT_TRUE(result.record.winners.empty());
     for (const auto& [id, isluck] : flags(m_connection))
         EXPECT_EQ(isluck, "否") << "row " << id;
 }
 
 }  // namespace
-
-TEST_F(SheetTest, AWinnerWithoutNumberIsMarkedByItsIdAndCannotWinAgain)
-{
-    open("(1, 'a', NULL, '否'), (2, 'b', NULL, '否'), (3, 'c', '', '否'), (4, 'd', '14', '否')");
-    ASSERT_TRUE(store::MarkWinners(m_connection, std::vector<store::Participant>{{"1", "a", ""}}))
-        << m_connection.error();
-    const std::map<std::string, std::string> expected = {{"1", "是"}, {"2", "否"}, {"3", "是"}, {"4", "否"}};
-    EXPECT_EQ(flags(m_connection), expected);
-}

@@ -1,125 +1,58 @@
-// Picking winners: distinct rows, every row reachable and none outside the
-// list, uniform chances (chi-square over fixed seeds), and the draw's
-// refusals.
+// The draw transaction: winners follow from the seed and the list, are
+// marked by row (whatever their number holds) and recorded with the marks;
+// a winner taken by another program is drawn again; anything that goes
+// wrong leaves nobody marked and nothing recorded.
 
-#include <cmath>
+#include <map>
 #include <set>
 
+#include "platform/language/language.h"
 #include "store/prize_draw.h"
+#include "store/sha256.h"
 #include "tests/store/store_test_support.h"
 
 namespace {
 
-// Pearson's statistic against equal expected counts.
-double chiSquare(const std::vector<long>& counts)
+store::Seed fixedSeed(std::uint8_t first = 0)
 {
-    long total = 0;
-    for (long c : counts)
-        total += c;
-    const double expected = double(total) / double(counts.size());
-    double sum = 0;
-    for (long c : counts)
-        sum += (double(c) - expected) * (double(c) - expected) / expected;
-    return sum;
+    store::Seed seed;
+    for (std::size_t i = 0; i < seed.size(); ++i)
+        seed[i] = std::uint8_t(first + i);
+    return seed;
 }
 
-// Far in the upper tail (about six standard deviations above the mean of
-// the distribution with `dof` degrees of freedom): a fair picker with a
-// fixed seed stays below it, a skewed one does not.
-double chiSquareLimit(std::size_t dof)
+std::map<std::int64_t, std::string> flags(store::DbConnection& connection)
 {
-    return double(dof) + 6.0 * std::sqrt(2.0 * double(dof));
+    std::map<std::int64_t, std::string> result;
+    auto rows = connection.Execute("select id, isluck from sheet");
+    for (; rows && !rows->EndOfFile(); rows->MoveNext())
+        result[rows->FieldInteger(0)] = rows->Field(1);
+    return result;
 }
 
-TEST(PickWinners, GivesDistinctRowsInsideTheList)
+long long drawCount(store::DbConnection& connection)
 {
-    struct Case {
-        std::size_t participants;
-        std::size_t n;
-    };
-    const Case cases[] = {{1, 1}, {2, 2}, {10, 3}, {17, 16}, {100, 100}, {1025, 50}, {40000, 200}};
-    store::RandomSource random;
-    random.Seed(7);
-    for (const Case& c : cases) {
-        for (int repeat = 0; repeat < 20; ++repeat) {
-            const auto rows = store::PickWinners(c.participants, c.n, random);
-            ASSERT_EQ(rows.size(), c.n);
-            const std::set<std::size_t> distinct(rows.begin(), rows.end());
-            EXPECT_EQ(distinct.size(), c.n) << c.participants << " choose " << c.n;
-            EXPECT_GE(*distinct.begin(), 1u);
-            EXPECT_LE(*distinct.rbegin(), c.participants);
-        }
-    }
-}
-
-TEST(PickWinners, RefusesCountsOutsideTheList)
-{
-    store::RandomSource random;
-    EXPECT_TRUE(store::PickWinners(5, 0, random).empty());
-    EXPECT_TRUE(store::PickWinners(5, 6, random).empty());
-    EXPECT_TRUE(store::PickWinners(0, 1, random).empty());
-}
-
-// Single picks over participant counts around powers of two, where a
-// careless range reduction shows its bias or its off-by-one.
-TEST(PickWinners, EveryRowIsEquallyLikely)
-{
-    constexpr long kPerRow = 400;
-    for (std::size_t participants : {std::size_t(2), std::size_t(7), std::size_t(16), std::size_t(17),
-                                     std::size_t(1024), std::size_t(1025)}) {
-        store::RandomSource random;
-        random.Seed(20261208 + participants);
-        std::vector<long> counts(participants + 2, 0);  // index 0 and participants + 1 must stay empty
-        for (long i = 0; i < kPerRow * long(participants); ++i) {
-            const auto rows = store::PickWinners(participants, 1, random);
-            ASSERT_EQ(rows.size(), 1u);
-            ASSERT_LT(rows[0], counts.size());
-            ++counts[rows[0]];
-        }
-        EXPECT_EQ(counts.front(), 0) << participants;
-        EXPECT_EQ(counts.back(), 0) << participants;
-        EXPECT_GT(counts[1], 0) << participants;
-        EXPECT_GT(counts[participants], 0) << "the last row must be reachable, " << participants;
-        const std::vector<long> inside(counts.begin() + 1, counts.end() - 1);
-        EXPECT_LT(chiSquare(inside), chiSquareLimit(participants - 1)) << participants;
-    }
-}
-
-// Ordered pairs of a two-winner draw: a duplicate handled by taking a
-// neighbour instead of drawing again would favour (a, a + 1).
-TEST(PickWinners, SecondPickIsUniformAmongTheRest)
-{
-    constexpr long kPerPair = 300;
-    for (std::size_t participants : {std::size_t(3), std::size_t(5), std::size_t(17)}) {
-        store::RandomSource random;
-        random.Seed(99 + participants);
-        const std::size_t pairs = participants * (participants - 1);
-        std::vector<long> counts(participants * participants, 0);
-        for (long i = 0; i < kPerPair * long(pairs); ++i) {
-            const auto rows = store::PickWinners(participants, 2, random);
-            ASSERT_EQ(rows.size(), 2u);
-            ASSERT_NE(rows[0], rows[1]);
-            ++counts[(rows[0] - 1) * participants + (rows[1] - 1)];
-        }
-        std::vector<long> offDiagonal;
-        for (std::size_t a = 0; a < participants; ++a)
-            for (std::size_t b = 0; b < participants; ++b)
-                if (a != b)
-                    offDiagonal.push_back(counts[a * participants + b]);
-        EXPECT_LT(chiSquare(offDiagonal), chiSquareLimit(pairs - 1)) << participants;
-    }
+    long long last = -1;
+    EXPECT_TRUE(store::LastDrawId(connection, last)) << connection.error();
+    return last;
 }
 
 class DrawTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string rows;
-        for (int id = 1; id <= 10; ++id)
-            rows += std::string(id > 1 ? ", " : "") + "(" + std::to_string(id) + ", 'p" + std::to_string(id) +
-                    "', 'n" + std::to_string(id) + "', '" + (id <= 3 ? "是" : "否") + "')";
-        storetest::makeSheet(m_path, rows);
+        lang::setUiLanguage(lang::Language::English);
+        storetest::makeSheet(m_path, storetest::participantRows(10, 3));
         ASSERT_TRUE(m_connection.OpenFile(m_path)) << m_connection.error();
+    }
+    void TearDown() override { lang::resetUiLanguage(); }
+
+    store::DrawResult draw(long long n, const std::string& level = "一等奖")
+    {
+        store::DrawRequest request;
+        request.level = level;
+        request.count = n;
+        return store::RunDraw(m_connection, request);
     }
     long long wonCount()
     {
@@ -131,50 +64,206 @@ protected:
     storetest::TempDir m_dir;
     std::string m_path = m_dir.file("Sbase.mdb");
     store::DbConnection m_connection;
-    store::RandomSource m_random;
 };
 
-TEST_F(DrawTest, MarksExactlyTheWinnersItReports)
+TEST_F(DrawTest, MarksAndRecordsExactlyTheWinnersItReports)
 {
-    const store::DrawResult result = store::DrawWinners(m_connection, 3, m_random);
+    const store::DrawResult result = draw(3);
     ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
-    ASSERT_EQ(result.winners.size(), 3u);
-    EXPECT_EQ(result.available, 7u);
-    std::set<std::string> numbers;
-    for (const store::Participant& winner : result.winners) {
-        numbers.insert(winner.number);
-        EXPECT_EQ(winner.name, "p" + winner.id);
-        EXPECT_GT(std::stoi(winner.id), 3) << "an earlier winner was drawn again";
-        auto row = m_connection.Execute("select isluck from sheet where user_number = ?", {winner.number});
-        ASSERT_TRUE(row);
-        EXPECT_EQ(row->Field(0), "是");
+    EXPECT_EQ(result.available, 7);
+    const store::DrawRecord& record = result.record;
+    ASSERT_EQ(record.winners.size(), 3u);
+    EXPECT_EQ(record.id, 1);
+    EXPECT_EQ(record.level, "一等奖");
+    EXPECT_EQ(record.requested, 3);
+    EXPECT_EQ(record.eligibleCount, 7);
+    EXPECT_EQ(record.previousDigest, store::kChainStart);
+    EXPECT_EQ(record.time.size(), 20u);
+    std::set<std::int64_t> ids;
+    const auto marks = flags(m_connection);
+    for (std::size_t k = 0; k < 3; ++k) {
+        const store::RecordedWinner& winner = record.winners[k];
+        EXPECT_EQ(winner.position, int(k + 1));
+        EXPECT_GT(winner.id, 3) << "an earlier winner was drawn again";
+        EXPECT_EQ(winner.name, "p" + std::to_string(winner.id));
+        EXPECT_EQ(winner.number, "n" + std::to_string(winner.id));
+        EXPECT_EQ(marks.at(winner.id), "是");
+        ids.insert(winner.id);
     }
-    EXPECT_EQ(numbers.size(), 3u);
+    EXPECT_EQ(ids.size(), 3u);
     EXPECT_EQ(wonCount(), 6);
-    std::vector<store::Participant> left;
-    ASSERT_TRUE(store::LoadNotWon(m_connection, left));
-    EXPECT_EQ(left.size(), 4u);
+
+    store::DrawRecord stored;
+    ASSERT_TRUE(store::ReadDraw(m_connection, 1, stored, true)) << m_connection.error();
+    EXPECT_EQ(stored.digest, record.digest);
+    EXPECT_EQ(stored.digest, store::DrawDigest(stored));
+    EXPECT_EQ(stored.winners.size(), 3u);
+    EXPECT_EQ(stored.eligibleIds, store::EncodeIds({10, 9, 8, 7, 6, 5, 4}));
+}
+
+TEST_F(DrawTest, WinnersFollowFromTheSeedAndTheListHighestIdFirst)
+{
+    store::DrawRequest request;
+    request.count = 3;
+    request.seeds = [] { return fixedSeed(); };
+    const store::DrawResult result = store::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    const std::vector<std::int64_t> list = {10, 9, 8, 7, 6, 5, 4};
+    const auto picks = store::PickIndices(fixedSeed(), list.size(), 3);
+    for (std::size_t k = 0; k < 3; ++k)
+        EXPECT_EQ(result.record.winners[k].id, list[picks[k]]);
+    EXPECT_EQ(result.record.seed, store::ToHex(fixedSeed().data(), 32));
 }
 
 TEST_F(DrawTest, RefusesCountsItCannotDrawAndMarksNobody)
 {
     for (long long n : {0LL, -1LL, 8LL, 1000000LL}) {
-        const store::DrawResult result = store::DrawWinners(m_connection, n, m_random);
+        const store::DrawResult result = draw(n);
         EXPECT_EQ(result.status, store::DrawStatus::CountOutOfRange) << n;
-        EXPECT_TRUE(result.winners.empty()) << n;
-        EXPECT_EQ(result.available, 7u) << n;
+        EXPECT_TRUE(result.record.winners.empty()) << n;
+        EXPECT_EQ(result.available, 7) << n;
         EXPECT_EQ(wonCount(), 3) << n;
     }
+    EXPECT_EQ(drawCount(m_connection), 0);
 }
 
 TEST_F(DrawTest, TheWholeRestCanBeDrawnThenNobodyIsLeft)
 {
-    const store::DrawResult all = store::DrawWinners(m_connection, 7, m_random);
-    ASSERT_EQ(all.status, store::DrawStatus::Done) << all.error;
+    ASSERT_EQ(draw(7).status, store::DrawStatus::Done);
     EXPECT_EQ(wonCount(), 10);
-    const store::DrawResult none = store::DrawWinners(m_connection, 1, m_random);
+    const store::DrawResult none = draw(1);
     EXPECT_EQ(none.status, store::DrawStatus::NobodyLeft);
-    EXPECT_EQ(none.available, 0u);
+    EXPECT_EQ(none.available, 0);
+    EXPECT_EQ(drawCount(m_connection), 1);
+}
+
+TEST_F(DrawTest, AWinnerTakenSinceTheListWasReadIsDrawnAgainFromAFreshList)
+{
+    const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
+    // Another program marks all but row 4 after the list was read.
+    ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id between 5 and 10"));
+    store::DrawRequest request;
+    request.count = 1;
+    request.listedIds = &listed;
+    request.seeds = [] { return fixedSeed(); };  // picks index 5 of seven: row 5, taken
+    const store::DrawResult result = store::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    EXPECT_EQ(result.attempts, 2);
+    ASSERT_EQ(result.record.winners.size(), 1u);
+    EXPECT_EQ(result.record.winners[0].id, 4);
+    EXPECT_EQ(result.record.eligibleCount, 1) << "the record holds the fresh list";
+    EXPECT_EQ(wonCount(), 10);
+    EXPECT_EQ(drawCount(m_connection), 1);
+}
+
+TEST_F(DrawTest, ThePicksFromTheCallersListAreRecordedWithThatList)
+{
+    // A list that is stale but whose winners are all still free is drawn as it was shown.
+    const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
+    ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id = 4"));  // not the one picked
+    store::DrawRequest request;
+    request.count = 1;
+    request.listedIds = &listed;
+    request.seeds = [] { return fixedSeed(); };
+    const store::DrawResult result = store::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    EXPECT_EQ(result.attempts, 1);
+    EXPECT_EQ(result.record.winners[0].id, 5);
+    EXPECT_EQ(result.record.eligibleIds, store::EncodeIds(listed));
+}
+
+TEST_F(DrawTest, WinnersTakenAgainAndAgainEndInARefusalWithNothingMarked)
+{
+    // Someone marks every row between the list and the marks, on every try.
+    store::DrawRequest request;
+    request.count = 2;
+    request.seeds = [this] {
+        m_connection.Run("update sheet set isluck = '是'");
+        return fixedSeed();
+    };
+    const store::DrawResult result = store::RunDraw(m_connection, request);
+    EXPECT_EQ(result.status, store::DrawStatus::ListKeptChanging);
+    EXPECT_EQ(result.attempts, store::kMaxDrawAttempts);
+    EXPECT_NE(store::DescribeRefusal(result).find("nobody was marked"), std::string::npos);
+    EXPECT_EQ(wonCount(), 3);
+    EXPECT_EQ(drawCount(m_connection), 0);
+}
+
+TEST_F(DrawTest, AMarkThatChangesNoRowUndoesTheWholeDraw)
+{
+    ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id between 5 and 9"));
+    storetest::runSql(m_path, "create trigger swallow before update on sheet when old.id = 4"
+                              " begin select raise(ignore); end;");
+    const store::DrawResult result = draw(2);  // rows 10 and 4: both drawn
+    EXPECT_EQ(result.status, store::DrawStatus::MarkChangedNothing);
+    const std::string message = store::DescribeRefusal(result);
+    EXPECT_NE(message.find("changed no row"), std::string::npos) << message;
+    EXPECT_NE(message.find("id 4"), std::string::npos) << message;
+    EXPECT_EQ(flags(m_connection).at(10), "否") << "the other winner's mark must be undone";
+    EXPECT_EQ(drawCount(m_connection), 0);
+}
+
+TEST_F(DrawTest, AFailingRecordLeavesNobodyMarked)
+{
+    storetest::runSql(m_path, "create trigger refuse before insert on draw_winner"
+                              " begin select raise(abort, 'record refused'); end;");
+    const store::DrawResult result = draw(2);
+    EXPECT_EQ(result.status, store::DrawStatus::DatabaseError);
+    EXPECT_NE(result.error.find("record refused"), std::string::npos) << result.error;
+    EXPECT_EQ(wonCount(), 3);
+    EXPECT_EQ(drawCount(m_connection), 0);
+}
+
+TEST_F(DrawTest, ResetKeepsTheHistory)
+{
+    ASSERT_EQ(draw(2).status, store::DrawStatus::Done);
+    ASSERT_TRUE(store::ResetWinners(m_connection));
+    EXPECT_EQ(wonCount(), 0);
+    std::vector<store::DrawRecord> history;
+    ASSERT_TRUE(store::ReadHistory(m_connection, history));
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].winners.size(), 2u);
+    const store::DrawResult second = draw(10);
+    ASSERT_EQ(second.status, store::DrawStatus::Done) << second.error;
+    EXPECT_EQ(second.record.previousDigest, history[0].digest);
+}
+
+// Marking by row: numbers another program stored as integers, numbers that
+// are not UTF-8, and Null numbers, which name nobody else.
+TEST(MarkingByRow, MarksTheWinnerWhateverItsNumberHolds)
+{
+    struct Case {
+        const char* label;
+        const char* number;        // SQL expression for row 1's user_number
+        const char* otherNumber;   // SQL expression for row 2's, whose isluck is 'x'
+        const char* otherAfter;    // row 2's isluck after the draw
+        std::optional<std::string> recorded;
+    };
+    const Case cases[] = {
+        {"integer", "13800000001", "13800000002", "x", "13800000001"},
+        {"not UTF-8", "cast(X'B2E2CAD4' as text)", "'other'", "x", std::string("\xB2\xE2\xCA\xD4")},
+        {"Null", "NULL", "''", "x", std::nullopt},
+        {"shared text", "'77'", "'77'", "是", "77"},  // the number still marks every row that holds it
+    };
+    for (const Case& c : cases) {
+        storetest::TempDir dir;
+        const std::string path = dir.file("Sbase.mdb");
+        // user_number without a type, as another program may have made it.
+        storetest::runSql(path, std::string("create table sheet (id integer primary key, user_name text,"
+                                            " user_number, isluck text);"
+                                            "insert into sheet values (1, 'w', ") +
+                                    c.number + ", '否'), (2, 'o', " + c.otherNumber + ", 'x');");
+        store::DbConnection connection;
+        ASSERT_TRUE(connection.OpenFile(path)) << connection.error();
+        store::DrawRequest request;
+        request.count = 1;
+        const store::DrawResult result = store::RunDraw(connection, request);
+        ASSERT_EQ(result.status, store::DrawStatus::Done) << c.label << ": " << result.error;
+        EXPECT_EQ(result.record.winners[0].number, c.recorded) << c.label;
+        const auto marks = flags(connection);
+        EXPECT_EQ(marks.at(1), "是") << c.label;
+        EXPECT_EQ(marks.at(2), c.otherAfter) << c.label;
+    }
 }
 
 }  // namespace

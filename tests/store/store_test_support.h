@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "store/draw_picks.h"
+
 namespace storetest {
 
 class TempDir {
@@ -55,6 +57,25 @@ inline void makeSheet(const std::string& path, const std::string& valuesRows)
            " isluck text default '否');");
     if (!valuesRows.empty())
         runSql(path, "insert into sheet (id, user_name, user_number, isluck) values " + valuesRows + ";");
+}
+
+// Rows (id, 'p<id>', 'n<id>', isluck) for ids 1 .. count, the first `won`
+// of them having won; for makeSheet.
+inline std::string participantRows(int count, int won = 0)
+{
+    std::string rows;
+    for (int id = 1; id <= count; ++id)
+        rows += std::string(id > 1 ? ", " : "") + "(" + std::to_string(id) + ", 'p" + std::to_string(id) + "', 'n" +
+                std::to_string(id) + "', '" + (id <= won ? "是" : "否") + "')";
+    return rows;
+}
+
+// A seed of 32 equal bytes.
+inline store::Seed seedOf(std::uint8_t value)
+{
+    store::Seed seed;
+    seed.fill(value);
+    return seed;
 }
 
 }  // namespace storetest

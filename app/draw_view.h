@@ -1,0 +1,31 @@
+#pragma once
+// How a recorded draw is shown and printed: its winners in the winners
+// table (replacements in the voided winners' places, the voids below) and
+// the line that names it in the record.
+
+#include <QString>
+
+#include "store/draw_record.h"
+
+class Grid;
+
+namespace drawview {
+
+// "Draw 3 · 2025-06-01 20:15:03 · digest 5f3a9c0e1b2d4f6a", in the user's language.
+QString RecordLine(const store::DrawRecord& record);
+
+// Rows 1 .. N: the winners now holding positions 1 .. N (column 1 the name,
+// column 2 the number); then one row per voided winner, marked as void.
+void FillWinnersGrid(Grid& grid, const store::DrawRecord& record);
+
+// The number of winners (positions) of the draw: the rows before the voids.
+int WinnerRows(const store::DrawRecord& record);
+
+// One of the two texts in the user's language (lang::tr), for the screen.
+QString Say(const char* english, const char* chinese);
+
+// A byte text from the database as shown on screen.
+QString Text(const std::string& bytes);
+QString Text(const std::optional<std::string>& bytes);
+
+}  // namespace drawview

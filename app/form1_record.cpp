@@ -1,0 +1,179 @@
+// The window's commands on the draw record: the winners table's menu and
+// keys, voiding an absent winner, export, and the history of draws.
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+
+#include "app/conn.h"
+#include "app/draw_view.h"
+#include "app/form1.h"
+#include "app/grid.h"
+#include "app/history_dialog.h"
+#include "app/printing.h"
+#include "platform/language/language.h"
+#include "platform/ui/file_dialog.h"
+#include "platform/ui/message_box.h"
+#include "store/results_export.h"
+
+using drawview::Say;
+using drawview::Text;
+
+namespace {
+
+QAction* addCommand(QMenu* menu, QWidget* owner, const QString& text, const QKeySequence& keys,
+                    Qt::ShortcutContext context)
+{
+    auto* action = menu->addAction(text);
+    action->setShortcut(keys);
+    action->setShortcutContext(context);
+    // Keys act without the menu open; the owner holds the shortcut.
+    owner->addAction(action);
+    return action;
+}
+
+}  // namespace
+
+void form1::createWinnersMenu()
+{
+    m_winnersMenu = new QMenu(this);
+    m_winnersMenu->setObjectName(QStringLiteral("WinnersMenu"));
+    QAction* voidAction = addCommand(m_winnersMenu, Grid2, Say("Void and draw a replacement…", "作废并补抽…"),
+                                     QKeySequence(Qt::Key_Delete), Qt::WidgetShortcut);
+    voidAction->setObjectName(QStringLiteral("voidAction"));
+    connect(voidAction, &QAction::triggered, this, [this] { VoidWinner(Grid2->currentIndex().row()); });
+    m_winnersMenu->addSeparator();
+
+    QAction* exportDraw = addCommand(m_winnersMenu, this, Say("Export this draw…", "导出本次中奖名单…"),
+                                     QKeySequence(Qt::CTRL | Qt::Key_E), Qt::WindowShortcut);
+    exportDraw->setObjectName(QStringLiteral("exportDrawAction"));
+    connect(exportDraw, &QAction::triggered, this, [this] {
+        if (m_shownDraw)
+            ExportDraws(m_shownDraw->id);
+        else
+            refuse(Say("No draw has been held yet.", "还没有进行过抽奖。"));
+    });
+    QAction* exportAll = addCommand(m_winnersMenu, this, Say("Export all draws…", "导出全部中奖名单…"),
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), Qt::WindowShortcut);
+    exportAll->setObjectName(QStringLiteral("exportAllAction"));
+    connect(exportAll, &QAction::triggered, this, [this] { ExportDraws(std::nullopt); });
+    QAction* history = addCommand(m_winnersMenu, this, Say("Earlier draws (print again)…", "抽奖记录（重新打印）…"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_H), Qt::WindowShortcut);
+    history->setObjectName(QStringLiteral("historyAction"));
+    connect(history, &QAction::triggered, this, &form1::ShowHistory);
+
+    // Commands on the participants (importing a list) belong after this separator.
+    QAction* participants = m_winnersMenu->addSeparator();
+    participants->setObjectName(QStringLiteral("participantsSection"));
+    QAction* import = addCommand(m_winnersMenu, this, Say("Import participants…", "导入参与者名单…"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_I), Qt::WindowShortcut);
+    import->setObjectName(QStringLiteral("importAction"));
+    connect(import, &QAction::triggered, this, &form1::ImportParticipants);
+
+    Grid2->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Grid2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = Grid2->indexAt(at);
+        if (index.isValid())
+            Grid2->setCurrentIndex(index);
+        m_winnersMenu->popup(Grid2->viewport()->mapToGlobal(at));
+    });
+}
+
+void form1::VoidWinner(int row)
+{
+    if (Rolling()) {
+        refuse(Say("A draw is running; stop it first.", "正在抽奖，请先停止。"));
+        return;
+    }
+    if (!m_shownDraw || row < 1 || row > drawview::WinnerRows(*m_shownDraw)) {
+        refuse(Say("Select a winner of the draw shown first.", "请先选中本次抽奖的一名中奖者。"));
+        return;
+    }
+    const store::RecordedWinner holder = store::CurrentWinners(*m_shownDraw)[std::size_t(row - 1)];
+    const ui::Result answer = ui::messageBox().show(
+        Text(lang::trf("Void winner %1, %2, and draw one replacement from those who have not won yet?\n"
+                       "The voided winner stays marked as having won.",
+                       "作废第 %1 名 %2，并从尚未中奖的人中补抽一人？\n被作废者仍记为已中奖。",
+                       {std::to_string(holder.position), holder.name.value_or("")})),
+        Say("Void a winner", "作废中奖者"), ui::Buttons::YesNo, ui::Icon::Question, ui::Result::No);
+    if (answer != ui::Result::Yes)
+        return;
+    const store::DrawResult result = store::VoidAndReplace(*conn::DbConnection, m_shownDraw->id, holder.position);
+    if (result.status == store::DrawStatus::DatabaseError) {
+        conn::FatalError(Text(result.error));
+        return;
+    }
+    if (result.status != store::DrawStatus::Done) {
+        refuse(Text(store::DescribeRefusal(result)));
+        return;
+    }
+    m_shownDraw = result.record;
+    showWinners();
+    Grid2->selectRow(row);
+    showInDisplay(Text(result.record.voids.back().replacement.name));
+    LoadParticipants();
+}
+
+void form1::ExportDraws(std::optional<long long> drawId)
+{
+    std::vector<store::DrawRecord> draws(1);
+    const bool read = drawId ? store::ReadDraw(*conn::DbConnection, *drawId, draws[0])
+                             : store::ReadHistory(*conn::DbConnection, draws);
+    if (!read) {
+        refuse(Text(conn::DbConnection->error()));
+        return;
+    }
+    const QString suggested =
+        QDir::home().filePath(drawId ? Say("winners-draw-%1.xlsx", "中奖名单-第%1次.xlsx").arg(*drawId)
+                                     : Say("winners.xlsx", "中奖名单.xlsx"));
+    const QString path = ui::fileDialogs().saveFile(this, Say("Export winners", "导出中奖名单"), suggested,
+                                                    QStringLiteral("Excel (*.xlsx);;CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    const std::vector<store::ResultRow> rows = store::ResultRows(draws);
+    std::string error;
+    if (!store::ExportResults(rows, path.toStdString(), error)) {
+        refuse(Text(error));
+        return;
+    }
+    ui::messageBox().show(Text(lang::trf("%1 rows written to %2", "已将 %1 行写入 %2",
+                                         {std::to_string(rows.size()), path.toStdString()})),
+                          conn::AppTitle(), ui::Buttons::Ok, ui::Icon::Information);
+}
+
+void form1::ShowHistory()
+{
+    std::vector<store::DrawRecord> draws;
+    if (!store::ReadHistory(*conn::DbConnection, draws)) {
+        refuse(Text(conn::DbConnection->error()));
+        return;
+    }
+    if (draws.empty()) {
+        refuse(Say("No draw has been recorded yet.", "还没有抽奖记录。"));
+        return;
+    }
+    HistoryDialog dialog(draws, this);
+    dialog.setObjectName(QStringLiteral("HistoryDialog"));
+    connect(&dialog, &HistoryDialog::printRequested, this, &form1::ReprintDraw);
+    connect(&dialog, &HistoryDialog::exportRequested, this, [this](long long id) { ExportDraws(id); });
+    dialog.exec();
+}
+
+void form1::ReprintDraw(long long drawId)
+{
+    store::DrawRecord record;
+    if (!store::ReadDraw(*conn::DbConnection, drawId, record)) {
+        refuse(Text(conn::DbConnection->error()));
+        return;
+    }
+    // A grid like the winners table, never shown, so that the printout is
+    // the same as the one made at the time.
+    Grid grid;
+    grid.setCols(3);
+    grid.setColWidth(0, 0);
+    grid.setColWidth(1, Grid2->ColWidth(1));
+    grid.setColWidth(2, 0);
+    grid.setTextMatrix(0, 1, Grid2->TextMatrix(0, 1));
+    drawview::FillWinnersGrid(grid, record);
+    printing::PrintWinners(grid, Text(record.level), this, drawview::RecordLine(record));
+}

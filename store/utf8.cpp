@@ -1,0 +1,66 @@
+#include "store/utf8.h"
+
+namespace store {
+namespace {
+
+unsigned char byteAt(std::string_view bytes, std::size_t i)
+{
+    return static_cast<unsigned char>(bytes[i]);
+}
+
+}  // namespace
+
+// Ranges of the second byte follow RFC 3629's syntax table: E0 and F0 exclude
+// overlong forms, ED excludes surrogates, F4 stops at U+10FFFF.
+std::size_t Utf8SequenceLength(std::string_view bytes)
+{
+    if (bytes.empty())
+        return 0;
+    const unsigned char lead = byteAt(bytes, 0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        if (lead == 0xED)
+            high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        if (lead == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || byteAt(bytes, 1) < low || byteAt(bytes, 1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byteAt(bytes, i) < 0x80 || byteAt(bytes, i) > 0xBF)
+            return 0;
+    return length;
+}
+
+std::string ValidUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    while (!bytes.empty()) {
+        const std::size_t length = Utf8SequenceLength(bytes);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            bytes.remove_prefix(1);
+            continue;
+        }
+        out.append(bytes.substr(0, length));
+        bytes.remove_prefix(length);
+    }
+    return out;
+}
+
+}  // namespace store
