@@ -47,6 +47,15 @@ private:
         button.InitProperties();
         button.hoverTimer().stop();  // the poll is driven by hand below
     }
+    // The button 4, 3 into its shown parent, so that input can come through
+    // the window system.
+    bool showHosted(LumenButton& button)
+    {
+        makeButton(button);
+        button.move(4, 3);
+        button.parentWidget()->show();
+        return QTest::qWaitForWindowExposed(button.parentWidget());
+    }
 
 private slots:
     void spaceShowsThePressedLookWithoutClick()
@@ -112,10 +121,7 @@ private slots:
     {
         QWidget host;
         LumenButton button(&host);
-        makeButton(button);
-        button.move(4, 3);
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        QVERIFY(showHosted(button));
         EventLog log;
         log.attach(button);
         QTest::mouseDClick(host.windowHandle(), Qt::LeftButton, {}, QPoint(14, 8));
@@ -131,10 +137,7 @@ private slots:
     {
         QWidget host;
         LumenButton button(&host);
-        makeButton(button);
-        button.move(4, 3);
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        QVERIFY(showHosted(button));
         EventLog log;
         log.attach(button);
         QTest::mouseMove(host.windowHandle(), QPoint(24, 10));
