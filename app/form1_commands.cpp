@@ -14,6 +14,7 @@
 #include "app/printing.h"
 #include "app/winner_count.h"
 #include "platform/language/language.h"
+#include "platform/runtime/numeric.h"
 #include "platform/ui/message_box.h"
 #include "store/participants.h"
 
@@ -86,7 +87,7 @@ void form1::DrawOrStop()
     }
     LoadParticipants();
     const long long available = Grid1->Rows() - 1;
-    const long long n = winnercount::RoundHalfEven(*value);
+    const long long n = runtime::roundHalfEven(*value);
     if (available == 0) {
         // The load has said that nobody is left; a running draw ends without winners.
         if (Timer1->isActive()) {

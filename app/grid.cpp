@@ -122,19 +122,6 @@ void Grid::setTextMatrix(int row, int column, const QString& text)
     }
 }
 
-void Grid::AddItem(const QString& tabbedTexts)
-{
-    const QStringList texts = tabbedTexts.split(QLatin1Char('\t'));
-    const int row = m_model->rows;
-    m_model->resize(row + 1, m_model->cols);
-    for (int i = 0; i < texts.size() && i + 1 < m_model->cols; ++i)
-        m_model->cell(row, i + 1) = texts[i].toStdString();
-    if (m_autoRedraw)
-        m_model->reset();
-    else
-        m_model->frozen = true;
-}
-
 void Grid::AddItemUtf8(const std::string& column1, const std::string& column2, const std::string& column3)
 {
     const int row = m_model->rows;

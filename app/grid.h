@@ -44,15 +44,13 @@ public:
     void setCols(int count);
     QString TextMatrix(int row, int column) const;
     void setTextMatrix(int row, int column, const QString& text);
-    // Appends a row whose cells from column 1 on take the tab-separated texts.
-    void AddItem(const QString& tabbedTexts);
-    // The same from UTF-8 texts, without building a QString per cell.
+    // Appends a row whose cells from column 1 on take the three UTF-8 texts,
+    // without building a QString per cell.
     void AddItemUtf8(const std::string& column1, const std::string& column2, const std::string& column3);
     // Widths in the grid's own unit (pixels of the design); 0 collapses.
     void setColWidth(int column, int width);
     int ColWidth(int column) const;
 
-    bool AutoRedraw() const { return m_autoRedraw; }
     void setAutoRedraw(bool on);
     void Refresh();
 

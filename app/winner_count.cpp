@@ -1,8 +1,6 @@
 #include "app/winner_count.h"
 
-#include <cfenv>
 #include <cmath>
-#include <limits>
 
 #include <QRegularExpression>
 
@@ -21,20 +19,6 @@ std::optional<double> ParseNumber(const QString& text)
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
-}
-
-long long RoundHalfEven(double value)
-{
-    constexpr double kLimit = 9.0e18;
-    if (value >= kLimit)
-        return std::numeric_limits<long long>::max();
-    if (value <= -kLimit)
-        return std::numeric_limits<long long>::min();
-    const int mode = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(value);
-    std::fesetround(mode);
-    return static_cast<long long>(rounded);
 }
 
 }  // namespace winnercount

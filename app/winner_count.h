@@ -12,9 +12,8 @@ namespace winnercount {
 // count as digits. Returns the value, or nothing when the text is not a number.
 std::optional<double> ParseNumber(const QString& text);
 
-// The value rounded to the nearest integer, halves to the even neighbour
-// ("2.5" gives 2, "3.5" gives 4); values beyond the range of long long are
-// clamped so that a range check refuses them.
-long long RoundHalfEven(double value);
+// The count itself is the value rounded half to even (runtime::roundHalfEven
+// in platform/runtime/numeric.h): "2.5" gives 2, "3.5" gives 4, and values
+// beyond the 64-bit range clamp so that a range check refuses them.
 
 }  // namespace winnercount

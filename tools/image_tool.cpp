@@ -1,7 +1,9 @@
-// sortia-image info FILE [--size WxH] [--no-zlib]
-// sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--no-zlib]
+// sortia-image info FILE [--size WxH] [--max-pixels N] [--no-zlib]
+// sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--max-pixels N] [--no-zlib]
 // Loads FILE as the buttons load their icons (the wanted icon size defaults
 // to 256 x 256), then prints what loaded or writes it as a 32-bpp BMP.
+// --max-pixels sets the pixel limit (the engine's generous default
+// otherwise). When nothing loads, the reason goes to standard error.
 // Exit status: 0 done, 1 nothing loaded (or not written), 2 bad arguments.
 #include <cstdio>
 
@@ -22,6 +24,7 @@ struct Options {
     QString out;
     int iconCx = 256;
     int iconCy = 256;
+    std::int64_t maxPixels = imaging::kDefaultPixelLimit;
     bool noZlib = false;
 };
 
@@ -41,6 +44,11 @@ bool parseOptions(const QStringList& args, Options& options)
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--size")) {
             if (i + 1 >= args.size() || !parseSize(args[++i], options))
+                return false;
+        } else if (args[i] == QLatin1String("--max-pixels")) {
+            bool ok = false;
+            options.maxPixels = i + 1 < args.size() ? args[++i].toLongLong(&ok) : 0;
+            if (!ok || options.maxPixels < 1)
                 return false;
         } else if (args[i] == QLatin1String("--no-zlib")) {
             options.noZlib = true;
@@ -72,10 +80,10 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Options options;
     if (!parseOptions(app.arguments(), options)) {
-        std::fputs(lang::tr("usage: sortia-image info FILE [--size WxH] [--no-zlib]\n"
-                            "       sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--no-zlib]\n",
-                            "用法：sortia-image info 文件 [--size 宽x高] [--no-zlib]\n"
-                            "      sortia-image convert 文件 输出.bmp|输出.png [--size 宽x高] [--no-zlib]\n")
+        std::fputs(lang::tr("usage: sortia-image info FILE [--size WxH] [--max-pixels N] [--no-zlib]\n"
+                            "       sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--max-pixels N] [--no-zlib]\n",
+                            "用法：sortia-image info 文件 [--size 宽x高] [--max-pixels N] [--no-zlib]\n"
+                            "      sortia-image convert 文件 输出.bmp|输出.png [--size 宽x高] [--max-pixels N] [--no-zlib]\n")
                        .c_str(),
                    stderr);
         return 2;
@@ -83,9 +91,12 @@ int main(int argc, char** argv)
     zlib::setSimulateAbsent(options.noZlib);
 
     c32bppDIB image;
+    image.setPixelLimit(options.maxPixels);
     if (!image.LoadPicture_File(options.file, options.iconCx, options.iconCy, false)) {
-        std::fprintf(stderr, "sortia-image: %s\n",
-                     lang::trf("nothing loaded from %1", "无法从 %1 载入图片", {options.file.toStdString()}).c_str());
+        std::fprintf(stderr, "%s\n",
+                     lang::trf("sortia-image: nothing loaded from %1: %2", "sortia-image：未能从 %1 载入图片：%2",
+                               {options.file.toStdString(), image.LastErrorText()})
+                         .c_str());
         return 1;
     }
     if (options.command == QLatin1String("info")) {

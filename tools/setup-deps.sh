@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need,
 # only when some are missing (fast when everything is there).
+# With the argument "fuzz": also clang, libFuzzer and the symbolizer that
+# `make fuzz` needs.
 set -euo pipefail
 
 packages=(
@@ -15,6 +17,9 @@ packages=(
   libbenchmark-dev
   dpkg-dev
 )
+if [ "${1:-}" = "fuzz" ]; then
+  packages+=(clang libclang-rt-dev llvm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,6 +7,7 @@
 #include "imaging/formats/byte_view.h"
 #include "imaging/surface/c32bppdib.h"
 #include "platform/gdi/dib_convert.h"
+#include "platform/language/language.h"
 #include "platform/picture/picture.h"
 
 namespace {
@@ -35,7 +36,7 @@ BmpHeader readHeader(const ByteView& v)
     h.compression = v.u32(30).value_or(0xFFFFFFFF);
     h.infoHeader = v.u32(14).value_or(0) >= 40;
     const auto offset = v.u32(10);
-    const std::int64_t rowBytes = gdi::dibRowBytes(h.bitCount, h.width);
+    const std::int64_t rowBytes = gdi::rowStride(h.bitCount, h.width);
     if (offset && rowBytes >= 0) {
         h.pixelOffset = *offset;
         h.leftOver = v.size() - (rowBytes * std::llabs(h.height) + h.pixelOffset);
@@ -57,8 +58,12 @@ bool pixelDataInside(const BmpHeader& h, std::int64_t size)
 // (negative height) upright, then settles the alpha.
 void load32bpp(const ByteView& v, const BmpHeader& h, c32bppDIB& host)
 {
-    if (!host.InitializeDIB(h.width, h.height))
+    if (!host.acceptsSize(h.width, std::llabs(h.height)))
         return;
+    if (!host.InitializeDIB(h.width, h.height)) {
+        host.failLoad(LoadError::OutOfMemory);
+        return;
+    }
     const std::size_t scan = std::size_t(host.ScanWidth());
     const std::size_t rows = std::size_t(host.Height());
     const std::uint8_t* src = v.bytes().data() + h.pixelOffset;
@@ -110,15 +115,28 @@ ReadOutcome cBMPparser::LoadStream(const ByteArray& inStream, c32bppDIB& cHost, 
             return ReadOutcome::NotMine;
         // Pixel data that lies outside the file is not handed on: the
         // platform loader would show whatever it made of the missing rows.
-        if (!pixelDataInside(h, v.size()))
+        if (!pixelDataInside(h, v.size())) {
+            cHost.failLoad(LoadError::Truncated, lang::tr("the pixel rows lie outside the file", "像素行超出了文件"));
             return ReadOutcome::Failed;
+        }
         bitCount = h.bitCount;
-        if (h.leftOver >= 0 && h.bitCount == 32 && h.compression == gdi::BI_RGB)
+        if (h.leftOver >= 0 && h.bitCount == 32 && h.compression == gdi::BI_RGB) {
+            // Our own rows: a refusal here is final, the platform loader
+            // would only refuse the same size again.
             load32bpp(v, h, cHost);
+            return ReadOutcome::Accepted;
+        }
+        // The size fields read here are those of the 40-byte header; the
+        // platform loader checks the older header's size itself.
+        if (h.infoHeader && !cHost.acceptsSize(h.width, std::llabs(h.height)))
+            return ReadOutcome::Accepted;
     }
-    if (cHost.Handle())
+    bool overLimit = false;
+    const std::unique_ptr<picture::Picture> pic = picture::ArrayToPicture(v.bytes(), cHost.PixelLimit(), &overLimit);
+    if (overLimit) {
+        cHost.failLoad(LoadError::TooManyPixels);
         return ReadOutcome::Accepted;
-    const std::unique_ptr<picture::Picture> pic = picture::ArrayToPicture(v.bytes());
+    }
     if (!pic)
         return ReadOutcome::NotMine;
     ConvertstdPicTo32bpp(pic.get(), cHost, bitCount);
@@ -129,10 +147,14 @@ bool cBMPparser::ConvertstdPicTo32bpp(const picture::Picture* stdPic, c32bppDIB&
 {
     if (!stdPic || stdPic->Type() == picture::PICTYPE_NONE)
         return false;
-    const std::int32_t width = HimetricToPixels(stdPic->Width());
-    const std::int32_t height = HimetricToPixels(stdPic->Height());
-    if (!cHost.InitializeDIB(width, height))
+    const std::int32_t width = picture::himetricToPixels(stdPic->Width());
+    const std::int32_t height = picture::himetricToPixels(stdPic->Height());
+    if (!cHost.acceptsSize(width, height))
         return false;
+    if (!cHost.InitializeDIB(width, height)) {
+        cHost.failLoad(LoadError::OutOfMemory);
+        return false;
+    }
     const bool metafile =
         stdPic->Type() == picture::PICTYPE_METAFILE || stdPic->Type() == picture::PICTYPE_ENHMETAFILE;
     if (metafile)
@@ -204,19 +226,4 @@ AlphaCheck ValidateAlpha(std::uint8_t* pixels, std::int32_t width, std::int32_t 
         }
     }
     return result;
-}
-
-std::int32_t HimetricToPixels(std::int32_t himetric)
-{
-    // n x 1440 / 2540 / 15 twips per pixel reduces to n x 24 / 635.
-    const std::int64_t num = std::int64_t(himetric) * 24;
-    std::int64_t q = num / 635;
-    std::int64_t r = num % 635;
-    if (r < 0) {
-        r += 635;
-        --q;
-    }
-    if (2 * r > 635 || (2 * r == 635 && (q & 1)))
-        ++q;
-    return std::int32_t(q);
 }

@@ -15,7 +15,8 @@ public:
     // 32-bpp BI_RGB BMPs are read here with their alpha; anything else is
     // offered to the platform picture loader. NotMine when neither can read
     // the bytes (or a BMP says width < 1 or height 0), Failed when the range
-    // lies outside inStream, else Accepted.
+    // lies outside inStream or a BMP's rows lie outside the data, else
+    // Accepted (also when the pixel limit refused the picture).
     ReadOutcome LoadStream(const ByteArray& inStream, c32bppDIB& cHost, std::int32_t streamOffset,
                            std::int32_t streamLength);
     // Draws a bitmap (or metafile) picture into cHost. bitCount is the
@@ -34,7 +35,3 @@ struct AlphaCheck {
 // alpha and whether it is premultiplied; straight alpha is premultiplied in
 // place when allowPremultiply is set.
 AlphaCheck ValidateAlpha(std::uint8_t* pixels, std::int32_t width, std::int32_t height, bool allowPremultiply);
-
-// Converts a length in 0.01 mm to screen pixels (96 per inch), rounding
-// halves to the even neighbour.
-std::int32_t HimetricToPixels(std::int32_t himetric);

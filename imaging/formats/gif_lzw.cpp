@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <memory>
 
 #include "imaging/formats/byte_view.h"
@@ -164,32 +163,25 @@ GifDecodeError decodeGifLzw(std::span<const std::uint8_t> data, int minCodeSize,
     return GifDecodeError::None;
 }
 
-GifDecodeError decodeGifIndices(std::span<const std::uint8_t> gif, GifIndexImage& out)
+GifDecodeError decodeGifImage(std::span<const std::uint8_t> gif, std::int64_t imagePos, std::int64_t pixelLimit,
+                              GifIndexImage& out)
 {
     const ByteView v(gif);
-    const auto screenFlags = v.u8(10);
-    if (!screenFlags)
-        return GifDecodeError::Truncated;
-    std::int64_t pos = 13;
-    if (*screenFlags & 0x80)
-        pos += 3 * (std::int64_t(2) << (*screenFlags & 7));
-    // Extensions, whatever their label, are sub-blocks behind the label.
-    while (v.u8(pos) == 33) {
-        pos += 2;
-        if (!skipSubBlocks(v, pos))
-            return GifDecodeError::Truncated;
-    }
-    if (v.u8(pos) != 44)
+    if (v.u8(imagePos) != 44)
         return GifDecodeError::NoImage;
-    const auto width = v.u16(pos + 5);
-    const auto height = v.u16(pos + 7);
-    const auto flags = v.u8(pos + 9);
+    const auto width = v.u16(imagePos + 5);
+    const auto height = v.u16(imagePos + 7);
+    const auto flags = v.u8(imagePos + 9);
     if (!width || !height || !flags)
         return GifDecodeError::Truncated;
     const std::int64_t pixels = std::int64_t(*width) * *height;
-    if (pixels == 0 || pixels * 4 > std::numeric_limits<std::int32_t>::max())
-        return GifDecodeError::TooLarge;
-    pos += 10;
+    if (pixels == 0)
+        return GifDecodeError::Empty;
+    // 65535 x 65535 at four bytes each still fits the 64-bit product; the
+    // surface's own 32-bit limit is the caller's to check.
+    if (pixels > pixelLimit)
+        return GifDecodeError::TooManyPixels;
+    std::int64_t pos = imagePos + 10;
     if (*flags & 0x80)
         pos += 3 * (std::int64_t(2) << (*flags & 7));
     const auto minCodeSize = v.u8(pos);
@@ -201,10 +193,11 @@ GifDecodeError decodeGifIndices(std::span<const std::uint8_t> gif, GifIndexImage
 
     // Each code spells at most one byte more than the code before it, so n
     // codes yield at most n(n+1)/2 pixels: a tiny file cannot claim a huge
-    // image and have the buffer allocated.
+    // image and have the buffer allocated. (From 2^17 codes on the bound
+    // exceeds any GIF's 2^32 pixels, and squaring could overflow.)
     const std::int64_t codes = std::int64_t(data.size()) * 8 / (*minCodeSize + 1);
-    if (pixels > codes * (codes + 1) / 2)
-        return GifDecodeError::Truncated;
+    if (codes < (std::int64_t(1) << 17) && pixels > codes * (codes + 1) / 2)
+        return GifDecodeError::SizeBeyondData;
     out.width = *width;
     out.height = *height;
     out.indices.assign(std::size_t(pixels), 0);

@@ -1,5 +1,5 @@
 #pragma once
-// Decoding of a single-image GIF into colour indices: the GIF's variable
+// Decoding of one GIF image into colour indices: the GIF's variable
 // code-width LZW and its interlaced row order. Colours are not looked up;
 // the caller maps indices through whichever table applies.
 
@@ -11,11 +11,13 @@ class ByteView;
 
 enum class GifDecodeError {
     None,
-    Truncated,     // the data ends before every pixel has an index
-    NoImage,       // no image descriptor where one must be
-    BadCodeSize,   // LZW minimum code size outside 2 to 8
-    BadCode,       // a code that names no table entry yet
-    TooLarge,      // zero size, or more pixels than a surface may hold
+    Truncated,       // the data ends before every pixel has an index
+    NoImage,         // no image descriptor where one must be
+    BadCodeSize,     // LZW minimum code size outside 2 to 8
+    BadCode,         // a code that names no table entry yet
+    Empty,           // a width or height of zero
+    TooManyPixels,   // more pixels than the limit allows
+    SizeBeyondData,  // more pixels than the image's codes could ever spell
 };
 
 struct GifIndexImage {
@@ -29,10 +31,13 @@ struct GifIndexImage {
 // are ignored.
 GifDecodeError decodeGifLzw(std::span<const std::uint8_t> data, int minCodeSize, std::span<std::uint8_t> out);
 
-// Decodes the first image of a GIF file (header, screen descriptor, optional
-// global table, extensions, one image). Extensions are stepped over as
-// sub-blocks. The image's own width and height give the result's size.
-GifDecodeError decodeGifIndices(std::span<const std::uint8_t> gif, GifIndexImage& out);
+// Decodes the image whose descriptor (the byte 44) lies at imagePos in gif:
+// its local table is stepped over, its data sub-blocks joined and decoded.
+// The image's own width and height give the result's size, which must not
+// exceed pixelLimit pixels; both limits are checked before the indices are
+// allocated.
+GifDecodeError decodeGifImage(std::span<const std::uint8_t> gif, std::int64_t imagePos, std::int64_t pixelLimit,
+                              GifIndexImage& out);
 
 // Steps over a run of data sub-blocks starting at pos (each a size byte and
 // that many bytes) and its zero terminator. False when the run leaves the data.

@@ -1,23 +1,22 @@
-// The GIF reader: the first image of the file is cut out into a GIF of its
-// own (its colour table replaced by index greys when a colour is
-// transparent), decoded to colour indices, and mapped through the file's
-// true colour table.
+// The GIF reader: the walk finds the first image, its colour table and the
+// transparent index; the image is decoded to colour indices in place and
+// mapped through the true colour table. Once the signature says GIF, any
+// failure loads nothing and no later reader is tried.
 #include "imaging/formats/gif_parser.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <string>
 
 #include "imaging/formats/gif_lzw.h"
 #include "imaging/formats/byte_view.h"
 #include "imaging/surface/c32bppdib.h"
+#include "platform/language/language.h"
 
 namespace {
 
 constexpr std::uint8_t kExtension = 33;
 constexpr std::uint8_t kImageDescriptor = 44;
-constexpr std::uint8_t kTrailer = 59;
 constexpr std::uint8_t kApplicationLabel = 255;
 constexpr std::uint8_t kGraphicControlLabel = 249;
 constexpr std::int64_t kGraphicControlSize = 8;
@@ -31,7 +30,6 @@ struct GifLayout {
     std::int32_t colourCount = 0;        // C, of the table that applies
     std::int64_t tablePos = kScreenEnd;  // the table that applies
     std::int32_t transparent = -1;       // T
-    std::int64_t gcePos = -1;            // P_gce, -1 without one
     std::int64_t imagePos = 0;           // P_img
     std::int64_t imageEnd = 0;           // P_end
 };
@@ -75,7 +73,6 @@ Walk walkExtensions(const ByteView& v, GifLayout& g, std::int64_t& pos)
             const auto index = v.u8(pos + 6);
             if (!flags || !index || !v.contains(pos, kGraphicControlSize))
                 return Walk::Broken;
-            g.gcePos = pos;
             g.transparent = (*flags & 1) ? *index : -1;
             pos += kGraphicControlSize;
         } else {
@@ -122,32 +119,6 @@ Walk walkGif(const ByteView& v, GifLayout& g)
     return Walk::Ok;
 }
 
-// The file cut down to its first image, placed at (0, 0) on a screen of
-// its own size. With a transparent colour the table that applies becomes
-// the index greys, so the decoded colours would be the indices themselves.
-std::vector<std::uint8_t> rebuild(const ByteView& v, const GifLayout& g)
-{
-    const auto head = v.sub(0, g.tableEnd);
-    const auto gce = g.gcePos >= 0 ? v.sub(g.gcePos, kGraphicControlSize) : std::span<const std::uint8_t>();
-    const auto image = v.sub(g.imagePos, g.imageEnd - g.imagePos);
-    std::vector<std::uint8_t> out;
-    out.reserve(head.size() + gce.size() + image.size() + 1);
-    out.insert(out.end(), head.begin(), head.end());
-    out.insert(out.end(), gce.begin(), gce.end());
-    const std::size_t descriptor = out.size();
-    out.insert(out.end(), image.begin(), image.end());
-    out.push_back(kTrailer);
-
-    std::fill_n(out.begin() + std::ptrdiff_t(descriptor + 1), 4, 0);
-    std::copy_n(out.begin() + std::ptrdiff_t(descriptor + 5), 4, out.begin() + 6);
-    if (g.transparent >= 0) {
-        const std::size_t table = g.tablePos == kScreenEnd ? std::size_t(kScreenEnd) : descriptor + 10;
-        for (std::int32_t i = 0; i < g.colourCount; ++i)
-            std::fill_n(out.begin() + std::ptrdiff_t(table + 3 * std::size_t(i)), 3, std::uint8_t(i));
-    }
-    return out;
-}
-
 // Writes the surface from decoded indices: the true colours come from the
 // source's table; the transparent index stays all zero. Indices past the
 // table show black.
@@ -173,6 +144,33 @@ void paint(const ByteView& v, const GifLayout& g, const GifIndexImage& image, c3
     }
 }
 
+std::string decodeErrorText(GifDecodeError error)
+{
+    switch (error) {
+    case GifDecodeError::None: return {};
+    case GifDecodeError::Truncated: return lang::tr("the image data ends early", "图像数据提前结束");
+    case GifDecodeError::NoImage: return lang::tr("no image descriptor", "没有图像描述符");
+    case GifDecodeError::BadCodeSize: return lang::tr("the LZW code size is out of range", "LZW 码长超出范围");
+    case GifDecodeError::BadCode: return lang::tr("an LZW code names no entry", "LZW 编码指向不存在的条目");
+    case GifDecodeError::Empty: return lang::tr("the image has no pixels", "图像没有像素");
+    case GifDecodeError::TooManyPixels: return {};
+    case GifDecodeError::SizeBeyondData: return {};
+    }
+    return {};
+}
+
+LoadError loadError(GifDecodeError error)
+{
+    switch (error) {
+    case GifDecodeError::Truncated: return LoadError::Truncated;
+    case GifDecodeError::NoImage:
+    case GifDecodeError::Empty: return LoadError::Corrupt;
+    case GifDecodeError::TooManyPixels: return LoadError::TooManyPixels;
+    case GifDecodeError::SizeBeyondData: return LoadError::SizeBeyondData;
+    default: return LoadError::BadCompressedData;
+    }
+}
+
 }  // namespace
 
 ReadOutcome cGIFparser::LoadStream(const ByteArray& inStream, c32bppDIB& cHost, std::int32_t streamOffset,
@@ -187,15 +185,24 @@ ReadOutcome cGIFparser::LoadStream(const ByteArray& inStream, c32bppDIB& cHost, 
     const Walk walk = walkGif(v, g);
     if (walk == Walk::NotGif)
         return ReadOutcome::NotMine;
+    // From here on the bytes are a GIF: a failure loads nothing, and the
+    // other readers (the platform loader among them) do not get to show a
+    // half-decoded picture.
     if (walk == Walk::Broken) {
-        cHost.DestroyDIB();
-        return ReadOutcome::Failed;
+        cHost.failLoad(LoadError::Truncated, lang::tr("the blocks run past the end", "数据块超出了结尾"));
+        return ReadOutcome::Accepted;
     }
     GifIndexImage image;
-    if (decodeGifIndices(rebuild(v, g), image) != GifDecodeError::None ||
-        !cHost.InitializeDIB(image.width, image.height)) {
-        cHost.DestroyDIB();
-        return ReadOutcome::Failed;
+    const GifDecodeError error = decodeGifImage(v.bytes(), g.imagePos, cHost.PixelLimit(), image);
+    if (error != GifDecodeError::None) {
+        cHost.failLoad(loadError(error), decodeErrorText(error));
+        return ReadOutcome::Accepted;
+    }
+    if (!cHost.acceptsSize(image.width, image.height))
+        return ReadOutcome::Accepted;
+    if (!cHost.InitializeDIB(image.width, image.height)) {
+        cHost.failLoad(LoadError::OutOfMemory);
+        return ReadOutcome::Accepted;
     }
     paint(v, g, image, cHost);
     cHost.setAlpha(g.transparent >= 0);

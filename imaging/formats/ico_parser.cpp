@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "imaging/formats/byte_view.h"
 #include "imaging/formats/png_parser.h"
 #include "imaging/surface/c32bppdib.h"
 #include "platform/gdi/dib_convert.h"
+#include "platform/language/language.h"
 
 namespace {
 
@@ -231,12 +233,17 @@ ReadOutcome loadBitmapEntry(const ByteView& v, const IconDirEntry& e, bool curso
     const std::int32_t b = e.bitCount;
     const auto biSize = v.u32(at);
     const auto compression = v.u32(at + 16);
-    const std::int64_t colourRow = gdi::dibRowBytes(b, e.width());
-    const std::int64_t maskRow = gdi::dibRowBytes(1, e.width());
-    if (!biSize || !compression)
+    const std::int64_t colourRow = gdi::rowStride(b, e.width());
+    const std::int64_t maskRow = gdi::rowStride(1, e.width());
+    if (!biSize || !compression) {
+        host.failLoad(LoadError::Truncated, lang::tr("an entry's header lies outside the file", "条目的头部超出了文件"));
         return ReadOutcome::Failed;
-    if (b < 1 || b > 32 || colourRow < 0 || maskRow < 0)
-        return ReadOutcome::Accepted;  // no depth the conversion knows: nothing loads
+    }
+    if (b < 1 || b > 32 || colourRow < 0 || maskRow < 0) {
+        // No depth the conversion knows: nothing loads.
+        host.failLoad(LoadError::Unsupported, lang::trf("%1 bits per pixel", "每像素 %1 位", {std::to_string(b)}));
+        return ReadOutcome::Accepted;
+    }
     // The mask is sized with the full width and height (256 is stored as 0).
     const std::int64_t colourSize = colourRow * e.height();
     const std::int64_t maskSize = maskRow * e.height();
@@ -244,8 +251,10 @@ ReadOutcome loadBitmapEntry(const ByteView& v, const IconDirEntry& e, bool curso
     const std::int64_t pixelOffset = at + *biSize + (b < 16 ? (std::int64_t(4) << b) : 0);
     const auto pixels = v.sub(pixelOffset, colourSize);
     const auto mask = v.sub(at + std::int64_t(e.dataSize) - maskSize, maskSize);
-    if (pixels.empty() || (b != 32 && (mask.empty() || at + std::int64_t(e.dataSize) - maskSize < at)))
+    if (pixels.empty() || (b != 32 && (mask.empty() || at + std::int64_t(e.dataSize) - maskSize < at))) {
+        host.failLoad(LoadError::Truncated, lang::tr("an entry's pixels lie outside the file", "条目的像素超出了文件"));
         return ReadOutcome::Failed;
+    }
 
     gdi::BITMAPINFOHEADER h;
     h.biWidth = e.width();
@@ -253,11 +262,15 @@ ReadOutcome loadBitmapEntry(const ByteView& v, const IconDirEntry& e, bool curso
     h.biBitCount = std::uint16_t(b);
     h.biCompression = *compression;
     const auto table = colourTable(v, at + *biSize, h, paletteEntries);
-    if (!host.InitializeDIB(e.width(), e.height()))
+    if (!host.acceptsSize(e.width(), e.height()))
         return ReadOutcome::Accepted;
+    if (!host.InitializeDIB(e.width(), e.height())) {
+        host.failLoad(LoadError::OutOfMemory);
+        return ReadOutcome::Accepted;
+    }
     const std::size_t outBytes = std::size_t(host.ScanWidth()) * std::size_t(host.Height());
     if (!gdi::convertDibTo32bpp(h, table, pixels, std::span<std::uint8_t>(host.BitsPointer(), outBytes))) {
-        host.DestroyDIB();
+        host.failLoad(LoadError::Unsupported, lang::tr("an entry's pixel layout", "条目的像素格式"));
         return ReadOutcome::Accepted;
     }
     if (b == 32) {
@@ -276,8 +289,10 @@ ReadOutcome loadPngEntry(const ByteArray& inStream, const IconDirEntry& e, std::
 {
     const std::int64_t start = std::int64_t(streamOffset) + e.imageOffset;
     if (start > std::numeric_limits<std::int32_t>::max() || e.dataSize > std::uint32_t(std::numeric_limits<std::int32_t>::max()) ||
-        inStream.range(start, e.dataSize).empty())
+        inStream.range(start, e.dataSize).empty()) {
+        host.failLoad(LoadError::Truncated, lang::tr("a PNG entry lies outside the file", "PNG 条目超出了文件"));
         return ReadOutcome::Failed;
+    }
     const ReadOutcome outcome = cPNGparser().LoadStream(inStream, host, std::int32_t(start), std::int32_t(e.dataSize));
     if (host.Handle())
         host.setImageType(ImagePNGIcon);
@@ -300,14 +315,18 @@ ReadOutcome cICOparser::LoadStream(const ByteArray& inStream, std::int32_t desir
     if (!readDirectory(v, type, entries))
         return ReadOutcome::NotMine;
     const Check check = validateEntries(v, entries);
-    if (check == Check::OutOfRange)
+    if (check == Check::OutOfRange) {
+        cHost.failLoad(LoadError::Truncated, lang::tr("an entry points outside the file", "有条目指向文件之外"));
         return ReadOutcome::Failed;
+    }
     if (check == Check::Invalid)
         return ReadOutcome::NotMine;
 
     const int chosen = chooseIconEntry(entries, desiredWidth, desiredHeight);
-    if (chosen < 0)
+    if (chosen < 0) {
+        cHost.failLoad(LoadError::Unsupported, lang::tr("no entry of a known depth", "没有已知位深的条目"));
         return ReadOutcome::Accepted;
+    }
     const IconDirEntry& e = entries[std::size_t(chosen)];
     const ReadOutcome outcome = e.planes == kPngEntry ? loadPngEntry(inStream, e, streamOffset, cHost)
                                                       : loadBitmapEntry(v, e, type == kTypeCursor, cHost);

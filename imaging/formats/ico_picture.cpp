@@ -56,12 +56,14 @@ bool convertIcon(const picture::Picture& pic, const picture::IconInfo& info, c32
         return false;
     if (info.hbmColor) {
         gdi::BITMAP colourInfo;
-        if (!gdi::GetObject(info.hbmColor, &colourInfo) || !host.InitializeDIB(colourInfo.bmWidth, colourInfo.bmHeight))
+        if (!gdi::GetObject(info.hbmColor, &colourInfo) || !host.acceptsSize(colourInfo.bmWidth, colourInfo.bmHeight) ||
+            !host.InitializeDIB(colourInfo.bmWidth, colourInfo.bmHeight))
             return false;
         readColours(info.hbmColor, host);
     } else {
         // A monochrome icon's mask holds both halves, AND above XOR.
-        if (!host.InitializeDIB(maskInfo.bmWidth, maskInfo.bmHeight / 2))
+        if (!host.acceptsSize(maskInfo.bmWidth, maskInfo.bmHeight / 2) ||
+            !host.InitializeDIB(maskInfo.bmWidth, maskInfo.bmHeight / 2))
             return false;
         pic.Render(host.LoadDIBinDC(true), 0, 0, host.Width(), host.Height(), 0, pic.Height(), pic.Width(),
                    -pic.Height());

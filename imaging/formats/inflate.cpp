@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/language/language.h"
+
 namespace {
 
 constexpr int kMaxBits = 15;          // longest deflate code
@@ -35,6 +37,33 @@ std::uint32_t reverseBits(std::uint32_t code, int n)
 }
 
 }  // namespace
+
+std::string inflateStatusText(InflateStatus status)
+{
+    switch (status) {
+    case InflateStatus::Ok: return lang::tr("no error", "无错误");
+    case InflateStatus::InputExhausted: return lang::tr("the data ends inside a block", "数据在块内结束");
+    case InflateStatus::BadBlockType: return lang::tr("block type 3", "块类型 3");
+    case InflateStatus::StoredOverrun:
+        return lang::tr("a stored block runs past the data or the image", "存储块超出了数据或图像");
+    case InflateStatus::StoredLengthMismatch:
+        return lang::tr("a stored block's length check fails", "存储块的长度校验失败");
+    case InflateStatus::TooManyCodes: return lang::tr("a block declares too many codes", "块声明的编码过多");
+    case InflateStatus::BadCodeLengthTable: return lang::tr("the code-length code is invalid", "码长编码无效");
+    case InflateStatus::RepeatWithoutPrevious:
+        return lang::tr("a repeat code comes before any length", "重复码出现在任何码长之前");
+    case InflateStatus::LengthRunTooLong: return lang::tr("a run of code lengths is too long", "码长序列过长");
+    case InflateStatus::BadLiteralTable: return lang::tr("the literal code is over-subscribed", "字面量编码过度分配");
+    case InflateStatus::IncompleteLiteralCode: return lang::tr("the literal code is incomplete", "字面量编码不完整");
+    case InflateStatus::BadDistanceTable: return lang::tr("the distance code is over-subscribed", "距离编码过度分配");
+    case InflateStatus::IncompleteDistanceCode: return lang::tr("the distance code is incomplete", "距离编码不完整");
+    case InflateStatus::BadSymbol: return lang::tr("an invalid code", "无效的编码");
+    case InflateStatus::DistanceTooFar:
+        return lang::tr("a distance reaches before the start", "距离超出了开头");
+    case InflateStatus::OutputFull: return lang::tr("more data than the image holds", "数据多于图像的容量");
+    }
+    return {};
+}
 
 int HuffmanTable::build(std::span<const std::uint8_t> lengths)
 {
@@ -218,6 +247,10 @@ InflateStatus Inflater::readDynamicTables()
     hlit += 257;
     hdist += 1;
     hclen += 4;
+    // Symbols 286 and 287 and distance codes 30 and 31 are never valid;
+    // tables that declare them are refused before they are read.
+    if (hlit > 286 || (hdist > 30 && !m_deflate64))
+        return InflateStatus::TooManyCodes;
 
     std::array<std::uint8_t, 19> codeLengths{};
     for (std::uint32_t i = 0; i < hclen; ++i) {
@@ -235,10 +268,12 @@ InflateStatus Inflater::readDynamicTables()
     std::array<std::uint8_t, kLiteralCodes + kDistanceCodes> lengths{};
     if (InflateStatus s = readCodeLengths(lengthCode, lengths.data(), int(hlit + hdist)); s != InflateStatus::Ok)
         return s;
-    if (m_literals.build(std::span(lengths.data(), hlit)) != 0)
-        return InflateStatus::BadLiteralTable;
-    if (m_distances.build(std::span(lengths.data() + hlit, hdist)) != 0)
-        return InflateStatus::BadDistanceTable;
+    // A positive result is an incomplete code, a negative one an
+    // over-subscribed code; both are refused.
+    if (const int left = m_literals.build(std::span(lengths.data(), hlit)); left != 0)
+        return left > 0 ? InflateStatus::IncompleteLiteralCode : InflateStatus::BadLiteralTable;
+    if (const int left = m_distances.build(std::span(lengths.data() + hlit, hdist)); left != 0)
+        return left > 0 ? InflateStatus::IncompleteDistanceCode : InflateStatus::BadDistanceTable;
     return InflateStatus::Ok;
 }
 

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 enum class InflateStatus {
@@ -19,15 +20,21 @@ enum class InflateStatus {
     BadBlockType,          // block type 3
     StoredOverrun,         // a stored block runs past the input or the output
     StoredLengthMismatch,  // LEN is not the complement of NLEN
+    TooManyCodes,          // HLIT above 286, or HDIST above 30 outside deflate64 (RFC 1951 3.2.7)
     BadCodeLengthTable,    // the code-length code is incomplete or over-subscribed
     RepeatWithoutPrevious, // code-length symbol 16 as the first length
     LengthRunTooLong,      // a code-length run past HLIT + HDIST
-    BadLiteralTable,       // the literal/length code is incomplete or over-subscribed
-    BadDistanceTable,      // the distance code is incomplete or over-subscribed
+    BadLiteralTable,       // the literal/length code is over-subscribed
+    IncompleteLiteralCode, // the literal/length code leaves codes unused (no codes at all included)
+    BadDistanceTable,      // the distance code is over-subscribed
+    IncompleteDistanceCode,  // the distance code leaves codes unused, as one or no code does
     BadSymbol,             // no code matches, or a symbol the format does not define
     DistanceTooFar,        // a match reaching before the start of the output
     OutputFull,            // a literal that does not fit
 };
+
+// A short description of the status for the user, in the user's language.
+std::string inflateStatusText(InflateStatus status);
 
 // One decoding table: entry i describes the code whose bits, read least
 // significant first, are the low `length` bits of i.

@@ -5,10 +5,14 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "imaging/formats/byte_view.h"
 #include "imaging/formats/inflate.h"
 #include "imaging/surface/c32bppdib.h"
+#include "imaging/surface/image_limits.h"
+#include "platform/gdi/dib_convert.h"
+#include "platform/language/language.h"
 #include "platform/zlib/zlib_library.h"
 
 namespace {
@@ -23,13 +27,6 @@ constexpr std::uint32_t chunkType(const char (&name)[5])
            (std::uint32_t(std::uint8_t(name[2])) << 8) | std::uint32_t(std::uint8_t(name[3]));
 }
 
-// The platform imaging library is not part of this platform: that route
-// always reports "unavailable" and our own decoder does all the work.
-bool loadWithPlatformImaging()
-{
-    return false;
-}
-
 }  // namespace
 
 bool PngDecoder::IsPNGSignature(std::span<const std::uint8_t> input)
@@ -42,6 +39,12 @@ bool PngDecoder::IsPNGSignature(std::span<const std::uint8_t> input)
     return true;
 }
 
+bool PngDecoder::fail(LoadError error, std::string detail)
+{
+    m_Host->failLoad(error, std::move(detail));
+    return false;
+}
+
 bool PngDecoder::ParsePNG(std::span<const std::uint8_t> input, bool fromFile, c32bppDIB& dibClass)
 {
     m_TransColor = -1;
@@ -52,17 +55,25 @@ bool PngDecoder::ParsePNG(std::span<const std::uint8_t> input, bool fromFile, c3
             return false;
         result = true;
     }
-    if (loadWithPlatformImaging())
-        return true;
     try {
         std::vector<std::uint8_t> idat;
         idat.reserve(input.size() / 2 + 1);
         m_checkCrc = zlib::IsDllFunctionAvailable("crc32");
-        if (walkChunks(input, idat) == WalkResult::Ended && !idat.empty() && m_expectedSize > 0)
+        if (!walkChunks(input, idat)) {
+            // The walk recorded why.
+        } else if (idat.empty()) {
+            fail(LoadError::Truncated, lang::tr("no image data (IDAT)", "没有图像数据（IDAT）"));
+        } else if (!imaging::compressedCanFill(m_expectedSize, std::int64_t(idat.size()))) {
+            // Zero-filling the rest would cost memory and time for a picture
+            // that is not there.
+            fail(LoadError::SizeBeyondData,
+                 lang::trf("%1 bytes of image data cannot fill %2 x %3 pixels", "%1 字节的图像数据无法填满 %2 x %3 像素",
+                           {std::to_string(idat.size()), std::to_string(m_Width), std::to_string(m_Height)}));
+        } else {
             DecodeImageData(idat);
-    } catch (...) {
-        // A size the memory cannot hold is a failed load, not a crash.
-        dibClass.DestroyDIB();
+        }
+    } catch (const std::bad_alloc&) {
+        fail(LoadError::OutOfMemory);
     }
     m_Host = nullptr;
     return result;
@@ -70,16 +81,23 @@ bool PngDecoder::ParsePNG(std::span<const std::uint8_t> input, bool fromFile, c3
 
 bool PngDecoder::crcMatches(std::span<const std::uint8_t> typeAndData, std::uint32_t storedCrc) const
 {
-    // A stored CRC of 0 is taken as "not recorded".
-    if (!m_checkCrc || storedCrc == 0)
+#ifdef SORTIA_FUZZ_NO_CRC
+    (void)typeAndData;
+    (void)storedCrc;
+    return true;
+#else
+    // A stored CRC of 0 is checked like any other: the bytes' CRC may be 0,
+    // but a zeroed field must not switch the check off.
+    if (!m_checkCrc)
         return true;
     zlib::Crc32Fn crc32 = zlib::crc32Function();
     if (!crc32)
         return true;
     return std::uint32_t(crc32(0, typeAndData.data(), unsigned(typeAndData.size()))) == storedCrc;
+#endif
 }
 
-PngDecoder::WalkResult PngDecoder::walkChunks(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& idat)
+bool PngDecoder::walkChunks(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& idat)
 {
     const ByteView view(input);
     std::int64_t start = sizeof kSignature;
@@ -88,26 +106,27 @@ PngDecoder::WalkResult PngDecoder::walkChunks(std::span<const std::uint8_t> inpu
         // Length, type, data and CRC must all lie inside the input; a stream
         // that runs out without IEND ends here.
         if (!declared || !view.contains(start, std::int64_t(*declared) + 12))
-            return WalkResult::Failed;
+            return fail(LoadError::Truncated, lang::tr("a chunk runs past the end, or IEND is missing",
+                                                       "有数据块超出了结尾，或缺少 IEND"));
         const std::uint32_t length = *declared;
         const std::uint32_t type = view.u32be(start + 4).value_or(0);
         const std::uint32_t crc = view.u32be(start + 8 + length).value_or(0);
         const std::span<const std::uint8_t> typeAndData = view.sub(start + 4, std::int64_t(length) + 4);
         const std::span<const std::uint8_t> data = typeAndData.subspan(4);
         if (type == chunkType("IEND"))
-            return WalkResult::Ended;
+            return true;
         if (length > 0) {
             if (type == chunkType("IHDR")) {
                 if (!ReadIHDR(data, crc, typeAndData))
-                    return WalkResult::Failed;
+                    return false;
             } else if (type == chunkType("PLTE")) {
                 if (!ReadPLTE(data, crc, typeAndData))
-                    return WalkResult::Failed;
+                    return false;
             } else if (type == chunkType("tRNS")) {
                 ReadTRNS(data, crc, typeAndData);
             } else if (type == chunkType("IDAT")) {
                 if (!crcMatches(typeAndData, crc))
-                    return WalkResult::Failed;
+                    return fail(LoadError::BadChecksum, "IDAT");
                 idat.insert(idat.end(), data.begin(), data.end());
             }
         }
@@ -119,34 +138,32 @@ bool PngDecoder::ReadIHDR(std::span<const std::uint8_t> data, std::uint32_t crc,
                           std::span<const std::uint8_t> typeAndData)
 {
     if (!crcMatches(typeAndData, crc))
-        return false;
+        return fail(LoadError::BadChecksum, "IHDR");
     // The 13 header bytes must be the chunk's own.
     const ByteView view(data);
     if (!view.contains(0, 13))
-        return false;
+        return fail(LoadError::Corrupt, lang::tr("the header chunk is too short", "头数据块太短"));
     const std::int64_t width = view.i32be(0).value_or(0);
     const std::int64_t height = view.i32be(4).value_or(0);
-    if (width < 1 || height < 1)
-        return false;
-    if (view.u8(10) != 0 || view.u8(11) != 0)
-        return false;
     const std::uint8_t depth = view.u8(8).value_or(0);
     const std::uint8_t colour = view.u8(9).value_or(0);
     const std::uint8_t interlace = view.u8(12).value_or(0);
-    if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16)
-        return false;
-    if (colour != 0 && colour != 2 && colour != 3 && colour != 4 && colour != 6)
-        return false;
-    if (interlace > 1)
-        return false;
+    const bool depthOk = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    const bool colourOk = colour == 0 || colour == 2 || colour == 3 || colour == 4 || colour == 6;
+    if (width < 1 || height < 1 || view.u8(10) != 0 || view.u8(11) != 0 || !depthOk || !colourOk || interlace > 1)
+        return fail(LoadError::Corrupt, lang::tr("a header field is out of range", "头字段超出范围"));
     // Combinations the PNG standard forbids are refused rather than guessed at.
     const bool combinationOk = colour == 0 || (colour == 3 && depth <= 8) || depth >= 8;
     if (!combinationOk)
+        return fail(LoadError::Unsupported, lang::trf("colour type %1 at bit depth %2", "颜色类型 %1、位深 %2",
+                                                      {std::to_string(colour), std::to_string(depth)}));
+    // The 32-bpp surface's byte count, and each step towards it (the row's
+    // bit count too), must fit in signed 32 bits and the pixel limit.
+    if (width * 32 + 31 > kInt32Max) {
+        m_Host->acceptsSize(width, std::int64_t(1) << 31);
         return false;
-    // The 32-bpp surface's byte count, and each step towards it, must fit in
-    // signed 32 bits.
-    const std::int64_t rowBits = width * 32 + 31;
-    if (rowBits > kInt32Max || (rowBits & ~31) / 8 * height > kInt32Max)
+    }
+    if (!m_Host->acceptsSize(width, height))
         return false;
     m_Width = std::int32_t(width);
     m_Height = std::int32_t(height);
@@ -154,7 +171,9 @@ bool PngDecoder::ReadIHDR(std::span<const std::uint8_t> data, std::uint32_t crc,
     m_ColorType = colour;
     m_Interlace = interlace;
     m_expectedSize = GetDataSize();
-    return m_expectedSize > 0;
+    if (m_expectedSize <= 0)
+        return fail(LoadError::TooManyPixels, lang::tr("the scan lines exceed 2 GiB", "扫描行超过 2 GiB"));
+    return true;
 }
 
 bool PngDecoder::ReadPLTE(std::span<const std::uint8_t> data, std::uint32_t crc,
@@ -162,8 +181,10 @@ bool PngDecoder::ReadPLTE(std::span<const std::uint8_t> data, std::uint32_t crc,
 {
     if (m_ColorType != 2 && m_ColorType != 3 && m_ColorType != 6)
         return true;
-    if (!crcMatches(typeAndData, crc) || data.size() % 3 != 0)
-        return false;
+    if (!crcMatches(typeAndData, crc))
+        return fail(LoadError::BadChecksum, "PLTE");
+    if (data.size() % 3 != 0)
+        return fail(LoadError::Corrupt, lang::tr("the palette is not made of whole entries", "调色板的长度不是整数个条目"));
     m_Palette.assign(data.begin(), data.end());
     return true;
 }
@@ -200,7 +221,7 @@ std::int64_t PngDecoder::GetDataSize() const
         const std::int64_t rows = passRows(pass);
         if (cols == 0 || rows == 0)
             continue;
-        const std::int64_t rowBytes = GetRowBytes(cols, bits);
+        const std::int64_t rowBytes = gdi::rowStride(bits, cols, 1);
         if (rowBytes < 0)
             return 0;
         total += rows * (rowBytes + 1);
@@ -217,8 +238,10 @@ void PngDecoder::DecodeImageData(const std::vector<std::uint8_t>& compressed)
     const std::size_t size = std::size_t(m_expectedSize);
     const std::unique_ptr<std::uint8_t, decltype(&std::free)> buffer(
         static_cast<std::uint8_t*>(std::calloc(size, 1)), &std::free);
-    if (!buffer)
+    if (!buffer) {
+        fail(LoadError::OutOfMemory);
         return;
+    }
     const std::span<std::uint8_t> output(buffer.get(), size);
     bool decompressed = false;
     if (zlib::IsDllFunctionAvailable("uncompress")) {
@@ -230,22 +253,22 @@ void PngDecoder::DecodeImageData(const std::vector<std::uint8_t>& compressed)
     }
     if (!decompressed) {
         Inflater inflater;
-        decompressed = inflater.inflate(compressed, output, false) == InflateStatus::Ok;
+        const InflateStatus status = inflater.inflate(compressed, output, false);
+        if (status != InflateStatus::Ok) {
+            fail(LoadError::BadCompressedData, inflateStatusText(status));
+            return;
+        }
     }
-    if (!decompressed)
-        return;
 
     CreateDefaultPalette();
     c32bppDIB& host = *m_Host;
     if (!host.InitializeDIB(m_Width, m_Height) || !host.BitsPointer()) {
-        host.DestroyDIB();
+        fail(LoadError::OutOfMemory);
         return;
     }
-    const bool ok = m_Interlace == 1 ? DecodeInterlaced(output) : DecodeNonInterlaced(output);
-    if (!ok) {
-        host.DestroyDIB();
+    // The reconstruction records its own reason when it fails.
+    if (!(m_Interlace == 1 ? DecodeInterlaced(output) : DecodeNonInterlaced(output)))
         return;
-    }
     if (m_ColorType == 0 || m_ColorType == 3)
         host.setAlpha(m_TransColor != -1 || !m_TransData.empty());
     else

@@ -2,12 +2,19 @@
 // The PNG reader's own decoding route: chunk walk with CRC checks, image
 // parameters, IDAT gathering, decompression (system zlib when present, else
 // or after a zlib failure our inflate) and scan-line reconstruction into a
-// c32bppDIB. One object serves one load.
+// c32bppDIB. One object serves one load. Why a load failed is recorded in
+// the surface (c32bppDIB::LastError).
+//
+// CRCs are checked with zlib's crc32 when zlib is present; a build with
+// SORTIA_FUZZ_NO_CRC defined checks none, so that fuzzing reaches past them.
 
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
+
+#include "imaging/surface/load_error.h"
 
 class c32bppDIB;
 
@@ -29,12 +36,12 @@ public:
         std::int32_t unit = 1;
     };
     PixelSize GetPixelSize() const;
-    // (w x bitsPerPixel + 7) / 8, or -1 when w x bitsPerPixel overflows.
-    static std::int64_t GetRowBytes(std::int64_t w, std::int32_t bitsPerPixel);
 
 private:
-    enum class WalkResult { Ended, Failed };
-    WalkResult walkChunks(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& idat);
+    // Records why the load failed in the surface; returns false.
+    bool fail(LoadError error, std::string detail = {});
+    // True when the walk reached IEND; otherwise it has recorded why not.
+    bool walkChunks(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& idat);
     bool crcMatches(std::span<const std::uint8_t> typeAndData, std::uint32_t storedCrc) const;
     bool ReadIHDR(std::span<const std::uint8_t> data, std::uint32_t crc, std::span<const std::uint8_t> typeAndData);
     bool ReadPLTE(std::span<const std::uint8_t> data, std::uint32_t crc, std::span<const std::uint8_t> typeAndData);
@@ -50,6 +57,8 @@ private:
     std::int32_t passCols(int pass) const;
     std::int32_t passRows(int pass) const;
     void CreateDefaultPalette();
+    // Scan-line bytes of one row of cols pixels, without its filter byte.
+    std::size_t rowBytes(std::int32_t cols) const;
     bool DecodeNonInterlaced(std::span<std::uint8_t> data);
     bool DecodeInterlaced(std::span<const std::uint8_t> data);
     static bool unfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* above, std::size_t length,

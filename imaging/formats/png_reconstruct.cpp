@@ -6,6 +6,8 @@
 
 #include "imaging/formats/png_decoder.h"
 #include "imaging/surface/c32bppdib.h"
+#include "platform/gdi/dib_convert.h"
+#include "platform/language/language.h"
 
 // Adam7 passes 1 to 7; entry 8 is the whole image without interlacing.
 const std::array<PngDecoder::Pass, 8> PngDecoder::kPasses = {{
@@ -34,12 +36,10 @@ PngDecoder::PixelSize PngDecoder::GetPixelSize() const
     }
 }
 
-std::int64_t PngDecoder::GetRowBytes(std::int64_t w, std::int32_t bitsPerPixel)
+std::size_t PngDecoder::rowBytes(std::int32_t cols) const
 {
-    const std::int64_t bits = w * bitsPerPixel;
-    if (bits >= 2147483641)
-        return -1;
-    return (bits + 7) / 8;
+    // Sizes were checked when IHDR was read, so the row always fits.
+    return std::size_t(std::max<std::int64_t>(0, gdi::rowStride(GetPixelSize().bits, cols, 1)));
 }
 
 std::int32_t PngDecoder::passCols(int pass) const
@@ -124,27 +124,27 @@ bool PngDecoder::unfilterRow(std::uint8_t filter, std::uint8_t* row, const std::
 
 bool PngDecoder::DecodeNonInterlaced(std::span<std::uint8_t> data)
 {
-    const std::size_t rowBytes = std::size_t(GetRowBytes(m_Width, GetPixelSize().bits));
-    const std::size_t stride = rowBytes + 1;
+    const std::size_t length = rowBytes(m_Width);
+    const std::size_t stride = length + 1;
     const std::size_t unit = std::size_t(GetPixelSize().unit);
     if (data.size() < stride * std::size_t(m_Height))
-        return false;
+        return fail(LoadError::Truncated);
     for (std::size_t j = 0; j < std::size_t(m_Height); ++j) {
         std::uint8_t* row = data.data() + j * stride;
         const std::uint8_t* above = j > 0 ? row - stride + 1 : nullptr;
         // An unknown filter type leaves the row as stored.
-        unfilterRow(row[0], row + 1, above, rowBytes, unit);
+        unfilterRow(row[0], row + 1, above, length, unit);
     }
     return WritePixels(data.data(), 8, m_Height, stride);
 }
 
 bool PngDecoder::DecodeInterlaced(std::span<const std::uint8_t> data)
 {
-    const std::int32_t bits = GetPixelSize().bits;
     const std::size_t unit = std::size_t(GetPixelSize().unit);
     std::size_t largest = 0;
     for (int pass = 1; pass <= 7; ++pass)
-        largest = std::max(largest, std::size_t(passRows(pass)) * std::size_t(GetRowBytes(passCols(pass), bits) + 1));
+        if (passCols(pass) > 0)
+            largest = std::max(largest, std::size_t(passRows(pass)) * (rowBytes(passCols(pass)) + 1));
     std::vector<std::uint8_t> scratch(largest);
     std::size_t offset = 0;
     for (int pass = 1; pass <= 7; ++pass) {
@@ -152,17 +152,18 @@ bool PngDecoder::DecodeInterlaced(std::span<const std::uint8_t> data)
         const std::int32_t rows = passRows(pass);
         if (cols == 0 || rows == 0)
             continue;  // an empty pass takes no bytes, not even filter bytes
-        const std::size_t rowBytes = std::size_t(GetRowBytes(cols, bits));
-        const std::size_t stride = rowBytes + 1;
+        const std::size_t length = rowBytes(cols);
+        const std::size_t stride = length + 1;
         const std::size_t size = stride * std::size_t(rows);
         if (data.size() - offset < size)
-            return false;
+            return fail(LoadError::Truncated);
         std::copy_n(data.begin() + std::ptrdiff_t(offset), size, scratch.begin());
         for (std::size_t j = 0; j < std::size_t(rows); ++j) {
             std::uint8_t* row = scratch.data() + j * stride;
             const std::uint8_t* above = j > 0 ? row - stride + 1 : nullptr;
-            if (!unfilterRow(row[0], row + 1, above, rowBytes, unit))
-                return false;
+            if (!unfilterRow(row[0], row + 1, above, length, unit))
+                return fail(LoadError::Corrupt,
+                            lang::trf("unknown filter type %1", "未知的过滤类型 %1", {std::to_string(row[0])}));
         }
         offset += size;
         if (!WritePixels(scratch.data(), pass, rows, stride))
@@ -244,7 +245,8 @@ bool PngDecoder::writeRow(const std::uint8_t* src, std::uint8_t* dstRow, int pas
             }
             const std::size_t entry = std::size_t(sample) * 3;
             if (entry + 2 >= m_Palette.size())
-                return false;  // an index beyond the palette
+                return fail(LoadError::Corrupt, lang::trf("palette index %1 beyond the palette", "调色板索引 %1 超出了调色板",
+                                                          {std::to_string(sample)}));
             int alpha = 255;
             if (m_ColorType == 3) {
                 alpha = keyed && std::size_t(sample) < m_TransData.size() ? m_TransData[std::size_t(sample)] : 255;
@@ -258,7 +260,7 @@ bool PngDecoder::writeRow(const std::uint8_t* src, std::uint8_t* dstRow, int pas
             break;
         }
         default:
-            return false;
+            return fail(LoadError::Unsupported);
         }
     }
     return true;

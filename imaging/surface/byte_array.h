@@ -18,7 +18,9 @@ struct ByteArray {
 
     // True when the array holds no storage at all.
     bool empty() const { return data.empty(); }
-    std::int32_t upperBound() const { return lowerBound + std::int32_t(data.size()) - 1; }
+    // In 64 bits: an array whose lower bound lies near the end of the 32-bit
+    // range reaches past it.
+    std::int64_t upperBound() const { return std::int64_t(lowerBound) + std::int64_t(data.size()) - 1; }
 
     // The bytes at array indices first .. first + count - 1, or an empty span
     // when any of them lies outside the array.

@@ -5,7 +5,8 @@
 // objects and handles, and the routines that draw, scale, copy and save it.
 //
 // Nothing here throws: operations report failure by returning false (or by
-// leaving the surface empty) and every load empties the surface first.
+// leaving the surface empty) and every load empties the surface first; why a
+// load failed is kept beside the result (LastError).
 
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,8 @@
 #include <QString>
 
 #include "imaging/surface/byte_array.h"
+#include "imaging/surface/image_limits.h"
+#include "imaging/surface/load_error.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_handles.h"
 
@@ -101,6 +104,19 @@ public:
     // the call returns; callers that still need it pass a copy.
     bool LoadPicture_ByHandle(gdi::HBITMAP Handle);
 
+    // ---- Limits and failure reasons ----
+    // The most pixels (width x height) a load may produce: larger pictures
+    // are refused before anything is allocated for them. Kept across loads;
+    // imaging::kDefaultPixelLimit unless set (imaging::kIconPixelLimit suits
+    // pictures decoded on every paint). InitializeDIB itself is not limited.
+    void setPixelLimit(std::int64_t pixels) { m_pixelLimit = pixels; }
+    std::int64_t PixelLimit() const { return m_pixelLimit; }
+    // Why the last LoadPicture_* call left no image; None after one that
+    // loaded. LastErrorText is a sentence for the user in the user's
+    // language, with the reader's detail when it gave one.
+    LoadError LastError() const { return m_lastError; }
+    std::string LastErrorText() const;
+
     // ---- Saving as a 32-bpp BMP ----
     // Asked before an existing file is replaced; true replaces it. The
     // engine shows no dialog of its own: a program with a window passes
@@ -115,6 +131,14 @@ public:
     bool SaveToStream(ByteArray& outStream) const;
 
     // ---- For the format readers only ----
+    // True when a width x height picture may be loaded under the pixel
+    // limit; otherwise records why (TooManyPixels, or Corrupt for a side
+    // below 1) and returns false. Call it before allocating for the picture.
+    bool acceptsSize(std::int64_t width, std::int64_t height);
+    // Empties the surface and records why the load failed, unless a reason
+    // is already recorded for this load: the first reader to give one knows
+    // the most.
+    void failLoad(LoadError error, std::string detail = {});
     void setAlpha(bool alpha) { m_alpha = alpha; }
     void setImageType(std::int32_t type) { m_imageType = type; }
     void setSourceBytes(std::vector<std::uint8_t> bytes)
@@ -132,6 +156,13 @@ public:
 private:
     bool LoadPictureData(const QString& FileName, ByteArray inStream, std::int32_t iconCx, std::int32_t iconCy,
                          std::int32_t streamStart, std::int32_t streamLength, bool SaveFormat);
+    bool offerToReaders(const QString& FileName, ByteArray& inStream, std::int32_t iconCx, std::int32_t iconCy,
+                        std::int32_t& streamStart, std::int32_t& streamLength);
+    // Ends a load: None when an image is held, else the recorded reason (or
+    // `otherwise` when no reader gave one). Returns whether an image is held.
+    bool finishLoad(LoadError otherwise);
+    // Refuses a load before it starts: the surface is left as it was.
+    bool refuse(LoadError error);
 
     // Declared in this order so that the selection ends first, then the DC,
     // then the bitmap.
@@ -144,6 +175,9 @@ private:
     std::int32_t m_imageType = ImageNone;
     bool m_manageOwnDC = false;
     bool m_alpha = false;
+    std::int64_t m_pixelLimit = imaging::kDefaultPixelLimit;
+    LoadError m_lastError = LoadError::None;
+    std::string m_lastErrorDetail;
     std::vector<std::uint8_t> m_sourceBytes;
     std::int32_t m_sourceLowerBound = 0;
 };

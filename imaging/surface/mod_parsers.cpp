@@ -2,10 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-
-#include <limits>
-
-#include "platform/picture/picture.h"
+#include <QSaveFile>
 
 namespace modParsers {
 
@@ -14,46 +11,35 @@ bool IsArrayEmpty(const ByteArray& bytes)
     return bytes.empty();
 }
 
-std::int32_t ByteAlignOnWord(std::uint8_t bitCount, std::int32_t width)
-{
-    const std::int64_t bits = std::int64_t(bitCount) * width + 31;
-    if (bits > std::numeric_limits<std::int32_t>::max() || bits < std::numeric_limits<std::int32_t>::min())
-        return -1;
-    return std::int32_t((bits & ~std::int64_t(31)) / 8);
-}
-
-std::int32_t ReverseLong(std::int32_t value)
-{
-    const auto v = std::uint32_t(value);
-    return std::int32_t((v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24));
-}
-
-std::unique_ptr<picture::Picture> ArrayToPicture(const ByteArray& bytes, std::int32_t first, std::int32_t count)
-{
-    const std::span<const std::uint8_t> range = bytes.range(first, count);
-    if (range.empty())
-        return nullptr;
-    return picture::ArrayToPicture(range);
-}
-
 bool ReplaceFile(const QString& fileName, std::span<const std::uint8_t> bytes)
 {
+    // QSaveFile will not replace a file it may not write, and gives the new
+    // file the old one's permissions: a read-only file is made writable for
+    // its owner first (so the new file is an ordinary one), and given its
+    // permissions back when the save fails.
+    // Only the owner, group and other bits are the file's own: the "user"
+    // bits describe who is asking (root may write anything) and would turn
+    // into owner bits if written back.
+    constexpr QFileDevice::Permissions kModeBits =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+        QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther |
+        QFileDevice::ExeOther;
     const QFileInfo info(fileName);
-    if (info.exists() || info.isSymLink()) {
-        QFile::setPermissions(fileName, QFile::permissions(fileName) | QFileDevice::WriteOwner);
-        if (!QFile::remove(fileName))
-            return false;
+    const QFileDevice::Permissions before = info.exists() ? info.permissions() & kModeBits : QFileDevice::Permissions();
+    const bool madeWritable = info.exists() && !(before & QFileDevice::WriteOwner) &&
+                              QFile::setPermissions(fileName, before | QFileDevice::WriteOwner);
+    QSaveFile file(fileName);
+    bool saved = file.open(QIODevice::WriteOnly);
+    if (saved) {
+        saved = file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) == qint64(bytes.size());
+        if (saved)
+            saved = file.commit();
+        else
+            file.cancelWriting();
     }
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const qint64 written = file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    file.close();
-    if (written != qint64(bytes.size()) || file.error() != QFileDevice::NoError) {
-        file.remove();
-        return false;
-    }
-    return true;
+    if (!saved && madeWritable)
+        QFile::setPermissions(fileName, before);
+    return saved;
 }
 
 }  // namespace modParsers

@@ -109,13 +109,13 @@ void convertRow(const BITMAPINFOHEADER& h, std::span<const std::uint8_t> table, 
 
 }  // namespace
 
-std::int64_t dibRowBytes(std::int32_t bitCount, std::int32_t width)
+std::int64_t rowStride(std::int32_t bitCount, std::int64_t width, std::int32_t alignment)
 {
-    if (bitCount <= 0 || width <= 0)
+    if (bitCount <= 0 || width <= 0 || alignment <= 0 || width > std::numeric_limits<std::int32_t>::max())
         return -1;
-    const std::int64_t bits = std::int64_t(bitCount) * width + 31;
-    const std::int64_t bytes = (bits & ~std::int64_t(31)) / 8;
-    return bytes > std::numeric_limits<std::int32_t>::max() ? -1 : bytes;
+    const std::int64_t bytes = (std::int64_t(bitCount) * width + 7) / 8;
+    const std::int64_t padded = (bytes + alignment - 1) / alignment * alignment;
+    return padded > std::numeric_limits<std::int32_t>::max() ? -1 : padded;
 }
 
 bool convertDibTo32bpp(const BITMAPINFOHEADER& h, std::span<const std::uint8_t> colourTable,
@@ -128,7 +128,7 @@ bool convertDibTo32bpp(const BITMAPINFOHEADER& h, std::span<const std::uint8_t> 
     l.width = h.biWidth;
     l.topDown = h.biHeight < 0;
     l.height = l.topDown ? -h.biHeight : h.biHeight;
-    l.rowBytes = dibRowBytes(h.biBitCount, l.width);
+    l.rowBytes = rowStride(h.biBitCount, l.width);
     if (l.rowBytes < 0)
         return false;
     const std::int64_t outRow = std::int64_t(l.width) * 4;

@@ -11,9 +11,12 @@
 
 namespace gdi {
 
-// Bytes in one DIB row of width pixels at bitCount bits, padded to 4 bytes;
-// -1 when the width or bit count is not positive or the size overflows 32 bits.
-std::int64_t dibRowBytes(std::int32_t bitCount, std::int32_t width);
+// Bytes in one row of width pixels at bitCount bits, padded to a multiple of
+// alignment bytes: 4 for DIB rows (the default), 1 for rows packed to the
+// byte such as PNG scan lines. -1 when the width, bit count or alignment is
+// not positive or the count does not fit 31 bits. The one place that sizes
+// a row of pixels.
+std::int64_t rowStride(std::int32_t bitCount, std::int64_t width, std::int32_t alignment = 4);
 
 // Converts the pixels of a DIB of header.biBitCount 1, 4, 8, 16, 24 or 32
 // (BI_RGB, or BI_BITFIELDS for 16 and 32) into width x |height| pixels of

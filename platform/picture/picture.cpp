@@ -1,6 +1,7 @@
 // The system picture loader and picture object, over Qt's image readers.
 #include "platform/picture/picture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -12,23 +13,11 @@
 
 #include "platform/gdi/gdi_handles.h"
 #include "platform/gdi/gdi_internal.h"
+#include "platform/runtime/numeric.h"
 
 namespace picture {
 
 namespace {
-
-constexpr double kPixelsPerInch = 96.0;
-constexpr double kHimetricPerInch = 2540.0;
-
-std::int32_t pixelsToHimetric(std::int32_t pixels)
-{
-    return std::int32_t(std::lround(pixels * kHimetricPerInch / kPixelsPerInch));
-}
-
-std::int32_t himetricToPixels(std::int32_t himetric)
-{
-    return std::int32_t(std::lround(himetric * kPixelsPerInch / kHimetricPerInch));
-}
 
 gdi::HBITMAP createBitmap(std::int32_t width, std::int32_t height)
 {
@@ -63,6 +52,21 @@ std::int32_t sourceDepth(std::span<const std::uint8_t> bytes, const QImage& imag
 }
 
 }  // namespace
+
+// 2540 hundredths of a millimetre make an inch of 96 pixels: a pixel is
+// 2540 / 96 = 635 / 24 of them. The results fit 32 bits for every 32-bit
+// input in the direction that shrinks, and are clamped in the other.
+std::int32_t himetricToPixels(std::int32_t himetric)
+{
+    return std::int32_t(runtime::divideHalfEven(std::int64_t(himetric) * 24, 635));
+}
+
+std::int32_t pixelsToHimetric(std::int32_t pixels)
+{
+    const std::int64_t himetric = runtime::divideHalfEven(std::int64_t(pixels) * 635, 24);
+    return std::int32_t(std::clamp<std::int64_t>(himetric, std::numeric_limits<std::int32_t>::min(),
+                                                 std::numeric_limits<std::int32_t>::max()));
+}
 
 Picture::~Picture()
 {
@@ -167,8 +171,10 @@ bool Picture::GetIconInfo(IconInfo& info) const
     return true;
 }
 
-std::unique_ptr<Picture> ArrayToPicture(std::span<const std::uint8_t> bytes)
+std::unique_ptr<Picture> ArrayToPicture(std::span<const std::uint8_t> bytes, std::int64_t pixelLimit, bool* overLimit)
 {
+    if (overLimit)
+        *overLimit = false;
     if (bytes.empty() || bytes.size() > std::size_t(std::numeric_limits<int>::max()))
         return nullptr;
     QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
@@ -176,9 +182,21 @@ std::unique_ptr<Picture> ArrayToPicture(std::span<const std::uint8_t> bytes)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QByteArray format = reader.format().toLower();
+    const QSize size = reader.size();
+    const bool tooLarge = size.isValid() && std::int64_t(size.width()) * size.height() > pixelLimit;
+    if (pixelLimit != kNoPixelLimit) {
+        // Formats whose header gives no size are held to the limit while
+        // decoding: 4 bytes a pixel, in MiB, rounded up.
+        const std::int64_t mebibytes = std::min<std::int64_t>(pixelLimit / (1 << 18) + 1, 1 << 20);
+        reader.setAllocationLimit(int(mebibytes));
+    }
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    if (tooLarge || !reader.read(&image) || image.isNull() ||
+        std::int64_t(image.width()) * image.height() > pixelLimit) {
+        if (overLimit)
+            *overLimit = tooLarge || !image.isNull();
         return nullptr;
+    }
     const bool icon = format == "ico" || format == "cur";
     // A cursor file says so in its header's type field.
     const bool cursor = icon && bytes.size() >= 4 && bytes[2] == 2 && bytes[3] == 0;

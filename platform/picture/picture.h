@@ -4,6 +4,7 @@
 // 0.01 mm and a render call onto a device context.
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 
@@ -76,8 +77,19 @@ private:
     std::int32_t m_bitsPerPixel = 0;
 };
 
+// Lengths in 0.01 mm and in screen pixels at 96 per inch (n x 1440 / 2540 /
+// 15 twips per pixel), rounded half to even. Every conversion between the
+// two goes through these.
+std::int32_t himetricToPixels(std::int32_t himetric);
+std::int32_t pixelsToHimetric(std::int32_t pixels);
+
 // Decodes the bytes with the platform's image reader; nullptr when it cannot.
 // Icons and cursors become icon pictures, everything else bitmap pictures.
-std::unique_ptr<Picture> ArrayToPicture(std::span<const std::uint8_t> bytes);
+// A picture of more than pixelLimit pixels is refused, from its header where
+// the format states its size (before decoding), else by the reader's memory
+// limit; *overLimit then tells the caller why.
+constexpr std::int64_t kNoPixelLimit = std::numeric_limits<std::int64_t>::max();
+std::unique_ptr<Picture> ArrayToPicture(std::span<const std::uint8_t> bytes, std::int64_t pixelLimit = kNoPixelLimit,
+                                        bool* overLimit = nullptr);
 
 }  // namespace picture

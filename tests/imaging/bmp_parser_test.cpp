@@ -245,18 +245,6 @@ TEST(BmpPicture, NoPictureIsRefused)
     EXPECT_FALSE(cBMPparser().ConvertstdPicTo32bpp(nullptr, s, 0));
 }
 
-TEST(HimetricToPixels, RoundsAtNinetySixDotsPerInch)
-{
-    struct Case {
-        std::int32_t himetric;
-        std::int32_t pixels;
-    };
-    // One pixel is 2540 / 96 = 26.458 units of 0.01 mm.
-    const Case cases[] = {{0, 0}, {13, 0}, {14, 1}, {26, 1}, {2646, 100}, {-26, -1}, {2540, 96}};
-    for (const Case& c : cases)
-        EXPECT_EQ(HimetricToPixels(c.himetric), c.pixels) << c.himetric;
-}
-
 }  // namespace
 
 namespace {

@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include "imaging/surface/c32bppdib.h"
+#include "imaging/surface/image_limits.h"
 #include "platform/zlib/zlib_library.h"
 
 namespace {
@@ -78,5 +79,36 @@ TEST_P(Crashers, FlippedBytes)
 
 INSTANTIATE_TEST_SUITE_P(Decompressor, Crashers, testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Zlib" : "OwnInflate"; });
+
+// Inputs that once took minutes and gigabytes, or skipped a check: each is
+// refused before anything is allocated for it, and says why.
+TEST(KnownCrashers, RefusedWithTheirReason)
+{
+    const struct {
+        const char* file;
+        bool zlibPresent;
+        std::int64_t pixelLimit;
+        LoadError error;  // None: it loads
+    } cases[] = {
+        {"png-8192x8192-in-68-bytes.png", true, imaging::kDefaultPixelLimit, LoadError::SizeBeyondData},
+        {"png-8192x8192-in-68-bytes.png", false, imaging::kDefaultPixelLimit, LoadError::SizeBeyondData},
+        {"png-23170x23170-in-65-bytes.png", true, imaging::kDefaultPixelLimit, LoadError::TooManyPixels},
+        {"png-23170x23170-in-65-bytes.png", true, INT64_MAX, LoadError::SizeBeyondData},
+        {"png-23170x23170-in-65-bytes.png", false, INT64_MAX, LoadError::SizeBeyondData},
+        // A CRC field of 0 is checked like any other (when zlib is there to
+        // check CRCs at all).
+        {"png-idat-crc-zero.png", true, imaging::kDefaultPixelLimit, LoadError::BadChecksum},
+        {"png-idat-crc-zero.png", false, imaging::kDefaultPixelLimit, LoadError::None},
+    };
+    for (const auto& c : cases) {
+        zlib::setSimulateAbsent(!c.zlibPresent);
+        c32bppDIB dib;
+        dib.setPixelLimit(c.pixelLimit);
+        const bool loaded = dib.LoadPicture_File(QStringLiteral(SORTIA_TESTDATA_DIR "/crashers/png/") + c.file, 0, 0, false);
+        EXPECT_EQ(loaded, c.error == LoadError::None) << c.file << " zlib " << c.zlibPresent;
+        EXPECT_EQ(dib.LastError(), c.error) << c.file << " zlib " << c.zlibPresent;
+    }
+    zlib::setSimulateAbsent(false);
+}
 
 }  // namespace

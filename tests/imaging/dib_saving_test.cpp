@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "imaging/formats/png_parser.h"
 #include "imaging/surface/c32bppdib.h"
+#include "tests/support/small_filesystem.h"
 
 namespace {
 
@@ -115,6 +122,114 @@ TEST(Saving, FileMatchesStreamAndOverwriteRules)
             EXPECT_EQ(std::vector<std::uint8_t>(contents.begin(), contents.end()), stream.data);
         else
             EXPECT_EQ(contents, old);
+    }
+}
+
+// Both writers of the engine, over an existing file.
+struct Writer {
+    const char* name;
+    std::function<bool(c32bppDIB&, const QString&)> save;
+};
+const Writer kWriters[] = {
+    {"bmp", [](c32bppDIB& dib, const QString& path) { return dib.SaveToFile(path, false); }},
+    {"png", [](c32bppDIB& dib, const QString& path) {
+         ByteArray unused;
+         return cPNGparser().SaveTo(path, unused, dib);
+     }},
+};
+
+// A surface of noise, so that even compressed it takes tens of kilobytes.
+void makeNoise(c32bppDIB& dib)
+{
+    ASSERT_TRUE(dib.InitializeDIB(120, 100));
+    std::uint32_t seed = 7;
+    for (int i = 0; i < 120 * 100 * 4; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        dib.BitsPointer()[i] = std::uint8_t(seed >> 24);
+    }
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+TEST(Saving, AWriteThatFailsHalfwayKeepsTheOldFile)
+{
+    c32bppDIB dib;
+    makeNoise(dib);
+    for (const Writer& w : kWriters) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("picture");
+        const QByteArray old(500, 'o');
+        writeFile(path, old);
+        QFile::setPermissions(path, QFileDevice::ReadOwner);
+        // The file-size limit makes the write fail after its first kilobyte
+        // (with EFBIG instead of a signal).
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 1024;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = w.save(dib, path);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        EXPECT_FALSE(written) << w.name;
+        EXPECT_EQ(contents(path), old) << w.name;
+        EXPECT_EQ(QFile::permissions(path) & (QFileDevice::ReadOwner | QFileDevice::WriteOwner), QFileDevice::ReadOwner)
+            << w.name << ": the read-only file keeps its permissions";
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"picture"})
+            << w.name << ": no temporary file is left";
+        // Without the limit the same save replaces the file.
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        EXPECT_TRUE(w.save(dib, path)) << w.name;
+        EXPECT_GT(contents(path).size(), 1024) << w.name;
+    }
+}
+
+TEST(Saving, AFullDiskKeepsTheOldFile)
+{
+    c32bppDIB dib;
+    makeNoise(dib);
+    for (const Writer& w : kWriters) {
+        QTemporaryDir mountPoint;
+        const int result = testsupport::runOnSmallFilesystem(
+            mountPoint.path().toStdString(), 64 * 1024, [&](const std::string& folder) {
+                const QString path = QString::fromStdString(folder) + "/picture";
+                const QByteArray old(8 * 1024, 'o');
+                QFile f(path);
+                if (!f.open(QIODevice::WriteOnly) || f.write(old) != old.size())
+                    return 10;
+                f.close();
+                // Fill what is left, one block at a time, until the disk is full.
+                QFile filler(QString::fromStdString(folder) + "/filler");
+                if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                    return 11;
+                const QByteArray block(4096, 'f');
+                while (filler.write(block) == block.size()) {
+                }
+                filler.close();
+                if (w.save(dib, path))
+                    return 1;  // reported success on a full disk
+                if (contents(path) != old)
+                    return 2;  // the old file was damaged
+                if (QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden).size() != 2)
+                    return 3;  // a temporary file was left behind
+                return testsupport::kBodyPassed;
+            });
+        if (result == testsupport::kNoSmallFilesystem)
+            GTEST_SKIP() << "this machine cannot mount a private tmpfs (no mount or user namespace)";
+        EXPECT_EQ(result, testsupport::kBodyPassed) << w.name << ": 1 claimed success, 2 damaged, 3 left a file";
     }
 }
 

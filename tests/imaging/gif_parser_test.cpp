@@ -243,12 +243,21 @@ TEST(GifReader, HugeSizeClaimedByATinyFileIsRefusedBeforeAllocating)
     const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0x20, 0x4E, 0x20, 0x4E, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
                        44,  0,   0,   0,   0,   0x20, 0x4E, 0x20, 0x4E, 0,
                        2,   2,   0x44, 0x01, 0, 59};
+    constexpr std::int64_t kDescriptor = 19;
     GifIndexImage image;
-    EXPECT_EQ(decodeGifIndices(gif, image), GifDecodeError::Truncated);
+    EXPECT_EQ(decodeGifImage(gif, kDescriptor, std::int64_t(1) << 40, image), GifDecodeError::SizeBeyondData);
     EXPECT_TRUE(image.indices.empty());
+    EXPECT_EQ(decodeGifImage(gif, kDescriptor, 20000 * 20000 - 1, image), GifDecodeError::TooManyPixels);
+    EXPECT_TRUE(image.indices.empty());
+    // A GIF that fails loads nothing, and no later reader gets to try.
     c32bppDIB s;
-    EXPECT_EQ(load(gif, s), ReadOutcome::Failed);
+    s.setPixelLimit(std::int64_t(1) << 40);
+    EXPECT_EQ(load(gif, s), ReadOutcome::Accepted);
     EXPECT_EQ(s.Handle(), nullptr);
+    EXPECT_EQ(s.LastError(), LoadError::SizeBeyondData);
+    c32bppDIB limited;
+    EXPECT_EQ(load(gif, limited), ReadOutcome::Accepted);
+    EXPECT_EQ(limited.LastError(), LoadError::TooManyPixels);
 }
 
 TEST(GifLzw, NoiseDecodesAsLibgifDecodesIt)
@@ -259,8 +268,9 @@ TEST(GifLzw, NoiseDecodesAsLibgifDecodesIt)
     plan.frames[0].interlace = true;
     const Bytes gif = encodeGif(plan);
 
+    // No extensions: the descriptor follows the 256-entry global table.
     GifIndexImage mine;
-    ASSERT_EQ(decodeGifIndices(gif, mine), GifDecodeError::None);
+    ASSERT_EQ(decodeGifImage(gif, 13 + 3 * 256, std::int64_t(1) << 40, mine), GifDecodeError::None);
 
     struct Reader {
         const Bytes* bytes;
@@ -324,18 +334,22 @@ TEST(GifReader, CutAndDamagedFilesNeverLoadHalfAnImage)
     f.controls.push_back(control(4));
     GifPlan plan{11, 7, palette(16), true, {f}};
     const Bytes gif = encodeGif(plan);
-    // Every prefix: either nothing, or (with the image data complete) the image.
+    // Every prefix: either nothing with a reason, or (with the image data
+    // complete) the image. Once the signature is there the GIF reader keeps
+    // the bytes (Accepted), so no later reader shows half a picture.
     for (std::size_t n = 0; n <= gif.size(); ++n) {
         Bytes cut(gif.begin(), gif.begin() + std::ptrdiff_t(n));
         cut.push_back(0);  // keeps a zero-length array out of the way
         c32bppDIB s;
         const ReadOutcome outcome = cGIFparser().LoadStream(array(cut), s, 0, std::int32_t(n));
-        if (outcome == ReadOutcome::Accepted)
+        if (s.Handle()) {
             expectFrame(s, f, plan.globalMap, 4);
-        else
-            EXPECT_EQ(s.Handle(), nullptr) << n;
+        } else {
+            EXPECT_TRUE(outcome == ReadOutcome::NotMine || s.LastError() != LoadError::None) << n;
+            EXPECT_EQ(outcome == ReadOutcome::Accepted, n >= 6) << n;
+        }
     }
-    // Random damage: any outcome, but never a crash, and no image on failure.
+    // Random damage: any outcome, but never a crash, and a reason on failure.
     std::mt19937 rng(12);
     for (int round = 0; round < 3000; ++round) {
         Bytes bad = gif;
@@ -343,7 +357,12 @@ TEST(GifReader, CutAndDamagedFilesNeverLoadHalfAnImage)
             bad[rng() % bad.size()] = std::uint8_t(rng());
         c32bppDIB s;
         const ReadOutcome outcome = load(bad, s);
-        EXPECT_EQ(outcome == ReadOutcome::Accepted, s.Handle() != nullptr);
+        if (outcome == ReadOutcome::Accepted && !s.Handle()) {
+            EXPECT_NE(s.LastError(), LoadError::None);
+        }
+        if (outcome != ReadOutcome::Accepted) {
+            EXPECT_EQ(s.Handle(), nullptr);
+        }
     }
 }
 

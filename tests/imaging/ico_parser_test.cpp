@@ -66,8 +66,8 @@ Bytes bitmapData(const Entry& e)
         for (QRgb c : palette)
             b.insert(b.end(), {std::uint8_t(qBlue(c)), std::uint8_t(qGreen(c)), std::uint8_t(qRed(c)), 0});
     }
-    const std::size_t row = std::size_t(gdi::dibRowBytes(e.bitCount, e.width));
-    const std::size_t maskRow = std::size_t(gdi::dibRowBytes(1, e.width));
+    const std::size_t row = std::size_t(gdi::rowStride(e.bitCount, e.width));
+    const std::size_t maskRow = std::size_t(gdi::rowStride(1, e.width));
     Bytes colour(row * e.height), mask(maskRow * e.height);
     for (int y = 0; y < e.height; ++y) {
         std::uint8_t* dst = colour.data() + std::size_t(e.height - 1 - y) * row;
@@ -293,9 +293,7 @@ TEST(IcoReader, PngEntryGoesToThePngReader)
     png.png = encodeWithQt(image, "PNG");
     const Bytes icon = makeIcon({makeEntry(16, 16, 8), png});
     c32bppDIB s;
-    const ReadOutcome outcome = load(icon, s, 256, 256);
-    if (outcome == ReadOutcome::NotMine && !s.Handle())
-        GTEST_SKIP() << "the PNG reader does not decode yet";
+    EXPECT_EQ(load(icon, s, 256, 256), ReadOutcome::Accepted);
     ASSERT_NE(s.Handle(), nullptr);
     EXPECT_EQ(s.Width(), 256);
     EXPECT_EQ(s.ImageType(), ImagePNGIcon);

@@ -224,19 +224,10 @@ TEST_F(Loader, MissingResourceEmptiesTheSurface)
     EXPECT_EQ(dib.Handle(), nullptr);
 }
 
-TEST(ModParsers, SmallRoutines)
+TEST(ModParsers, IsArrayEmpty)
 {
-    const struct {
-        int bitCount, width, bytes;
-    } rows[] = {{1, 1, 4}, {1, 32, 4}, {1, 33, 8}, {24, 3, 12}, {24, 5, 16}, {32, 7, 28}, {8, 0, 0}, {32, 0x7FFFFFFF, -1}};
-    for (const auto& r : rows)
-        EXPECT_EQ(modParsers::ByteAlignOnWord(std::uint8_t(r.bitCount), r.width), r.bytes) << r.bitCount << " " << r.width;
-    EXPECT_EQ(modParsers::ReverseLong(0x12345678), 0x78563412);
-    EXPECT_EQ(modParsers::ReverseLong(0x000000FF), std::int32_t(0xFF000000u));
-    EXPECT_EQ(modParsers::ReverseLong(std::int32_t(0x80000001u)), 0x01000080);
     EXPECT_TRUE(modParsers::IsArrayEmpty(ByteArray()));
     EXPECT_FALSE(modParsers::IsArrayEmpty(ByteArray({0})));
-    EXPECT_EQ(modParsers::ArrayToPicture(ByteArray({1, 2}), 1, 5), nullptr);
 }
 
 }  // namespace

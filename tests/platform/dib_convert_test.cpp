@@ -117,14 +117,20 @@ TEST(DibConvertRefusal, UnusableInputLeavesOutputUntouched)
     }
 }
 
-TEST(DibRowBytes, PadsToFourBytesAndRefusesOverflow)
+TEST(RowStride, PadsToTheAlignmentAndRefusesOverflow)
 {
-    EXPECT_EQ(gdi::dibRowBytes(1, 1), 4);
-    EXPECT_EQ(gdi::dibRowBytes(1, 33), 8);
-    EXPECT_EQ(gdi::dibRowBytes(24, 3), 12);
-    EXPECT_EQ(gdi::dibRowBytes(32, 256), 1024);
-    EXPECT_EQ(gdi::dibRowBytes(32, 0x7FFFFFFF), -1);
-    EXPECT_EQ(gdi::dibRowBytes(0, 5), -1);
+    EXPECT_EQ(gdi::rowStride(1, 1), 4);
+    EXPECT_EQ(gdi::rowStride(1, 33), 8);
+    EXPECT_EQ(gdi::rowStride(24, 3), 12);
+    EXPECT_EQ(gdi::rowStride(32, 256), 1024);
+    EXPECT_EQ(gdi::rowStride(32, 0x7FFFFFFF), -1);
+    EXPECT_EQ(gdi::rowStride(0, 5), -1);
+    // Rows packed to the byte, as PNG scan lines are.
+    EXPECT_EQ(gdi::rowStride(1, 9, 1), 2);
+    EXPECT_EQ(gdi::rowStride(48, 3, 1), 18);
+    EXPECT_EQ(gdi::rowStride(1, 0x7FFFFFFF, 1), 0x10000000);
+    EXPECT_EQ(gdi::rowStride(64, 0x7FFFFFFF, 1), -1);
+    EXPECT_EQ(gdi::rowStride(8, 5, 0), -1);
 }
 
 }  // namespace

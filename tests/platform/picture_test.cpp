@@ -102,4 +102,20 @@ TEST(Picture, IconInfoOnlyForIcons)
     EXPECT_FALSE(bitmap->GetIconInfo(info));
 }
 
+TEST(Picture, HundredthsOfAMillimetreAndPixels)
+{
+    // One pixel is 2540 / 96 = 26.458 units of 0.01 mm.
+    const struct {
+        std::int32_t himetric, pixels;
+    } toPixels[] = {{0, 0}, {13, 0}, {14, 1}, {26, 1}, {2646, 100}, {-26, -1}, {2540, 96}, {2147483647, 81164736}};
+    for (const auto& c : toPixels)
+        EXPECT_EQ(picture::himetricToPixels(c.himetric), c.pixels) << c.himetric;
+    // 12 pixels are exactly 317.5 units: halves go to the even neighbour.
+    const struct {
+        std::int32_t pixels, himetric;
+    } toHimetric[] = {{0, 0}, {1, 26}, {12, 318}, {36, 952}, {-12, -318}, {96, 2540}, {2147483647, 2147483647}};
+    for (const auto& c : toHimetric)
+        EXPECT_EQ(picture::pixelsToHimetric(c.pixels), c.himetric) << c.pixels;
+}
+
 }  // namespace

@@ -13,15 +13,20 @@ const QString kSuite = QStringLiteral(SORTIA_TESTDATA_DIR "/pngsuite/");
 struct ToolRun {
     int status;
     QString out;
+    QString err;
 };
 
 ToolRun run(const QStringList& args)
 {
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("en"));
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(SORTIA_IMAGE_PROGRAM), args);
     process.waitForFinished(30000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
+            QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
+            QString::fromUtf8(process.readAllStandardError()).trimmed()};
 }
 
 TEST(ImageTool, Info)
@@ -45,6 +50,28 @@ TEST(ImageTool, Info)
         EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString();
         EXPECT_EQ(r.out, c.out) << c.args.join(' ').toStdString();
     }
+}
+
+TEST(ImageTool, SaysWhyNothingLoaded)
+{
+    const struct {
+        QStringList args;
+        QString reason;
+    } cases[] = {
+        {{"info", kSuite + "xc9n2c08.png"}, "The picture is damaged (a header field is out of range)."},
+        {{"info", kSuite + "xcsn0g01.png"}, "A checksum in the picture does not match its data (IDAT)."},
+        {{"info", kSuite + "missing.png"}, "There is no such file or no data to read."},
+        {{"info", kSuite + "basn6a08.png", "--max-pixels", "1023"},
+         "The picture has more pixels than allowed here (32 x 32 pixels, at most 1023 allowed)."},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = run(c.args);
+        EXPECT_EQ(r.status, 1) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.endsWith(c.reason)) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith("sortia-image: nothing loaded from " + c.args[1] + ": ")) << r.err.toStdString();
+    }
+    EXPECT_EQ(run({"info", kSuite + "basn6a08.png", "--max-pixels", "1024"}).status, 0);
+    EXPECT_EQ(run({"info", kSuite + "basn6a08.png", "--max-pixels", "none"}).status, 2);
 }
 
 TEST(ImageTool, ConvertWritesThe32BppBmp)
