@@ -299,7 +299,8 @@ void LumenButton::changeEvent(QEvent* event)
         if (m_enabled && m_focused && !hasFocus())
             m_focused = false;
         afterSet("Enabled");
-    } else if (event->type() == QEvent::FontChange && !m_adoptingFont && testAttribute(Qt::WA_SetFont)) {
+    } else if (event->type() == QEvent::FontChange && !m_adoptingFont && testAttribute(Qt::WA_SetFont) &&
+               !(m_font && gdi::toQFont(*m_font) == QWidget::font())) {
         const QFont font = QWidget::font();
         auto adopted = std::make_shared<gdi::LogFont>(m_font ? *m_font : gdi::LogFont{});
         adopted->faceName = font.family();

@@ -191,8 +191,8 @@ private:
     FontObject ambientFont() const;
     // The window region for a surface of w x h device pixels.
     void setRegion(int w, int h, std::int32_t rounded);
-    // What the surface shows on screen: outside the region, at a fractional
-    // pixel ratio, the parent shows through.
+    // What the surface shows on screen: where the pixel ratio is not 1, the
+    // parent shows through outside the region.
     QImage screenImage() const;
 
     ControlContainer* m_container = nullptr;
@@ -232,7 +232,7 @@ private:
     ButtonSurface m_surface;
     double m_surfaceRatio = 1.0;
     double m_displayScale = 1.0;
-    QRegion m_deviceShape;  // the region in device pixels, at a fractional ratio only
+    QRegion m_deviceShape;  // the region in device pixels, when the pixel ratio is not 1
     gdi::COLORREF m_backColor = gdi::RGB(236, 233, 216);
     bool m_surfaceFresh = false;
     int m_paintCount = 0;

@@ -32,8 +32,8 @@ void LumenButton::ensureSurface()
     if (!m_surface.empty() && m_surface.width() == w && m_surface.height() == h && m_surfaceRatio == ratio)
         return;
     m_surfaceRatio = ratio;
-    // At a fractional ratio the mask cannot follow device pixels: the parent
-    // shows through where the surface lies outside its region.
+    // A mask is made of logical pixels and cannot follow the region's device
+    // pixels: beside 1, the parent shows through outside the region instead.
     setAttribute(Qt::WA_OpaquePaintEvent, ratio == 1.0);
     if (m_surface.create(w, h))
         m_surface.clear(m_backColor);
