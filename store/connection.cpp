@@ -1,16 +1,8 @@
 #include "store/connection.h"
 
-#include <algorithm>
-#include <array>
-#include <cctype>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-
-#include <sqlite3.h>
-
 #include "platform/language/language.h"
 #include "store/draw_record.h"
+#include "store/sqlite_backend.h"
 
 namespace store {
 
@@ -64,95 +56,40 @@ ConnectionSettings ParseConnectionString(const std::string& connectionString)
 
 // ---- Recordset ----
 
-Recordset::Recordset(sqlite3_stmt* statement, sqlite3* db) : m_statement(statement), m_db(db)
-{
-    m_fieldCount = sqlite3_column_count(statement);
-}
+Recordset::Recordset(std::unique_ptr<Cursor> cursor) : m_cursor(std::move(cursor)) {}
 
-Recordset::~Recordset()
-{
-    sqlite3_finalize(m_statement);
-}
+Recordset::~Recordset() = default;
 
-bool Recordset::step()
+std::string_view Recordset::FieldView(int position) const
 {
-    const int rc = sqlite3_step(m_statement);
-    if (rc == SQLITE_ROW) {
-        m_eof = false;
-        return true;
-    }
-    m_eof = true;
-    if (rc == SQLITE_DONE)
-        return true;
-    m_error = sqlite3_errmsg(m_db);
-    return false;
-}
-
-std::string Recordset::Field(int position) const
-{
-    if (m_eof || position < 0 || position >= m_fieldCount)
-        return {};
-    const unsigned char* text = sqlite3_column_text(m_statement, position);
-    if (!text)
-        return {};
-    return std::string(reinterpret_cast<const char*>(text), std::size_t(sqlite3_column_bytes(m_statement, position)));
+    return inRow(position) ? m_cursor->text(position) : std::string_view();
 }
 
 bool Recordset::IsNull(int position) const
 {
-    if (m_eof || position < 0 || position >= m_fieldCount)
-        return true;
-    return sqlite3_column_type(m_statement, position) == SQLITE_NULL;
+    return !inRow(position) || m_cursor->isNull(position);
 }
 
 bool Recordset::IsInteger(int position) const
 {
-    if (m_eof || position < 0 || position >= m_fieldCount)
-        return false;
-    return sqlite3_column_type(m_statement, position) == SQLITE_INTEGER;
+    return inRow(position) && m_cursor->isInteger(position);
 }
 
 std::int64_t Recordset::FieldInteger(int position) const
 {
-    if (m_eof || position < 0 || position >= m_fieldCount)
-        return 0;
-    return sqlite3_column_int64(m_statement, position);
+    return inRow(position) ? m_cursor->integer(position) : 0;
 }
 
 bool Recordset::MoveNext()
 {
-    if (m_eof)
+    if (EndOfFile())
         return true;
-    return step();
+    return m_cursor->next(m_error);
 }
 
 // ---- DbConnection ----
 
-namespace {
-
-enum class FileKind { Missing, Unreadable, SQLite, Access, Other };
-
-FileKind inspectFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        // A file that exists but cannot be opened (permissions) is not "missing".
-        std::error_code ec;
-        return std::filesystem::exists(path, ec) ? FileKind::Unreadable : FileKind::Missing;
-    }
-    std::array<char, 32> header{};
-    in.read(header.data(), header.size());
-    const std::size_t got = std::size_t(in.gcount());
-    if (got >= 16 && std::memcmp(header.data(), "SQLite format 3\0", 16) == 0)
-        return FileKind::SQLite;
-    // Access files carry their engine's name at offset 4.
-    if (got >= 19 && (std::memcmp(header.data() + 4, "Standard Jet DB", 15) == 0 ||
-                      std::memcmp(header.data() + 4, "Standard ACE DB", 15) == 0))
-        return FileKind::Access;
-    return FileKind::Other;
-}
-
-}  // namespace
+DbConnection::DbConnection() = default;
 
 DbConnection::~DbConnection()
 {
@@ -161,24 +98,36 @@ DbConnection::~DbConnection()
 
 void DbConnection::close()
 {
-    if (m_db)
-        sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    m_backend.reset();
 }
 
 bool DbConnection::fail(const std::string& message)
 {
-    m_error = message;
     close();
+    return noteFailure(message);
+}
+
+bool DbConnection::noteFailure(const std::string& message)
+{
+    m_error = message;
+    m_errorKind = m_backend ? m_backend->lastErrorKind() : ErrorKind::Other;
     return false;
+}
+
+void DbConnection::setError(std::string message)
+{
+    m_error = std::move(message);
+    m_errorKind = m_error.empty() ? ErrorKind::None : ErrorKind::Other;
 }
 
 bool DbConnection::Open(const std::string& connectionString, const std::string&, const std::string&, int)
 {
     const ConnectionSettings settings = ParseConnectionString(connectionString);
-    if (settings.provider != "Microsoft.Jet.OLEDB.4.0")
+    if (settings.provider != "Microsoft.Jet.OLEDB.4.0") {
+        m_path = settings.dataSource;
         return fail(lang::trf("Provider cannot be found. It may not be properly installed: '%1'.",
                               "找不到数据提供程序，它可能没有正确安装：“%1”。", {settings.provider}));
+    }
     return OpenFile(settings.dataSource);
 }
 
@@ -186,85 +135,15 @@ bool DbConnection::OpenFile(const std::string& path)
 {
     close();
     m_path = path;
-    m_error.clear();
-    if (path.empty())
-        return fail(lang::tr("No database file was named.", "没有指定数据库文件。"));
-    switch (inspectFile(path)) {
-    case FileKind::Missing:
-        return fail(lang::trf("Could not find file '%1'.", "找不到文件“%1”。", {path}));
-    case FileKind::Unreadable:
-        return fail(lang::trf("The database file '%1' cannot be read (check its permissions).",
-                              "无法读取数据库文件“%1”（请检查它的权限）。", {path}));
-    case FileKind::Access:
-        return fail(lang::trf("'%1' is a Microsoft Access database. This program keeps its participants in an "
-                              "SQLite database of the same name. To convert it, run:\n"
-                              "  sortia-db --db NEW.mdb create\n"
-                              "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
-                              "with OLD.mdb a copy of this file, then put NEW.mdb in its place as Sbase.mdb.",
-                              "“%1”是 Microsoft Access 数据库。本程序把参与者保存在同名的 SQLite 数据库中。"
-                              "要转换它，请运行：\n"
-                              "  sortia-db --db NEW.mdb create\n"
-                              "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
-                              "其中 OLD.mdb 是这个文件的副本，然后用 NEW.mdb 替换它，命名为 Sbase.mdb。",
-                              {path}));
-    case FileKind::Other:
-        return fail(lang::trf("'%1' is not a database file that this program can open (unrecognized format).",
-                              "“%1”不是本程序能打开的数据库文件（无法识别的格式）。", {path}));
-    case FileKind::SQLite:
-        break;
-    }
-    // Opened for reading and writing without creating anything; other programs
-    // may use the file at the same time.
-    const int rc = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        const std::string message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
-        return fail(lang::trf("The database file '%1' cannot be opened: %2.", "无法打开数据库文件“%1”：%2。",
-                              {path, message}));
-    }
-    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
-    if (!checkSheet())
-        return false;
-    // An older file gains the draw record's tables here. A file that cannot
+    setError(std::string());
+    std::string error;
+    m_backend = OpenSqliteFile(path, error);
+    if (!m_backend)
+        return fail(error);
+    // An older database gains the draw record's tables here. One that cannot
     // take them (read-only) still opens for reading; a draw on it reports why.
     EnsureDrawTables(*this);
-    m_error.clear();
-    return true;
-}
-
-bool DbConnection::failToRead()
-{
-    return fail(lang::trf("The database file '%1' cannot be read: %2.", "无法读取数据库文件“%1”：%2。",
-                          {m_path, sqlite3_errmsg(m_db)}));
-}
-
-bool DbConnection::checkSheet()
-{
-    // The list is read by position: id, user_name, user_number must come first.
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(m_db, "PRAGMA table_info(sheet)", -1, &statement, nullptr) != SQLITE_OK)
-        return failToRead();
-    std::vector<std::string> columns;
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        const unsigned char* name = sqlite3_column_text(statement, 1);
-        std::string column = name ? reinterpret_cast<const char*>(name) : "";
-        for (char& c : column)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        columns.push_back(column);
-    }
-    sqlite3_finalize(statement);
-    if (rc != SQLITE_DONE)
-        return failToRead();
-    const bool hasIsluck = std::find(columns.begin(), columns.end(), "isluck") != columns.end();
-    if (columns.empty())
-        return fail(lang::trf("The database '%1' has no table 'sheet'.", "数据库“%1”中没有 sheet 表。", {m_path}));
-    if (columns.size() < 4 || columns[0] != "id" || columns[1] != "user_name" || columns[2] != "user_number" ||
-        !hasIsluck)
-        return fail(lang::trf("The table 'sheet' in '%1' is not usable: its first columns must be id, user_name "
-                              "and user_number, and it needs a column isluck.",
-                              "“%1”中的 sheet 表无法使用：它的前几列必须是 id、user_name 和 user_number，"
-                              "并且需要一列 isluck。",
-                              {m_path}));
+    setError(std::string());
     return true;
 }
 
@@ -276,37 +155,18 @@ std::unique_ptr<Recordset> DbConnection::Execute(const std::string& sql, const s
 
 std::unique_ptr<Recordset> DbConnection::ExecuteBound(const std::string& sql, const std::vector<Value>& values)
 {
-    m_error.clear();
-    if (!m_db) {
-        m_error = lang::tr("The database is not open.", "数据库没有打开。");
+    setError(std::string());
+    if (!m_backend) {
+        noteFailure(lang::tr("The database is not open.", "数据库没有打开。"));
         return nullptr;
     }
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(m_db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
-        m_error = sqlite3_errmsg(m_db);
+    std::string error;
+    std::unique_ptr<Cursor> cursor = m_backend->execute(sql, values, error);
+    if (!cursor) {
+        noteFailure(error);
         return nullptr;
     }
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const Value& value = values[i];
-        const int mark = int(i + 1);
-        switch (value.kind()) {
-        case Value::Kind::Null: sqlite3_bind_null(statement, mark); break;
-        case Value::Kind::Integer: sqlite3_bind_int64(statement, mark, value.integer()); break;
-        case Value::Kind::Text:
-            sqlite3_bind_text64(statement, mark, value.bytes().data(), value.bytes().size(), SQLITE_TRANSIENT,
-                                SQLITE_UTF8);
-            break;
-        case Value::Kind::Blob:
-            sqlite3_bind_blob64(statement, mark, value.bytes().data(), value.bytes().size(), SQLITE_TRANSIENT);
-            break;
-        }
-    }
-    std::unique_ptr<Recordset> result(new Recordset(statement, m_db));
-    if (!result->step()) {
-        m_error = result->error();
-        return nullptr;
-    }
-    return result;
+    return std::make_unique<Recordset>(std::move(cursor));
 }
 
 bool DbConnection::Run(const std::string& sql, const std::vector<std::string>& parameters)
@@ -319,27 +179,42 @@ bool DbConnection::RunBound(const std::string& sql, const std::vector<Value>& va
     return ExecuteBound(sql, values) != nullptr;
 }
 
-int DbConnection::changes() const
+bool DbConnection::RunMany(const std::string& sql, const std::function<bool(std::vector<Value>&)>& next)
 {
-    return m_db ? sqlite3_changes(m_db) : 0;
+    setError(std::string());
+    if (!m_backend)
+        return noteFailure(lang::tr("The database is not open.", "数据库没有打开。"));
+    std::string error;
+    return m_backend->runMany(sql, next, error) || noteFailure(error);
 }
 
-bool DbConnection::BeginTransaction()
+int DbConnection::changes() const
 {
-    // Immediate: take the write lock now (waiting for others), so the marks
-    // that follow cannot fail half-way on a lock.
-    return Run("BEGIN IMMEDIATE");
+    return m_backend ? m_backend->changes() : 0;
+}
+
+bool DbConnection::BeginTransaction(TransactionKind kind)
+{
+    setError(std::string());
+    if (!m_backend)
+        return noteFailure(lang::tr("The database is not open.", "数据库没有打开。"));
+    std::string error;
+    return m_backend->begin(kind, error) || noteFailure(error);
 }
 
 bool DbConnection::CommitTransaction()
 {
-    return Run("COMMIT");
+    setError(std::string());
+    if (!m_backend)
+        return noteFailure(lang::tr("The database is not open.", "数据库没有打开。"));
+    std::string error;
+    return m_backend->commit(error) || noteFailure(error);
 }
 
 void DbConnection::RollbackTransaction()
 {
-    if (m_db && !sqlite3_get_autocommit(m_db))
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (m_backend)
+        m_backend->rollback();
 }
 
 }  // namespace store

@@ -3,16 +3,18 @@
 // results of its statements.
 //
 // The connection is opened from a connection string naming the provider and
-// the file ("Data Source="); the file is an SQLite database, whatever its
-// name. Opening never creates a file or a table.
+// the data source ("Data Source="): an SQLite database file, whatever its
+// name. Opening never creates a file or a table. What differs between kinds
+// of database lives behind store::Backend (backend.h).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
+#include "store/backend.h"
 
 namespace store {
 
@@ -54,15 +56,20 @@ private:
 
 // A forward-only result: EndOfFile() before the first row means "no rows".
 // Fields are read by position; a Null value reads as "".
+// A forward-only result: EndOfFile() before the first row means "no rows".
+// Fields are read by position; a Null value reads as "".
 class Recordset {
 public:
+    explicit Recordset(std::unique_ptr<Cursor> cursor);
     ~Recordset();
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
 
-    bool EndOfFile() const { return m_eof; }
-    int FieldCount() const { return m_fieldCount; }
-    std::string Field(int position) const;
+    bool EndOfFile() const { return m_cursor->atEnd(); }
+    int FieldCount() const { return m_cursor->fieldCount(); }
+    std::string Field(int position) const { return std::string(FieldView(position)); }
+    // The same without a copy, valid until the next MoveNext().
+    std::string_view FieldView(int position) const;
     bool IsNull(int position) const;
     // True when the field holds a whole number (not text that looks like one).
     bool IsInteger(int position) const;
@@ -73,33 +80,28 @@ public:
     const std::string& error() const { return m_error; }
 
 private:
-    friend class DbConnection;
-    Recordset(sqlite3_stmt* statement, sqlite3* db);
-    bool step();
+    bool inRow(int position) const { return !EndOfFile() && position >= 0 && position < FieldCount(); }
 
-    sqlite3_stmt* m_statement = nullptr;
-    sqlite3* m_db = nullptr;
-    bool m_eof = true;
-    int m_fieldCount = 0;
+    std::unique_ptr<Cursor> m_cursor;
     std::string m_error;
 };
 
 class DbConnection {
 public:
-    DbConnection() = default;
+    DbConnection();
     ~DbConnection();
     DbConnection(const DbConnection&) = delete;
     DbConnection& operator=(const DbConnection&) = delete;
 
-    // Opens the file named by the connection string. On failure returns false
-    // and error() describes why in words an operator can act on: a missing
-    // file, an Access file (with how to convert it), a file that is not a
-    // database, or a database without a usable `sheet` table.
+    // Opens the data source named by the connection string. On failure returns
+    // false and error() describes why in words an operator can act on: a
+    // missing file, an Access file (with how to convert it), a file that is
+    // not a database, or a database without a usable `sheet` table.
     bool Open(const std::string& connectionString, const std::string& userId, const std::string& password,
               int options = -1);
-    // Opens a file directly, with the same checks (the tool's way in).
+    // Opens a data source directly, with the same checks (the tool's way in).
     bool OpenFile(const std::string& path);
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_backend != nullptr; }
     const std::string& path() const { return m_path; }
 
     // Runs one statement; parameters are bound in order to its '?' marks.
@@ -110,31 +112,36 @@ public:
     // The same with typed values (numbers, Null, bytes) bound to the marks.
     std::unique_ptr<Recordset> ExecuteBound(const std::string& sql, const std::vector<Value>& values);
     bool RunBound(const std::string& sql, const std::vector<Value>& values);
+    // Runs one statement once per set of values that `next` fills, until it
+    // returns false; for many rows at once. False with error() on failure.
+    bool RunMany(const std::string& sql, const std::function<bool(std::vector<Value>&)>& next);
     int changes() const;
 
-    bool BeginTransaction();
+    // A write transaction: a draw's (the default) sees and changes the list
+    // as if nobody else were writing; an import's keeps other imports out.
+    bool BeginTransaction(TransactionKind kind = TransactionKind::Draw);
     bool CommitTransaction();
     void RollbackTransaction();
 
     const std::string& error() const { return m_error; }
-    void setError(std::string message) { m_error = std::move(message); }
+    // How the last failure can be acted on (ErrorKind::None after a success).
+    ErrorKind errorKind() const { return m_errorKind; }
+    void setError(std::string message);
     // Takes over the message of a result whose reading failed, so that
     // error() describes the failure of the whole operation.
-    void noteReadError(const Recordset& result) { m_error = result.error(); }
-    sqlite3* handle() const { return m_db; }
+    void noteReadError(const Recordset& result) { setError(result.error()); }
+    // The SQL that differs between kinds of database (only while open).
+    const Dialect& dialect() const { return m_backend->dialect(); }
 
 private:
     bool fail(const std::string& message);
-    bool failToRead();  // with SQLite's reason
-    bool checkSheet();
+    bool noteFailure(const std::string& message);
     void close();
 
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<Backend> m_backend;
     std::string m_path;
     std::string m_error;
+    ErrorKind m_errorKind = ErrorKind::None;
 };
-
-// How long a statement waits for another program's lock before failing.
-constexpr int kBusyTimeoutMs = 8000;
 
 }  // namespace store

@@ -11,7 +11,8 @@ const char* const kChainStart = "00000000000000000000000000000000000000000000000
 
 namespace {
 
-// Plain SQL that other databases read too: no types or clauses of one engine.
+// Plain SQL that other programs read too; only the types of whole numbers
+// and bytes are the database's own (see createStatements).
 const char* const kCreateStatements[] = {
     "create table if not exists draw_record ("
     " draw_id integer not null primary key,"
@@ -48,6 +49,23 @@ const char* const kCreateStatements[] = {
     " record_digest varchar(64) not null,"
     " primary key (draw_id, void_seq))",
 };
+
+// The statements in the words of the connection's kind of database.
+std::vector<std::string> createStatements(const Dialect& dialect)
+{
+    std::vector<std::string> statements;
+    for (const char* statement : kCreateStatements) {
+        std::string text = statement;
+        for (const auto& [word, replacement] :
+             {std::pair{std::string(" integer "), std::string(" ") + dialect.wholeNumberType + " "},
+              std::pair{std::string(" blob "), std::string(" ") + dialect.bytesType + " "}}) {
+            for (std::size_t at = 0; (at = text.find(word, at)) != std::string::npos; at += replacement.size())
+                text.replace(at, word.size(), replacement);
+        }
+        statements.push_back(std::move(text));
+    }
+    return statements;
+}
 
 const char* const kProbeStatements[] = {
     "select draw_id from draw_record where 1 = 0",
@@ -197,7 +215,7 @@ bool EnsureDrawTables(DbConnection& connection)
     // "if not exists" let exactly one of them add the tables.
     if (!connection.BeginTransaction())
         return false;
-    for (const char* statement : kCreateStatements) {
+    for (const std::string& statement : createStatements(connection.dialect())) {
         if (!connection.Run(statement)) {
             connection.RollbackTransaction();  // keeps the statement's message
             return false;

@@ -1,10 +1,6 @@
 #include "store/participants.h"
 
-#include <filesystem>
-
-#include <sqlite3.h>
-
-#include "platform/language/language.h"
+#include "store/sqlite_backend.h"
 
 namespace store {
 
@@ -54,9 +50,11 @@ bool ResetWinners(DbConnection& connection)
 
 bool CountParticipants(DbConnection& connection, Counts& counts)
 {
+    // Sums of case expressions: every kind of database counts them the same way.
     auto result = connection.Execute(
-        "select count(*), coalesce(sum(isluck = '是'), 0), coalesce(sum(isluck = '否'), 0),"
-        " coalesce(sum(isluck is null or isluck not in ('是', '否')), 0) from sheet");
+        "select count(*), coalesce(sum(case when isluck = '是' then 1 else 0 end), 0),"
+        " coalesce(sum(case when isluck = '否' then 1 else 0 end), 0),"
+        " coalesce(sum(case when isluck is null or isluck not in ('是', '否') then 1 else 0 end), 0) from sheet");
     if (!result || result->EndOfFile())
         return false;
     counts.all = std::stoll(result->Field(0));
@@ -68,36 +66,7 @@ bool CountParticipants(DbConnection& connection, Counts& counts)
 
 bool CreateDatabase(const std::string& path, std::string& error)
 {
-    std::error_code ec;
-    if (std::filesystem::exists(path, ec)) {
-        error = lang::trf("'%1' already exists; it is left as it is.", "“%1”已经存在，保持原样不动。", {path});
-        return false;
-    }
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        error = lang::trf("Cannot create '%1': %2.", "无法创建“%1”：%2。",
-                          {path, db ? sqlite3_errmsg(db) : lang::tr("out of memory", "内存不足")});
-        sqlite3_close_v2(db);
-        return false;
-    }
-    const char* schema =
-        "create table sheet ("
-        " id integer primary key,"
-        " user_name text,"
-        " user_number text,"
-        " isluck text default '否');"
-        "create index sheet_user_number on sheet(user_number);";
-    char* message = nullptr;
-    const bool ok = sqlite3_exec(db, schema, nullptr, nullptr, &message) == SQLITE_OK;
-    if (!ok) {
-        error = lang::trf("Cannot create the table in '%1': %2.", "无法在“%1”中创建表：%2。",
-                          {path, message ? message : ""});
-        sqlite3_free(message);
-    }
-    sqlite3_close_v2(db);
-    if (!ok)
-        std::filesystem::remove(path, ec);
-    return ok;
+    return CreateSqliteFile(path, error);
 }
 
 }  // namespace store

@@ -322,9 +322,10 @@ private slots:
 private:
     static void sqlite3_exec_drop(const QString& path)
     {
-        store::DbConnection db;
-        db.OpenFile(path.toStdString());
-        sqlite3_exec(db.handle(), "drop table sheet", nullptr, nullptr, nullptr);
+        sqlite3* db = nullptr;
+        sqlite3_open(path.toUtf8().constData(), &db);
+        sqlite3_exec(db, "drop table sheet", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
     }
 };
 

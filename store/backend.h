@@ -1,0 +1,83 @@
+#pragma once
+// What one kind of database provides under DbConnection: statements with
+// bound values and forward-only rows, transactions, and the few places where
+// the kinds write their SQL differently. The window, the tool, the importer
+// and the draw record see only DbConnection; each kind lives in its own file.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace store {
+
+class Value;
+
+// The rows of one statement, read forward only. A fresh cursor stands on its
+// first row (or at the end when there is none).
+class Cursor {
+public:
+    virtual ~Cursor() = default;
+    virtual bool atEnd() const = 0;
+    // Moves to the next row; false with `error` when reading failed.
+    virtual bool next(std::string& error) = 0;
+    virtual int fieldCount() const = 0;
+    virtual bool isNull(int position) const = 0;
+    // True when the field holds a whole number (not text that looks like one).
+    virtual bool isInteger(int position) const = 0;
+    // The field's bytes, valid until the cursor moves; "" for Null.
+    virtual std::string_view text(int position) const = 0;
+    virtual std::int64_t integer(int position) const = 0;
+};
+
+// Why a statement failed, as far as the caller can act on it.
+enum class ErrorKind {
+    None,
+    Other,
+    // Another transaction got in the way (a serialization failure or a
+    // deadlock): the whole transaction was undone and may simply be tried again.
+    Conflict,
+    // The server went away: the transaction was undone; the connection is
+    // made again on the next statement outside a transaction.
+    ConnectionLost,
+};
+
+// What a transaction is for. A draw must see and change the list as if alone;
+// an import only needs other imports kept out while it checks and inserts.
+enum class TransactionKind { Draw, Import };
+
+// The SQL that differs between the kinds.
+struct Dialect {
+    const char* name;              // as shown to operators: "SQLite", "PostgreSQL"
+    const char* wholeNumberType;   // a column of 64-bit whole numbers
+    const char* bytesType;         // a column of raw bytes
+    const char* participantIdColumn;  // sheet's id column, numbered by the database
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // Runs one statement with `values` bound to its '?' marks, in order.
+    // nullptr with `error` on failure.
+    virtual std::unique_ptr<Cursor> execute(const std::string& sql, const std::vector<Value>& values,
+                                            std::string& error) = 0;
+    // Runs one statement again and again, once per set of values that `next`
+    // fills; `next` returns false when there are no more (or to stop early,
+    // which the caller then knows). Much faster than execute() per row.
+    // False with `error` on failure.
+    virtual bool runMany(const std::string& sql, const std::function<bool(std::vector<Value>&)>& next,
+                         std::string& error) = 0;
+    // Rows changed by the last insert, update or delete.
+    virtual int changes() const = 0;
+    virtual bool begin(TransactionKind kind, std::string& error) = 0;
+    virtual bool commit(std::string& error) = 0;
+    // Undoes the open transaction, if any; never fails in a way the caller can mend.
+    virtual void rollback() = 0;
+    // How the last failure of this back end can be acted on.
+    virtual ErrorKind lastErrorKind() const = 0;
+    virtual const Dialect& dialect() const = 0;
+};
+
+}  // namespace store

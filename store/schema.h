@@ -1,0 +1,20 @@
+#pragma once
+// The form of table `sheet`, shared by every kind of database.
+
+#include <string>
+#include <vector>
+
+#include "store/backend.h"
+
+namespace store {
+
+// The statements that make an empty `sheet` (with its index on user_number).
+std::string SheetSchema(const Dialect& dialect);
+
+// Why a `sheet` with these columns (lower case, in table order; none when the
+// table is missing) cannot serve, or "" when it can: the list is read by
+// position, so id, user_name and user_number must come first, and isluck
+// must be somewhere. `where` names the database in the message.
+std::string SheetColumnsProblem(const std::vector<std::string>& columns, const std::string& where);
+
+}  // namespace store

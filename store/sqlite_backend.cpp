@@ -1,0 +1,283 @@
+#include "store/sqlite_backend.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <sqlite3.h>
+
+#include "platform/language/language.h"
+#include "store/connection.h"
+#include "store/schema.h"
+
+namespace store {
+
+namespace {
+
+const Dialect kSqliteDialect{"SQLite", "integer", "blob", "id integer primary key"};
+
+class SqliteCursor : public Cursor {
+public:
+    SqliteCursor(sqlite3_stmt* statement, sqlite3* db)
+        : m_statement(statement), m_db(db), m_fieldCount(sqlite3_column_count(statement))
+    {
+    }
+    ~SqliteCursor() override { sqlite3_finalize(m_statement); }
+
+    // The first step, which runs the statement.
+    bool start(std::string& error) { return next(error); }
+
+    bool atEnd() const override { return m_eof; }
+    bool next(std::string& error) override
+    {
+        const int rc = sqlite3_step(m_statement);
+        m_eof = rc != SQLITE_ROW;
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE)
+            return true;
+        error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    int fieldCount() const override { return m_fieldCount; }
+    bool isNull(int position) const override { return sqlite3_column_type(m_statement, position) == SQLITE_NULL; }
+    bool isInteger(int position) const override
+    {
+        return sqlite3_column_type(m_statement, position) == SQLITE_INTEGER;
+    }
+    std::string_view text(int position) const override
+    {
+        const unsigned char* text = sqlite3_column_text(m_statement, position);
+        if (!text)
+            return {};
+        return {reinterpret_cast<const char*>(text), std::size_t(sqlite3_column_bytes(m_statement, position))};
+    }
+    std::int64_t integer(int position) const override { return sqlite3_column_int64(m_statement, position); }
+
+private:
+    sqlite3_stmt* m_statement;
+    sqlite3* m_db;
+    int m_fieldCount;
+    bool m_eof = true;
+};
+
+void bindValues(sqlite3_stmt* statement, const std::vector<Value>& values)
+{
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const Value& value = values[i];
+        const int mark = int(i + 1);
+        switch (value.kind()) {
+        case Value::Kind::Null: sqlite3_bind_null(statement, mark); break;
+        case Value::Kind::Integer: sqlite3_bind_int64(statement, mark, value.integer()); break;
+        case Value::Kind::Text:
+            sqlite3_bind_text64(statement, mark, value.bytes().data(), value.bytes().size(), SQLITE_TRANSIENT,
+                                SQLITE_UTF8);
+            break;
+        case Value::Kind::Blob:
+            sqlite3_bind_blob64(statement, mark, value.bytes().data(), value.bytes().size(), SQLITE_TRANSIENT);
+            break;
+        }
+    }
+}
+
+class SqliteBackend : public Backend {
+public:
+    explicit SqliteBackend(sqlite3* db) : m_db(db) {}
+    ~SqliteBackend() override { sqlite3_close_v2(m_db); }
+
+    std::unique_ptr<Cursor> execute(const std::string& sql, const std::vector<Value>& values,
+                                    std::string& error) override
+    {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+            error = sqlite3_errmsg(m_db);
+            return nullptr;
+        }
+        bindValues(statement, values);
+        auto cursor = std::make_unique<SqliteCursor>(statement, m_db);
+        if (!cursor->start(error))
+            return nullptr;
+        return cursor;
+    }
+
+    bool runMany(const std::string& sql, const std::function<bool(std::vector<Value>&)>& next,
+                 std::string& error) override
+    {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+            error = sqlite3_errmsg(m_db);
+            return false;
+        }
+        std::vector<Value> values;
+        bool ok = true;
+        while (ok && next(values)) {
+            bindValues(statement, values);
+            ok = sqlite3_step(statement) == SQLITE_DONE;
+            if (!ok)
+                error = sqlite3_errmsg(m_db);
+            sqlite3_reset(statement);
+        }
+        sqlite3_finalize(statement);
+        return ok;
+    }
+
+    int changes() const override { return sqlite3_changes(m_db); }
+
+    bool begin(TransactionKind, std::string& error) override
+    {
+        // Immediate: take the write lock now (waiting for others), so the
+        // statements that follow cannot fail half-way on a lock.
+        return run("BEGIN IMMEDIATE", error);
+    }
+    bool commit(std::string& error) override { return run("COMMIT", error); }
+    void rollback() override
+    {
+        if (!sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    ErrorKind lastErrorKind() const override { return ErrorKind::Other; }
+    const Dialect& dialect() const override { return kSqliteDialect; }
+
+private:
+    bool run(const char* sql, std::string& error) { return execute(sql, {}, error) != nullptr; }
+
+    sqlite3* m_db;
+};
+
+enum class FileKind { Missing, Unreadable, SQLite, Access, Other };
+
+FileKind inspectFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        // A file that exists but cannot be opened (permissions) is not "missing".
+        std::error_code ec;
+        return std::filesystem::exists(path, ec) ? FileKind::Unreadable : FileKind::Missing;
+    }
+    std::array<char, 32> header{};
+    in.read(header.data(), header.size());
+    const std::size_t got = std::size_t(in.gcount());
+    if (got >= 16 && std::memcmp(header.data(), "SQLite format 3\0", 16) == 0)
+        return FileKind::SQLite;
+    // Access files carry their engine's name at offset 4.
+    if (got >= 19 && (std::memcmp(header.data() + 4, "Standard Jet DB", 15) == 0 ||
+                      std::memcmp(header.data() + 4, "Standard ACE DB", 15) == 0))
+        return FileKind::Access;
+    return FileKind::Other;
+}
+
+std::string cannotRead(sqlite3* db, const std::string& path)
+{
+    return lang::trf("The database file '%1' cannot be read: %2.", "无法读取数据库文件“%1”：%2。",
+                     {path, sqlite3_errmsg(db)});
+}
+
+// Why a file cannot serve as the database, or "" when it is an SQLite file.
+std::string refusalFor(const std::string& path)
+{
+    switch (inspectFile(path)) {
+    case FileKind::Missing:
+        return lang::trf("Could not find file '%1'.", "找不到文件“%1”。", {path});
+    case FileKind::Unreadable:
+        return lang::trf("The database file '%1' cannot be read (check its permissions).",
+                         "无法读取数据库文件“%1”（请检查它的权限）。", {path});
+    case FileKind::Access:
+        return lang::trf("'%1' is a Microsoft Access database. This program keeps its participants in an "
+                         "SQLite database of the same name. To convert it, run:\n"
+                         "  sortia-db --db NEW.mdb create\n"
+                         "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
+                         "with OLD.mdb a copy of this file, then put NEW.mdb in its place as Sbase.mdb.",
+                         "“%1”是 Microsoft Access 数据库。本程序把参与者保存在同名的 SQLite 数据库中。"
+                         "要转换它，请运行：\n"
+                         "  sortia-db --db NEW.mdb create\n"
+                         "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
+                         "其中 OLD.mdb 是这个文件的副本，然后用 NEW.mdb 替换它，命名为 Sbase.mdb。",
+                         {path});
+    case FileKind::Other:
+        return lang::trf("'%1' is not a database file that this program can open (unrecognized format).",
+                         "“%1”不是本程序能打开的数据库文件（无法识别的格式）。", {path});
+    case FileKind::SQLite:
+        break;
+    }
+    return {};
+}
+
+// The list is read by position: id, user_name, user_number must come first.
+std::string checkSheet(sqlite3* db, const std::string& path)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA table_info(sheet)", -1, &statement, nullptr) != SQLITE_OK)
+        return cannotRead(db, path);
+    std::vector<std::string> columns;
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        const unsigned char* name = sqlite3_column_text(statement, 1);
+        std::string column = name ? reinterpret_cast<const char*>(name) : "";
+        for (char& c : column)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        columns.push_back(column);
+    }
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE)
+        return cannotRead(db, path);
+    return SheetColumnsProblem(columns, "'" + path + "'");
+}
+
+}  // namespace
+
+std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, std::string& error)
+{
+    if (path.empty()) {
+        error = lang::tr("No database file was named.", "没有指定数据库文件。");
+        return nullptr;
+    }
+    error = refusalFor(path);
+    if (!error.empty())
+        return nullptr;
+    // Opened for reading and writing without creating anything; other programs
+    // may use the file at the same time.
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    auto backend = db ? std::make_unique<SqliteBackend>(db) : nullptr;
+    if (rc != SQLITE_OK) {
+        error = lang::trf("The database file '%1' cannot be opened: %2.", "无法打开数据库文件“%1”：%2。",
+                          {path, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)});
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    error = checkSheet(db, path);
+    if (!error.empty())
+        return nullptr;
+    return backend;
+}
+
+bool CreateSqliteFile(const std::string& path, std::string& error)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        error = lang::trf("'%1' already exists; it is left as it is.", "“%1”已经存在，保持原样不动。", {path});
+        return false;
+    }
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        error = lang::trf("Cannot create '%1': %2.", "无法创建“%1”：%2。",
+                          {path, db ? sqlite3_errmsg(db) : lang::tr("out of memory", "内存不足")});
+        sqlite3_close_v2(db);
+        return false;
+    }
+    const std::string schema = SheetSchema(kSqliteDialect);
+    char* message = nullptr;
+    const bool ok = sqlite3_exec(db, schema.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+    if (!ok) {
+        error = lang::trf("Cannot create the table in '%1': %2.", "无法在“%1”中创建表：%2。",
+                          {path, message ? message : ""});
+        sqlite3_free(message);
+    }
+    sqlite3_close_v2(db);
+    if (!ok)
+        std::filesystem::remove(path, ec);
+    return ok;
+}
+
+}  // namespace store
