@@ -12,7 +12,7 @@
 #include "app/design_data.h"
 #include "app/design_scaler.h"
 #include "app/grid.h"
-#include "app/messages.h"
+#include "app/draw_view.h"
 #include "app/window_keys.h"
 
 namespace {
@@ -262,7 +262,7 @@ bool form1::loadBackground()
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull()) {
-        conn::FatalError(msg::trf("Cannot load the picture '%1': %2", "无法载入图片“%1”：%2", path, reader.errorString()));
+        conn::FatalError(drawview::Say("Cannot load the picture '%1': %2", "无法载入图片“%1”：%2").arg(path, reader.errorString()));
         return false;
     }
     m_background = image;

@@ -10,7 +10,6 @@
 #include "app/draw_view.h"
 #include "app/form1.h"
 #include "app/grid.h"
-#include "app/messages.h"
 #include "app/printing.h"
 #include "app/winner_count.h"
 #include "platform/language/language.h"
@@ -29,8 +28,9 @@ void reportDatabaseError(const std::string& message)
 
 void refuseCount(long long available)
 {
-    ui::messageBox().show(msg::trf("The number of winners must be from 1 to %1 (%1 participants have not won yet).",
-                                   "人数必须在 1 到 %1 之间（目前还有 %1 人未中奖）", QString::number(available)),
+    ui::messageBox().show(drawview::Say("The number of winners must be from 1 to %1 (%1 participants have not won yet).",
+                                        "人数必须在 1 到 %1 之间（目前还有 %1 人未中奖）")
+                              .arg(available),
                           conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
 }
 
