@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QComboBox>
+
 #include "app/grid.h"
+#include "app/scaled_combo_style.h"
 #include "controls/lumenbutton/lumen_button.h"
 
 namespace {
@@ -82,6 +85,8 @@ void DesignScaler::apply(double scale, QPoint origin)
             button->setDisplayScale(scale);
             continue;
         }
+        if (auto* combo = qobject_cast<QComboBox*>(widget))
+            ScaledComboStyle::applyTo(*combo, scale);
         if (auto* grid = qobject_cast<Grid*>(widget))
             grid->setDisplayScale(scale);
         else if (item.ownFont)

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScreen>
+#include <QStyleOptionComboBox>
 #include <QtTest>
 
 #include "app/grid.h"
@@ -99,6 +100,16 @@ private slots:
         QCOMPARE(w->Image1->size(), QSize(int(std::lround(790 * scale)), int(std::lround(600 * scale))));
         QCOMPARE(w->LumenButton1->displayScale(), scale);
         QCOMPARE(w->LumenButton1->Font()->pointSize, 26.25);  // the property stays as designed
+        // The level list's drop-down button grows with the design, never below
+        // its own size; at 1 the list keeps the platform's look.
+        QStyleOptionComboBox option;
+        option.initFrom(w->Combo1);
+        const auto arrowWidth = [&](const QStyle* style) {
+            return style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, w->Combo1).width();
+        };
+        const int designedArrow = arrowWidth(QApplication::style());
+        QVERIFY(std::abs(arrowWidth(w->Combo1->style()) - std::max(double(designedArrow), designedArrow * scale)) <= 1);
+        QCOMPARE(w->Combo1->style() == QApplication::style(), scale == 1.0);
         // The count label keeps following its text.
         w->LoadParticipants();
         QCOMPARE(w->Label4->size(), w->Label4->sizeHint());
