@@ -37,10 +37,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Libraries the programs link are found by dpkg-shlibdeps; zlib is loaded at
-# run time, the fonts stand in for the designed faces, Qt's translations
-# make the standard dialogs Chinese under a Chinese locale.
+# run time, Qt's window-system plugins are only recommended by Qt itself (an
+# install without recommends could not open a window), the fonts stand in for
+# the designed faces, Qt's translations make the standard dialogs Chinese
+# under a Chinese locale.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "zlib1g, fonts-arphic-uming, fonts-dejavu-core, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "zlib1g, qt6-qpa-plugins, fonts-arphic-uming, fonts-dejavu-core, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
