@@ -3,8 +3,9 @@
 // full screen and Esc leaves it; Space and a presenter remote's page keys
 // (Page Down, Page Up) start and stop the draw as the draw button does, Space
 // not while a text box is being typed into (changed since it took the
-// focus); Enter in the count box does the same and ends the typing. A held key counts once: its repeats are swallowed. While a dialog or
-// a popup is open the keys are theirs.
+// focus); Enter in the count box does the same and ends the typing. A held
+// key counts once: its repeats are swallowed. While a dialog or a popup is
+// open the keys are theirs.
 
 #include <functional>
 
