@@ -1,10 +1,10 @@
-# make run     - set up, build, and start the program from build/dist/
-# make test    - set up, build, and run every test; then all of them again
-#                under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)
-# make build   - set up and build only
-# make bench   - set up, build, and run the benchmarks
+# make run   - set up, build, and start the program from build/dist/
+# make test  - set up, build, and run every test; then all of them again
+#              under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)
+# make build - set up and build only
+# make bench - set up, build, run every benchmark and print one table of them
 # make package - set up, build, and make the Debian package build/sortia_*.deb
-# make fuzz    - build the libFuzzer targets (clang, sanitizers) into build-fuzz/
+# make fuzz  - build the libFuzzer targets (clang, sanitizers) into build-fuzz/
 # make fuzz-run FUZZ_TARGET=png [FUZZ_SECONDS=3600] - run one of them
 
 BUILD_DIR := build
@@ -40,6 +40,15 @@ test: build
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
+bench: build
+	@tools/setup-deps.sh bench
+	@cmake -S . -B $(BUILD_DIR) >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@tools/run-benchmarks.sh $(BUILD_DIR)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
 fuzz:
 	@tools/setup-deps.sh fuzz
 	@cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -48,12 +57,6 @@ fuzz:
 
 fuzz-run: fuzz
 	@tools/run-fuzzer.sh $(FUZZ_TARGET) $(FUZZ_SECONDS)
-
-bench: build
-	$(BUILD_DIR)/bench/sortia-display-bench
-
-package: build
-	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

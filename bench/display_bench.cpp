@@ -62,9 +62,8 @@ void timeRuns(benchmark::State& state, Body body)
 
 // The draw button as the window sets it up: 217 x 49, Glass, an outlined
 // caption in 宋体 26.25 pt, the gift icon.
-void BM_DrawButtonPaint(benchmark::State& state)
+void buttonPaint(benchmark::State& state, double scale)
 {
-    const double scale = double(state.range(0)) / 100.0;
     LumenButton button;
     button.resize(int(217 * scale + 0.5), int(49 * scale + 0.5));
     button.InitProperties();
@@ -85,9 +84,7 @@ void BM_DrawButtonPaint(benchmark::State& state)
         button.clearSurface();
         button.DrawButton();
     });
-    state.SetLabel(QStringLiteral("scale %1").arg(scale).toStdString());
 }
-BENCHMARK(BM_DrawButtonPaint)->Arg(100)->Arg(150)->Arg(200)->Arg(300)->Unit(benchmark::kMillisecond);
 
 // A program folder with the real pictures and a thousand participants.
 class ProgramFolder {
@@ -143,9 +140,8 @@ std::unique_ptr<form1> rollingWindow(const ProgramFolder& folder, QSize screen)
 
 // One tick: the next participant in the large display, repainted at once,
 // as the screen shows it.
-void BM_RollingTick(benchmark::State& state)
+void rollingTick(benchmark::State& state, QSize screen)
 {
-    const QSize screen(int(state.range(0)), int(state.range(1)));
     ProgramFolder folder;
     auto window = rollingWindow(folder, screen);
     timeRuns(state, [&] { window->RollStep(); });
@@ -154,13 +150,11 @@ void BM_RollingTick(benchmark::State& state)
     window.reset();
     conn::DbConnection.reset();
 }
-BENCHMARK(BM_RollingTick)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 
 // The whole screen drawn anew during rolling: every control, the picture and
 // every button painted for the device pixels.
-void BM_RollingFullFrame(benchmark::State& state)
+void rollingFullFrame(benchmark::State& state, QSize screen)
 {
-    const QSize screen(int(state.range(0)), int(state.range(1)));
     ProgramFolder folder;
     auto window = rollingWindow(folder, screen);
     QImage frame(screen, QImage::Format_ARGB32_Premultiplied);
@@ -173,7 +167,23 @@ void BM_RollingFullFrame(benchmark::State& state)
     window.reset();
     conn::DbConnection.reset();
 }
-BENCHMARK(BM_RollingFullFrame)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
+// Named area/case/implementation for the table of make bench.
+void registerBenchmarks()
+{
+    for (const double scale : {1.0, 1.5, 2.0, 3.0})
+        benchmark::RegisterBenchmark(QStringLiteral("button/scale-%1/ours").arg(scale, 0, 'f', 1).toStdString().c_str(),
+                                     buttonPaint, scale)
+            ->Unit(benchmark::kMillisecond);
+    for (const QSize& screen : kScreens) {
+        const QString size = QStringLiteral("%1x%2").arg(screen.width()).arg(screen.height());
+        benchmark::RegisterBenchmark(("display/rolling-tick-" + size + "/ours").toStdString().c_str(), rollingTick,
+                                     screen)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("display/full-frame-" + size + "/ours").toStdString().c_str(), rollingFullFrame,
+                                     screen)
+            ->Unit(benchmark::kMillisecond);
+    }
+}
 
 }  // namespace
 
@@ -197,6 +207,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
     QApplication app(argc, argv);
     startup::InstallFontSubstitutes();
+    registerBenchmarks();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
