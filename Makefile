@@ -3,6 +3,7 @@
 #              under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)
 # make build - set up and build only
 # make bench - set up, build, run every benchmark and print one table of them
+# make package - set up, build, and make the Debian package build/sortia_*.deb
 # make fuzz  - build the libFuzzer targets (clang, sanitizers) into build-fuzz/
 # make fuzz-run FUZZ_TARGET=png [FUZZ_SECONDS=3600] - run one of them
 
@@ -13,7 +14,7 @@ FUZZ_DIR := build-fuzz
 JOBS ?= 2
 FUZZ_SECONDS ?= 600
 
-.PHONY: build run test bench deps clean fuzz fuzz-run
+.PHONY: build run test bench package deps clean fuzz fuzz-run
 
 deps:
 	@tools/setup-deps.sh
@@ -44,6 +45,9 @@ bench: build
 	@cmake -S . -B $(BUILD_DIR) >/dev/null
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 	@tools/run-benchmarks.sh $(BUILD_DIR)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 fuzz:
 	@tools/setup-deps.sh fuzz

@@ -1,13 +1,19 @@
 #include "app/form1.h"
 
+#include <cmath>
+
 #include <QComboBox>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include "app/conn.h"
 #include "app/design_data.h"
+#include "app/design_scaler.h"
 #include "app/grid.h"
+#include "app/draw_view.h"
+#include "app/window_keys.h"
 
 namespace {
 
@@ -17,6 +23,10 @@ int px(int twips)
 {
     return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
+
+const QSize kDesignSize(px(15240), px(10710));
+// Room for a window frame and title bar when the frame is not known yet.
+const QSize kFrameAllowance(16, 40);
 
 QFont songFont(double points, bool bold = false)
 {
@@ -41,9 +51,21 @@ form1::form1(const QString& appFolder, QWidget* parent) : QWidget(parent), m_app
 {
     setObjectName(QStringLiteral("form1"));
     setWindowTitle(QStringLiteral("Sortia v1.3"));
-    setFixedSize(px(15240), px(10710));
+    setFixedSize(kDesignSize);
     setFont(songFont(9));
     createControls();
+    m_layout = std::make_unique<DesignScaler>(*this, kDesignSize);
+    m_layout->sizeToContent(Image1);
+    m_layout->sizeToContent(Label4);
+    m_layout->sizeToContent(Label5);
+    new WindowKeys(*this, txtci,
+                   {[this] {
+                        // As the draw button does, and only when it would.
+                        if (LumenButton1->Enabled())
+                            emit LumenButton1->Click();
+                    },
+                    [this] { toggleFullScreen(); }, [this] { leaveFullScreen(); },
+                    [this] { return m_fullScreen; }});
 }
 
 form1::~form1() = default;
@@ -189,7 +211,7 @@ bool form1::Form_Load()
     Combo1->setCurrentIndex(-1);
     if (!loadBackground())
         return false;
-    Image1->move(px(3300), px(700));
+    Image1->move(m_layout->map(QPoint(px(3300), px(700))));
 
     LumenButton1->setIconSource(m_appFolder + QStringLiteral("/images/1.png"));
     LumenButton4->setIconSource(m_appFolder + QStringLiteral("/images/3.png"));
@@ -216,6 +238,10 @@ bool form1::Form_Load()
     Grid2->setColWidth(1, 320);
     Grid2->setColWidth(2, 0);
     Grid2->setTextMatrix(0, 1, QStringLiteral("号码"));
+
+    // The operator types the count first; typing replaces it.
+    txtci->setFocus();
+    txtci->selectAll();
     return true;
 }
 
@@ -236,12 +262,120 @@ bool form1::loadBackground()
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull()) {
-        conn::FatalError(QStringLiteral("Cannot load picture '%1': %2").arg(path, reader.errorString()));
+        conn::FatalError(drawview::Say("Cannot load the picture '%1': %2", "无法载入图片“%1”：%2").arg(path, reader.errorString()));
         return false;
     }
-    Image1->setPixmap(QPixmap::fromImage(image));
-    Image1->resize(image.size());
+    m_background = image;
+    showBackground(m_layout->scale());
     return true;
+}
+
+void form1::showBackground(double scale)
+{
+    if (m_background.isNull())
+        return;
+    const qreal ratio = devicePixelRatioF();
+    if (scale == 1.0 && ratio == 1.0) {
+        Image1->setPixmap(QPixmap::fromImage(m_background));
+        Image1->resize(m_background.size());
+        return;
+    }
+    // Resampled once for the device pixels it covers, so it is never blocky.
+    const QSize size(int(std::lround(m_background.width() * scale)), int(std::lround(m_background.height() * scale)));
+    QPixmap pixmap = QPixmap::fromImage(
+        m_background.scaled(size * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+    Image1->setPixmap(pixmap);
+    Image1->resize(size);
+}
+
+// ---- Size and full screen ----
+
+double form1::layoutScale() const
+{
+    return m_layout->scale();
+}
+
+QRect form1::contentRect() const
+{
+    return m_layout->contentRect();
+}
+
+void form1::setWindowScale(double scale)
+{
+    if (!(scale > 0))
+        return;
+    m_windowScale = scale;
+    if (!m_fullScreen)
+        setFixedSize(int(std::lround(kDesignSize.width() * scale)), int(std::lround(kDesignSize.height() * scale)));
+    relayout();
+}
+
+void form1::fitInto(const QRect& available)
+{
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : kFrameAllowance;
+    const double fit = DesignScaler::fitScale(kDesignSize, available.size() - frame);
+    setWindowScale(std::min(1.0, fit));
+}
+
+void form1::toggleFullScreen()
+{
+    if (m_fullScreen) {
+        leaveFullScreen();
+        return;
+    }
+    // Kept here: without a window manager the window system reports no full
+    // screen state even while the window covers the screen.
+    m_fullScreen = true;
+    // A fixed size would keep the window from filling the screen.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    showFullScreen();
+    // Without a window manager (a kiosk display) nobody acts on the request:
+    // the window takes the screen itself. A manager that did is not disturbed.
+    setGeometry(screen()->geometry());
+    relayout();
+}
+
+void form1::leaveFullScreen()
+{
+    if (!m_fullScreen)
+        return;
+    m_fullScreen = false;
+    showNormal();
+    setWindowScale(m_windowScale);
+}
+
+void form1::relayout()
+{
+    double scale = m_windowScale;
+    QPoint origin;
+    if (m_fullScreen) {
+        scale = DesignScaler::fitScale(kDesignSize, size());
+        origin = DesignScaler::centredOrigin(kDesignSize, scale, size());
+    }
+    if (scale == m_layout->scale() && origin == m_layout->origin())
+        return;
+    showBackground(scale);
+    m_layout->apply(scale, origin);
+    update();
+}
+
+void form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void form1::paintEvent(QPaintEvent*)
+{
+    // Letterbox bars around the design.
+    const QRegion bars = QRegion(rect()) - QRegion(m_layout->contentRect());
+    if (bars.isEmpty())
+        return;
+    QPainter painter(this);
+    for (const QRect& bar : bars)
+        painter.fillRect(bar, Qt::black);
 }
 
 QString form1::helpPagePath() const

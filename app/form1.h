@@ -4,8 +4,10 @@
 // buttons. Its commands drive the participant list and the draw.
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 
+#include <QImage>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -20,6 +22,7 @@ class QMenu;
 class QLineEdit;
 class Grid;
 class ClickableLabel;
+class DesignScaler;
 
 class form1 : public QWidget, public ControlContainer {
     Q_OBJECT
@@ -63,6 +66,21 @@ public:
     // The draw Grid2 shows, as recorded.
     const std::optional<store::DrawRecord>& ShownDraw() const { return m_shownDraw; }
 
+    // ---- Size and full screen ----
+    // The window shows its design this many times its designed size (1:
+    // exactly as designed). In full screen the design fills the screen,
+    // letterboxed.
+    void setWindowScale(double scale);
+    double windowScale() const { return m_windowScale; }
+    bool fullScreen() const { return m_fullScreen; }
+    // Opens no larger than fits into the available area with its frame.
+    void fitInto(const QRect& available);
+    void toggleFullScreen();
+    void leaveFullScreen();
+    // The scale and the place of the design as now shown.
+    double layoutScale() const;
+    QRect contentRect() const;
+
     // ---- Window state ----
     std::size_t RollIndex() const { return m_rollIndex; }
     int BackgroundIndex() const { return m_backgroundIndex; }
@@ -99,8 +117,14 @@ public:
 
     store::RandomSource& random() { return m_random; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void createControls();
+    void relayout();
+    void showBackground(double scale);
     LumenButton* createButton(const QString& name, int left, int top, int width, int height);
     void setUpGrid(Grid* grid, double fontSize);
     bool loadBackground();
@@ -111,6 +135,10 @@ private:
     void refuse(const QString& why);
 
     QString m_appFolder;
+    std::unique_ptr<DesignScaler> m_layout;
+    double m_windowScale = 1.0;
+    bool m_fullScreen = false;
+    QImage m_background;
     std::size_t m_rollIndex = 0;
     int m_backgroundIndex = 0;
     store::RandomSource m_random;

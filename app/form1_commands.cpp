@@ -37,7 +37,9 @@ void reportDatabaseError(const std::string& message)
 
 void refuseCount(long long available)
 {
-    ui::messageBox().show(QStringLiteral("人数必须在 1 到 %1 之间（目前还有 %1 人未中奖）").arg(available),
+    ui::messageBox().show(drawview::Say("The number of winners must be from 1 to %1 (%1 participants have not won yet).",
+                                        "人数必须在 1 到 %1 之间（目前还有 %1 人未中奖）")
+                              .arg(available),
                           conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
 }
 

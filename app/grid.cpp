@@ -1,5 +1,8 @@
 #include "app/grid.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QAbstractTableModel>
 #include <QHeaderView>
 
@@ -136,17 +139,47 @@ void Grid::setColWidth(int column, int width)
 {
     if (column < 0 || column >= m_model->cols)
         return;
+    if (std::size_t(column) >= m_colWidths.size())
+        m_colWidths.resize(std::size_t(column) + 1, -1);
+    m_colWidths[std::size_t(column)] = std::max(0, width);
+    applyColumnWidth(column);
+}
+
+void Grid::applyColumnWidth(int column)
+{
+    const int width = m_colWidths[std::size_t(column)];
     if (width <= 0) {
         setColumnHidden(column, true);
     } else {
         setColumnHidden(column, false);
-        setColumnWidth(column, width);
+        setColumnWidth(column, scaled(width));
     }
 }
 
 int Grid::ColWidth(int column) const
 {
-    return isColumnHidden(column) ? 0 : columnWidth(column);
+    if (isColumnHidden(column))
+        return 0;
+    if (column >= 0 && std::size_t(column) < m_colWidths.size() && m_colWidths[std::size_t(column)] >= 0)
+        return m_colWidths[std::size_t(column)];
+    return columnWidth(column);
+}
+
+int Grid::scaled(int designPixels) const
+{
+    return std::max(1, int(std::lround(designPixels * m_scale)));
+}
+
+void Grid::setDisplayScale(double scale)
+{
+    if (!(scale > 0) || scale == m_scale)
+        return;
+    m_scale = scale;
+    for (int column = 0; column < int(m_colWidths.size()); ++column)
+        if (m_colWidths[std::size_t(column)] >= 0 && column < m_model->cols)
+            applyColumnWidth(column);
+    applyFontSize();
+    applyRowHeight();
 }
 
 void Grid::setAutoRedraw(bool on)
@@ -197,8 +230,16 @@ void Grid::setFontName(const QString& name)
 
 void Grid::setFontSize(double points)
 {
+    m_fontPixels = std::max(1, int(points * 96.0 / 72.0 + 0.5));
+    applyFontSize();
+}
+
+void Grid::applyFontSize()
+{
+    if (m_fontPixels <= 0)
+        return;
     QFont f = font();
-    f.setPixelSize(std::max(1, int(points * 96.0 / 72.0 + 0.5)));
+    f.setPixelSize(scaled(m_fontPixels));
     setFont(f);
 }
 
@@ -225,7 +266,7 @@ void Grid::setDefaultRowHeight(int pixels)
 
 void Grid::applyRowHeight()
 {
-    verticalHeader()->setDefaultSectionSize(m_rowHeight);
+    verticalHeader()->setDefaultSectionSize(scaled(m_rowHeight));
 }
 
 void Grid::setReadOnly(bool on)

@@ -47,6 +47,7 @@ public:
     // Appends a row whose cells from column 1 on take the three UTF-8 texts,
     // without building a QString per cell.
     void AddItemUtf8(const std::string& column1, const std::string& column2, const std::string& column3);
+    // Widths in the grid's own unit (pixels of the design); 0 collapses.
     void setColWidth(int column, int width);
     int ColWidth(int column) const;
 
@@ -65,15 +66,25 @@ public:
     void setDefaultRowHeight(int pixels);
     void setReadOnly(bool on);
 
+    // Shows columns, rows and text this many times their designed size; the
+    // designed values are what the grid keeps and reports.
+    void setDisplayScale(double scale);
+
     GridPageSetup& PageSetup() { return m_pageSetup; }
     const GridPageSetup& PageSetup() const { return m_pageSetup; }
 
 private:
     void applyRowHeight();
+    void applyColumnWidth(int column);
+    void applyFontSize();
+    int scaled(int designPixels) const;
 
     GridModel* m_model;
     bool m_autoRedraw = true;
     int m_rowHeight = 20;
+    double m_scale = 1.0;
+    int m_fontPixels = 0;          // designed pixel size of the font; 0 until one is set
+    std::vector<int> m_colWidths;  // designed widths of the columns set so far
     QColor m_fixedColour = QColor(244, 244, 244);
     GridPageSetup m_pageSetup;
 };

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QDir>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
@@ -13,6 +12,8 @@
 
 #include "app/conn.h"
 #include "app/grid.h"
+#include "app/draw_view.h"
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/message_box.h"
 
 namespace printing {
@@ -26,16 +27,16 @@ constexpr double kCmToPoints = 72.0 / 2.54;
 QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& render, QWidget* parent)
 {
     QDialog dialog(parent);
-    dialog.setWindowTitle(QStringLiteral("打印预览"));
+    dialog.setWindowTitle(drawview::Say("Print preview", "打印预览"));
     dialog.resize(720, 760);
     auto* layout = new QVBoxLayout(&dialog);
     auto* preview = new QPrintPreviewWidget(&printer, &dialog);
     QObject::connect(preview, &QPrintPreviewWidget::paintRequested, &dialog, [&](QPrinter* p) { render(*p); });
     layout->addWidget(preview);
     auto* buttons = new QDialogButtonBox(&dialog);
-    QPushButton* printButton = buttons->addButton(QStringLiteral("打印…"), QDialogButtonBox::AcceptRole);
-    QPushButton* pdfButton = buttons->addButton(QStringLiteral("保存为 PDF…"), QDialogButtonBox::ActionRole);
-    buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
+    QPushButton* printButton = buttons->addButton(drawview::Say("Print…", "打印…"), QDialogButtonBox::AcceptRole);
+    QPushButton* pdfButton = buttons->addButton(drawview::Say("Save as PDF…", "保存为 PDF…"), QDialogButtonBox::ActionRole);
+    buttons->addButton(drawview::Say("Close", "关闭"), QDialogButtonBox::RejectRole);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
 
@@ -46,15 +47,13 @@ QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& ren
             return;
         render(printer);
         if (printer.printerState() == QPrinter::Error)
-            error = QStringLiteral("打印失败：打印机报告了错误。");
+            error = drawview::Say("Printing failed: the printer reported an error.", "打印失败：打印机报告了错误。");
         dialog.accept();
     });
     QObject::connect(pdfButton, &QPushButton::clicked, &dialog, [&] {
-        // Qt's own dialog: a desktop portal may be missing on a show machine.
-        const QString file = QFileDialog::getSaveFileName(&dialog, QStringLiteral("保存为 PDF"),
-                                                          QDir::home().filePath(QStringLiteral("中奖名单.pdf")),
-                                                          QStringLiteral("PDF (*.pdf)"), nullptr,
-                                                          QFileDialog::DontUseNativeDialog);
+        const QString file = ui::fileDialogs().saveFile(&dialog, drawview::Say("Save as PDF", "保存为 PDF"),
+                                                        QDir::home().filePath(drawview::Say("winners.pdf", "中奖名单.pdf")),
+                                                        QStringLiteral("PDF (*.pdf)"));
         if (file.isEmpty())
             return;
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -62,7 +61,7 @@ QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& ren
         render(printer);
         printer.setOutputFileName(QString());
         if (printer.printerState() == QPrinter::Error)
-            error = QStringLiteral("无法写入文件 %1").arg(file);
+            error = drawview::Say("Cannot write the file %1", "无法写入文件 %1").arg(file);
         dialog.accept();
     });
     preview->updatePreview();

@@ -1,11 +1,21 @@
 #include "app/startup.h"
 
+#include <optional>
+#include <string>
+
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QScreen>
+#include <QTranslator>
 
 #include "app/conn.h"
 #include "app/form1.h"
+#include "platform/folders/program_folders.h"
+#include "platform/language/language.h"
 #include "platform/ui/message_box.h"
 #include "store/settings_file.h"
 
@@ -21,28 +31,76 @@ void InstallFontSubstitutes()
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
 }
 
+bool InstallTranslations()
+{
+    if (lang::uiLanguage() != lang::Language::Chinese)
+        return false;
+    // The system may name only the language (LANGUAGE=zh); China's catalogue then.
+    QLocale locale = QLocale::system();
+    if (locale.language() != QLocale::Chinese)
+        locale = QLocale(QLocale::Chinese, QLocale::China);
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
+}
+
+bool ReportMissingDatabase(const QString& databasePath)
+{
+    if (!folders::installed() || QFileInfo::exists(databasePath))
+        return false;
+    const std::string message = lang::trf(
+        "The participant database was not found.\n\n"
+        "Looked for: %1\n\n"
+        "Create it with sortia-db, which uses this same file:\n"
+        "  sortia-db create\n"
+        "  sortia-db import participants.csv\n"
+        "or, to try the program with 200 made-up participants:\n"
+        "  sortia-db create --demo 200",
+        "找不到参与者数据库。\n\n"
+        "查找位置：%1\n\n"
+        "请用 sortia-db 创建（它使用的就是这个文件）：\n"
+        "  sortia-db create\n"
+        "  sortia-db import participants.csv\n"
+        "或者用 200 个虚构的参与者试用本程序：\n"
+        "  sortia-db create --demo 200",
+        {QDir::toNativeSeparators(databasePath).toStdString()});
+    ui::messageBox().show(QString::fromStdString(message), conn::AppTitle(), ui::Buttons::Ok, ui::Icon::Critical);
+    return true;
+}
+
 int Main(QApplication& app)
 {
     QApplication::setApplicationName(QStringLiteral("Sortia"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.4"));
     InstallFontSubstitutes();
+    InstallTranslations();
 
-    const QString appFolder = QDir::cleanPath(QApplication::applicationDirPath());
-    // sortia.ini beside the program may name another database, such as a server's.
+    // sortia.ini beside the program may name another database, such as a
+    // server's; else the file beside the program, or the user's data folder
+    // when installed.
     std::string error;
-    const std::optional<std::string> configured = store::ConfiguredDataSource(appFolder.toStdString(), error);
+    const std::optional<std::string> configured = store::ConfiguredDataSource(folders::programFolder(), error);
     if (!error.empty()) {
         ui::messageBox().show(QString::fromStdString(error), conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
         return 1;
     }
-    const QString dbPath = configured ? QString::fromStdString(*configured) : appFolder + QStringLiteral("/Sbase.mdb");
-    if (!conn::OpenDatabase(dbPath, QString(), QString()))
+    const QString database = QString::fromStdString(configured ? *configured : folders::databasePath());
+    if (!configured && ReportMissingDatabase(database))
+        return 1;
+    if (!conn::OpenDatabase(database, QString(), QString()))
         return 1;
 
-    form1 window(appFolder);
+    form1 window(QDir::cleanPath(QString::fromStdString(folders::resourceFolder())));
     ui::setMessageBoxParent(&window);
     if (!window.Form_Load())
         return 1;
+    // A high desktop scale or a small screen: scaled down rather than off-screen.
+    window.fitInto(window.screen()->availableGeometry());
     window.show();
     return app.exec();
 }

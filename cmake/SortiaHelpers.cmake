@@ -1,3 +1,8 @@
+# Every test runs on Qt's offscreen platform, and checks the program's own
+# messages in English whatever the developer's language.
+set(SORTIA_TEST_ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime;LANG=C.UTF-8;LC_ALL=;LC_MESSAGES=;LANGUAGE=")
+
 # Shared compile settings for every target of the project.
 function(sortia_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
@@ -59,7 +64,7 @@ function(sortia_test_defaults name headers args)
     SORTIA_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     SORTIA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_test(NAME ${name} COMMAND ${name} ${args})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${SORTIA_TEST_ENVIRONMENT}")
 endfunction()
 
 # A GoogleTest executable registered with ctest; ARGS are passed to it there.
@@ -76,7 +81,7 @@ function(sortia_add_sample_tests name target filter)
   add_test(NAME ${name} COMMAND ${target} --gtest_filter=${filter})
   set_tests_properties(${name} PROPERTIES
     SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime")
+    ENVIRONMENT "${SORTIA_TEST_ENVIRONMENT}")
 endfunction()
 
 # A Qt Test executable (widgets) registered with ctest, run on the offscreen platform.

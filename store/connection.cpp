@@ -1,5 +1,6 @@
 #include "store/connection.h"
 
+#include "platform/language/language.h"
 #include "store/draw_record.h"
 #include "store/postgres_backend.h"
 #include "store/sqlite_backend.h"
@@ -125,7 +126,8 @@ bool DbConnection::Open(const std::string& connectionString, const std::string&,
     const ConnectionSettings settings = ParseConnectionString(connectionString);
     if (settings.provider != "Microsoft.Jet.OLEDB.4.0") {
         m_path = settings.dataSource;
-        return fail("Provider cannot be found. It may not be properly installed: '" + settings.provider + "'.");
+        return fail(lang::trf("Provider cannot be found. It may not be properly installed: '%1'.",
+                              "找不到数据提供程序，它可能没有正确安装：“%1”。", {settings.provider}));
     }
     return OpenFile(settings.dataSource);
 }
@@ -156,7 +158,7 @@ std::unique_ptr<Recordset> DbConnection::ExecuteBound(const std::string& sql, co
 {
     setError(std::string());
     if (!m_backend) {
-        noteFailure("The database is not open.");
+        noteFailure(lang::tr("The database is not open.", "数据库没有打开。"));
         return nullptr;
     }
     std::string error;
@@ -182,7 +184,7 @@ bool DbConnection::RunMany(const std::string& sql, const std::function<bool(std:
 {
     setError(std::string());
     if (!m_backend)
-        return noteFailure("The database is not open.");
+        return noteFailure(lang::tr("The database is not open.", "数据库没有打开。"));
     std::string error;
     return m_backend->runMany(sql, next, error) || noteFailure(error);
 }
@@ -196,7 +198,7 @@ bool DbConnection::BeginTransaction(TransactionKind kind)
 {
     setError(std::string());
     if (!m_backend)
-        return noteFailure("The database is not open.");
+        return noteFailure(lang::tr("The database is not open.", "数据库没有打开。"));
     std::string error;
     return m_backend->begin(kind, error) || noteFailure(error);
 }
@@ -205,7 +207,7 @@ bool DbConnection::CommitTransaction()
 {
     setError(std::string());
     if (!m_backend)
-        return noteFailure("The database is not open.");
+        return noteFailure(lang::tr("The database is not open.", "数据库没有打开。"));
     std::string error;
     return m_backend->commit(error) || noteFailure(error);
 }

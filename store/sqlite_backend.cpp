@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include "platform/language/language.h"
 #include "store/connection.h"
 #include "store/schema.h"
 
@@ -166,23 +167,36 @@ FileKind inspectFile(const std::string& path)
     return FileKind::Other;
 }
 
+std::string cannotRead(sqlite3* db, const std::string& path)
+{
+    return lang::trf("The database file '%1' cannot be read: %2.", "无法读取数据库文件“%1”：%2。",
+                     {path, sqlite3_errmsg(db)});
+}
+
 // Why a file cannot serve as the database, or "" when it is an SQLite file.
 std::string refusalFor(const std::string& path)
 {
     switch (inspectFile(path)) {
     case FileKind::Missing:
-        return "Could not find file '" + path + "'.";
+        return lang::trf("Could not find file '%1'.", "找不到文件“%1”。", {path});
     case FileKind::Unreadable:
-        return "The database file '" + path + "' cannot be read (check its permissions).";
+        return lang::trf("The database file '%1' cannot be read (check its permissions).",
+                         "无法读取数据库文件“%1”（请检查它的权限）。", {path});
     case FileKind::Access:
-        return "'" + path +
-               "' is a Microsoft Access database. This program keeps its participants in an SQLite "
-               "database of the same name. To convert it, run:\n"
-               "  sortia-db --db NEW.mdb create\n"
-               "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
-               "with OLD.mdb a copy of this file, then put NEW.mdb in its place as Sbase.mdb.";
+        return lang::trf("'%1' is a Microsoft Access database. This program keeps its participants in an "
+                         "SQLite database of the same name. To convert it, run:\n"
+                         "  sortia-db --db NEW.mdb create\n"
+                         "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
+                         "with OLD.mdb a copy of this file, then put NEW.mdb in its place as Sbase.mdb.",
+                         "“%1”是 Microsoft Access 数据库。本程序把参与者保存在同名的 SQLite 数据库中。"
+                         "要转换它，请运行：\n"
+                         "  sortia-db --db NEW.mdb create\n"
+                         "  sortia-db --db NEW.mdb import-mdb OLD.mdb\n"
+                         "其中 OLD.mdb 是这个文件的副本，然后用 NEW.mdb 替换它，命名为 Sbase.mdb。",
+                         {path});
     case FileKind::Other:
-        return "'" + path + "' is not a database file that this program can open (unrecognized format).";
+        return lang::trf("'%1' is not a database file that this program can open (unrecognized format).",
+                         "“%1”不是本程序能打开的数据库文件（无法识别的格式）。", {path});
     case FileKind::SQLite:
         break;
     }
@@ -194,7 +208,7 @@ std::string checkSheet(sqlite3* db, const std::string& path)
 {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, "PRAGMA table_info(sheet)", -1, &statement, nullptr) != SQLITE_OK)
-        return "The database file '" + path + "' cannot be read: " + sqlite3_errmsg(db) + ".";
+        return cannotRead(db, path);
     std::vector<std::string> columns;
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
@@ -206,7 +220,7 @@ std::string checkSheet(sqlite3* db, const std::string& path)
     }
     sqlite3_finalize(statement);
     if (rc != SQLITE_DONE)
-        return "The database file '" + path + "' cannot be read: " + sqlite3_errmsg(db) + ".";
+        return cannotRead(db, path);
     return SheetColumnsProblem(columns, "'" + path + "'");
 }
 
@@ -215,7 +229,7 @@ std::string checkSheet(sqlite3* db, const std::string& path)
 std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, std::string& error)
 {
     if (path.empty()) {
-        error = "No database file was named.";
+        error = lang::tr("No database file was named.", "没有指定数据库文件。");
         return nullptr;
     }
     error = refusalFor(path);
@@ -227,8 +241,8 @@ std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, std::string& er
     const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     auto backend = db ? std::make_unique<SqliteBackend>(db) : nullptr;
     if (rc != SQLITE_OK) {
-        error = "The database file '" + path + "' cannot be opened: " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) +
-                ".";
+        error = lang::trf("The database file '%1' cannot be opened: %2.", "无法打开数据库文件“%1”：%2。",
+                          {path, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)});
         return nullptr;
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
@@ -242,12 +256,13 @@ bool CreateSqliteFile(const std::string& path, std::string& error)
 {
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) {
-        error = "'" + path + "' already exists; it is left as it is.";
+        error = lang::trf("'%1' already exists; it is left as it is.", "“%1”已经存在，保持原样不动。", {path});
         return false;
     }
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        error = "Cannot create '" + path + "': " + (db ? sqlite3_errmsg(db) : "out of memory") + ".";
+        error = lang::trf("Cannot create '%1': %2.", "无法创建“%1”：%2。",
+                          {path, db ? sqlite3_errmsg(db) : lang::tr("out of memory", "内存不足")});
         sqlite3_close_v2(db);
         return false;
     }
@@ -255,7 +270,8 @@ bool CreateSqliteFile(const std::string& path, std::string& error)
     char* message = nullptr;
     const bool ok = sqlite3_exec(db, schema.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
     if (!ok) {
-        error = "Cannot create the table in '" + path + "': " + (message ? message : "") + ".";
+        error = lang::trf("Cannot create the table in '%1': %2.", "无法在“%1”中创建表：%2。",
+                          {path, message ? message : ""});
         sqlite3_free(message);
     }
     sqlite3_close_v2(db);

@@ -1,7 +1,8 @@
-// sortia-buttons OUT.png [--size WxH] [--caption TEXT]
+// sortia-buttons OUT.png [--size WxH] [--caption TEXT] [--scale S]
 // Renders every theme in every look into one sheet: theme t in row t-1, the
 // looks normal, hover, focus, pressed and disabled in columns 0 to 4, each
 // cell 8 pixels apart, white wherever no button's window region reaches.
+// --scale paints each button S times its size, as a scaled window shows it.
 #include <cstdio>
 
 #include <QApplication>
@@ -22,6 +23,10 @@ struct Options {
     int width = 75;
     int height = 23;
     QString caption = QStringLiteral("Ab");
+    double scale = 1.0;
+    // The cell: the designed size times the scale.
+    int cellWidth() const { return int(width * scale + 0.5); }
+    int cellHeight() const { return int(height * scale + 0.5); }
 };
 
 bool parseOptions(const QStringList& args, Options& options)
@@ -38,6 +43,11 @@ bool parseOptions(const QStringList& args, Options& options)
                 return false;
         } else if (arg == QLatin1String("--caption") && i + 1 < args.size()) {
             options.caption = args[++i];
+        } else if (arg == QLatin1String("--scale") && i + 1 < args.size()) {
+            bool ok = false;
+            options.scale = args[++i].toDouble(&ok);
+            if (!ok || !(options.scale >= 0.25 && options.scale <= 8))
+                return false;
         } else if (options.out.isEmpty() && !arg.startsWith(QLatin1String("--"))) {
             options.out = arg;
         } else {
@@ -65,7 +75,8 @@ void applyLook(LumenButton& button, int look)
 void renderCell(QImage& sheet, const Options& options, int theme, int look)
 {
     LumenButton button;
-    button.resize(options.width, options.height);
+    button.resize(options.cellWidth(), options.cellHeight());
+    button.setDisplayScale(options.scale);
     button.InitProperties();
     button.setCaption(options.caption);
     button.setCaptionEffect(LumenButton::Outline);
@@ -76,8 +87,8 @@ void renderCell(QImage& sheet, const Options& options, int theme, int look)
     button.DrawButton();
     const QImage face = button.surfaceImage();
     const QRegion region = button.mask().isEmpty() ? QRegion(face.rect()) : button.mask();
-    const int left = kGap + look * (options.width + kGap);
-    const int top = kGap + (theme - 1) * (options.height + kGap);
+    const int left = kGap + look * (options.cellWidth() + kGap);
+    const int top = kGap + (theme - 1) * (options.cellHeight() + kGap);
     for (const QRect& rect : region)
         for (int y = rect.top(); y <= rect.bottom(); ++y)
             for (int x = rect.left(); x <= rect.right(); ++x)
@@ -95,10 +106,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     Options options;
     if (!parseOptions(app.arguments(), options)) {
-        std::fprintf(stderr, "usage: sortia-buttons OUT.png [--size WxH] [--caption TEXT]\n");
+        std::fprintf(stderr, "usage: sortia-buttons OUT.png [--size WxH] [--caption TEXT] [--scale S]\n");
         return 2;
     }
-    QImage sheet(kGap + kLooks * (options.width + kGap), kGap + kThemes * (options.height + kGap),
+    QImage sheet(kGap + kLooks * (options.cellWidth() + kGap), kGap + kThemes * (options.cellHeight() + kGap),
                  QImage::Format_RGB32);
     if (sheet.isNull()) {
         std::fprintf(stderr, "sortia-buttons: the sheet is too large\n");

@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/folders/program_folders.h"
 #include "platform/language/language.h"
 #include "store/connection.h"
 #include "store/import/database_import.h"
@@ -27,24 +29,47 @@ constexpr int kExitUsage = 2;
 constexpr long long kMaxDemo = 1000000;
 constexpr std::size_t kMaxProblemsShown = 50;
 
-const char* const kUsage =
-    "usage: sortia-db [--db PATH] COMMAND\n"
-    "  create [--demo N]       make a new database (with N made-up participants)\n"
-    "  import FILE             add participants from a CSV (UTF-8 or GB18030), XLSX or Access file\n"
-    "  import-mdb FILE.mdb [--table T] [--name COL] [--number COL]\n"
-    "                          the same from a table of an Access file (default: sheet,\n"
-    "                          user_name, user_number; isluck is kept when the table has it)\n"
-    "  list [--won|--not-won]  print id, user_name, user_number, isluck\n"
-    "  stats                   count all, won and not-won participants\n"
-    "  reset                   make every winner eligible again\n"
-    "  draw N [--level TEXT]   draw N winners, mark and record them, print them\n"
-    "  history [DRAW_ID]       list the recorded draws, or the winners of one\n"
-    "  verify [DRAW_ID]        check the record of every draw (or of one)\n"
-    "  export [DRAW_ID] FILE   write the winners to FILE.csv or FILE.xlsx\n"
-    "  copy FROM TO            copy participants and draws to a new or empty database\n"
-    "                          (both data sources given; --db is not used)\n"
-    "The database defaults to Sbase.mdb beside this program, or to what sortia.ini there names.\n"
-    "PATH is a file, or a PostgreSQL database: postgresql://user@host/dbname\n";
+std::string usage()
+{
+    return lang::tr(
+        "usage: sortia-db [--db PATH] COMMAND\n"
+        "  create [--demo N]       make a new database (with N made-up participants)\n"
+        "  import FILE             add participants from a CSV (UTF-8 or GB18030), XLSX or Access file\n"
+        "  import-mdb FILE.mdb [--table T] [--name COL] [--number COL]\n"
+        "                          the same from a table of an Access file (default: sheet,\n"
+        "                          user_name, user_number; isluck is kept when the table has it)\n"
+        "  list [--won|--not-won]  print id, user_name, user_number, isluck\n"
+        "  stats                   count all, won and not-won participants\n"
+        "  reset                   make every winner eligible again\n"
+        "  draw N [--level TEXT]   draw N winners, mark and record them, print them\n"
+        "  history [DRAW_ID]       list the recorded draws, or the winners of one\n"
+        "  verify [DRAW_ID]        check the record of every draw (or of one)\n"
+        "  export [DRAW_ID] FILE   write the winners to FILE.csv or FILE.xlsx\n"
+        "  copy FROM TO            copy participants and draws to a new or empty database\n"
+        "                          (both data sources given; --db is not used)\n"
+        "The database defaults to what sortia.ini beside this program names, else to Sbase.mdb\n"
+        "beside it; an installed copy keeps it in the user's data folder ($XDG_DATA_HOME/sortia,\n"
+        "by default ~/.local/share/sortia).\n"
+        "PATH is a file, or a PostgreSQL database: postgresql://user@host/dbname\n",
+        "用法：sortia-db [--db 路径] 命令\n"
+        "  create [--demo N]       新建数据库（可带 N 个虚构的参与者）\n"
+        "  import 文件             从 CSV（UTF-8 或 GB18030）、XLSX 或 Access 文件添加参与者\n"
+        "  import-mdb 文件.mdb [--table 表] [--name 列] [--number 列]\n"
+        "                          从 Access 文件的某个表添加参与者（默认：sheet、\n"
+        "                          user_name、user_number；表中有 isluck 时保留它）\n"
+        "  list [--won|--not-won]  列出 id、user_name、user_number、isluck\n"
+        "  stats                   统计全部、已中奖和未中奖的参与者\n"
+        "  reset                   让所有中奖者重新参加抽奖\n"
+        "  draw N [--level 等级]   抽出 N 名中奖者，标记并记录，再列出他们\n"
+        "  history [抽奖编号]      列出记录的抽奖，或其中一次的中奖者\n"
+        "  verify [抽奖编号]       核对每次（或某一次）抽奖的记录\n"
+        "  export [抽奖编号] 文件  把中奖者写入 文件.csv 或 文件.xlsx\n"
+        "  copy 来源 目标          把参与者和抽奖记录复制到新的或空的数据库\n"
+        "                          （两个数据源都要给出；不使用 --db）\n"
+        "数据库默认是本程序旁边的 sortia.ini 所指定的，否则是本程序旁边的 Sbase.mdb；\n"
+        "安装后的程序把它放在用户的数据文件夹（$XDG_DATA_HOME/sortia，默认 ~/.local/share/sortia）。\n"
+        "路径可以是文件，也可以是 PostgreSQL 数据库：postgresql://用户@主机/数据库名\n");
+}
 
 struct Invocation {
     std::string dbPath;
@@ -60,20 +85,16 @@ int fail(const std::string& message)
 
 int usageError(const std::string& message)
 {
-    std::fprintf(stderr, "sortia-db: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "sortia-db: %s\n%s", message.c_str(), usage().c_str());
     return kExitUsage;
 }
 
-// Sbase.mdb beside this program, unless a sortia.ini there names another
-// database (as it does for the window).
+// What sortia.ini beside this program names (as it does for the window),
+// else the file beside the program or in the user's data folder.
 std::string defaultDatabasePath(std::string& error)
 {
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return "Sbase.mdb";
-    const std::optional<std::string> configured = store::ConfiguredDataSource(self.parent_path().string(), error);
-    return configured ? *configured : (self.parent_path() / "Sbase.mdb").string();
+    const std::optional<std::string> configured = store::ConfiguredDataSource(folders::programFolder(), error);
+    return configured ? *configured : folders::databasePath();
 }
 
 bool parseInteger(const std::string& text, long long& value)
@@ -109,20 +130,28 @@ int commandCreate(const Invocation& call)
     long long demo = 0;
     if (call.args.size() == 2 && call.args[0] == "--demo") {
         if (!parseInteger(call.args[1], demo) || demo < 0 || demo > kMaxDemo)
-            return usageError("--demo needs a count from 0 to " + std::to_string(kMaxDemo));
+            return usageError(lang::trf("--demo needs a count from 0 to %1", "--demo 需要 0 到 %1 之间的数目",
+                                        {std::to_string(kMaxDemo)}));
     } else if (!call.args.empty()) {
-        return usageError("create takes only --demo N");
+        return usageError(lang::tr("create takes only --demo N", "create 只接受 --demo N"));
     }
     std::string error;
+    // The user's data folder of an installed copy may not exist yet.
+    const std::filesystem::path parent = std::filesystem::path(call.dbPath).parent_path();
+    std::error_code ec;
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, ec);
     if (!store::CreateDatabase(call.dbPath, error))
         return fail(error);
     if (!fillDemo(call.dbPath, std::size_t(demo), error)) {
         // A half-made database would be taken for a real one next time.
         std::error_code ec;
         std::filesystem::remove(call.dbPath, ec);
-        return fail("cannot fill '" + call.dbPath + "': " + error);
+        return fail(lang::trf("cannot fill '%1': %2", "无法填写“%1”：%2", {call.dbPath, error}));
     }
-    std::printf("created %s with %lld participants\n", call.dbPath.c_str(), demo);
+    std::printf("%s\n", lang::trf("created %1 with %2 participants", "已创建 %1，其中有 %2 名参与者",
+                                  {call.dbPath, std::to_string(demo)})
+                           .c_str());
     return 0;
 }
 
@@ -229,7 +258,7 @@ int commandList(const Invocation& call)
         sql += " where isluck = ?";
         parameters.push_back(call.args[0] == "--won" ? store::kWon : store::kNotWon);
     } else if (!call.args.empty()) {
-        return usageError("list takes --won or --not-won");
+        return usageError(lang::tr("list takes --won or --not-won", "list 只接受 --won 或 --not-won"));
     }
     sql += " order by id";
     store::DbConnection connection;
@@ -250,7 +279,7 @@ int commandList(const Invocation& call)
 int commandStats(const Invocation& call)
 {
     if (!call.args.empty())
-        return usageError("stats takes no arguments");
+        return usageError(lang::tr("stats takes no arguments", "stats 不接受参数"));
     store::DbConnection connection;
     if (!openDatabase(connection, call.dbPath))
         return kExitFailure;
@@ -275,13 +304,15 @@ int commandStats(const Invocation& call)
 int commandReset(const Invocation& call)
 {
     if (!call.args.empty())
-        return usageError("reset takes no arguments");
+        return usageError(lang::tr("reset takes no arguments", "reset 不接受参数"));
     store::DbConnection connection;
     if (!openDatabase(connection, call.dbPath))
         return kExitFailure;
     if (!store::ResetWinners(connection))
         return fail(connection.error());
-    std::printf("%d winners made eligible again\n", connection.changes());
+    std::printf("%s\n", lang::trf("%1 winners made eligible again", "%1 名中奖者已可重新参加抽奖",
+                                  {std::to_string(connection.changes())})
+                           .c_str());
     return 0;
 }
 
@@ -291,7 +322,7 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
         const std::string arg = argv[i];
         if (arg == "--db") {
             if (i + 1 >= argc) {
-                error = "--db needs a path";
+                error = lang::tr("--db needs a path", "--db 需要一个路径");
                 return false;
             }
             call.dbPath = argv[++i];
@@ -302,7 +333,7 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
         }
     }
     if (call.command.empty()) {
-        error = "no command given";
+        error = lang::tr("no command given", "没有给出命令");
         return false;
     }
     if (call.dbPath.empty())
@@ -319,7 +350,7 @@ int main(int argc, char** argv)
     if (!parseArguments(argc, argv, call, error))
         return usageError(error);
     if (call.command == "--help" || call.command == "-h" || call.command == "help") {
-        std::fputs(kUsage, stdout);
+        std::fputs(usage().c_str(), stdout);
         return 0;
     }
     try {
@@ -349,5 +380,5 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         return fail(e.what());
     }
-    return usageError("unknown command '" + call.command + "'");
+    return usageError(lang::trf("unknown command '%1'", "未知命令“%1”", {call.command}));
 }

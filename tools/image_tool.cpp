@@ -80,9 +80,12 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Options options;
     if (!parseOptions(app.arguments(), options)) {
-        std::fprintf(stderr,
-                     "usage: sortia-image info FILE [--size WxH] [--max-pixels N] [--no-zlib]\n"
-                     "       sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--max-pixels N] [--no-zlib]\n");
+        std::fputs(lang::tr("usage: sortia-image info FILE [--size WxH] [--max-pixels N] [--no-zlib]\n"
+                            "       sortia-image convert FILE OUT.bmp|OUT.png [--size WxH] [--max-pixels N] [--no-zlib]\n",
+                            "用法：sortia-image info 文件 [--size 宽x高] [--max-pixels N] [--no-zlib]\n"
+                            "      sortia-image convert 文件 输出.bmp|输出.png [--size 宽x高] [--max-pixels N] [--no-zlib]\n")
+                       .c_str(),
+                   stderr);
         return 2;
     }
     zlib::setSimulateAbsent(options.noZlib);
@@ -107,7 +110,8 @@ int main(int argc, char** argv)
                              ? cPNGparser().SaveTo(options.out, unused, image)
                              : image.SaveToFile(options.out, false);
     if (!written) {
-        std::fprintf(stderr, "sortia-image: cannot write %s\n", qPrintable(options.out));
+        std::fprintf(stderr, "sortia-image: %s\n",
+                     lang::trf("cannot write %1", "无法写入 %1", {options.out.toStdString()}).c_str());
         return 1;
     }
     return 0;

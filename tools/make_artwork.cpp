@@ -1,9 +1,14 @@
 // sortia-artwork OUTDIR: paints the window's four background pictures
 // (bg1.jpg .. bg4.jpg) and the three button icons (1.png draw, 2.png reset,
-// 3.png print). Everything is drawn from fixed seeds, so every run writes
-// the same pictures.
+// 3.png print), each icon also with two and four times the pixels
+// (1@2x.png, 1@4x.png, ...) for buttons shown larger.
+// sortia-artwork --app-icons OUTDIR: the program's icon (the gift of the draw
+// button) in the sizes of the desktop's icon theme, as
+// OUTDIR/hicolor/NxN/apps/sortia.png.
+// Everything is drawn from fixed seeds, so every run writes the same pictures.
 
 #include <QtCore/QDir>
+#include <QtCore/QFileInfo>
 #include <QtCore/QtMath>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
@@ -15,6 +20,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -22,6 +28,10 @@ namespace {
 constexpr int kBackgroundWidth = 790;
 constexpr int kBackgroundHeight = 600;
 constexpr int kIconSize = 40;
+// The sharper copies of the button icons, as multiples of kIconSize.
+constexpr int kIconDensities[] = {2, 4};
+// The sizes an icon theme looks for.
+constexpr int kThemeIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 // Icons are drawn this many times larger and scaled down, for smooth edges.
 constexpr int kIconOversample = 4;
 constexpr int kJpegQuality = 90;
@@ -393,19 +403,52 @@ void paintPrinterIcon(QPainter& painter)
         painter.drawLine(QPointF(14, y), QPointF(y == 35.0 ? 21 : 26, y));
 }
 
-QImage paintIcon(const std::function<void(QPainter&)>& paint)
+// The icons are drawn on a kIconSize grid; size is the picture's in pixels.
+QImage paintIcon(const std::function<void(QPainter&)>& paint, int size = kIconSize)
 {
-    const int big = kIconSize * kIconOversample;
+    const int big = size * kIconOversample;
     QImage image(big, big, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(kIconOversample, kIconOversample);
+    painter.scale(double(big) / kIconSize, double(big) / kIconSize);
     paint(painter);
     painter.end();
     // Averaging premultiplied pixels keeps the edges free of dark fringes.
-    return image.scaled(kIconSize, kIconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+    return image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
         .convertToFormat(QImage::Format_ARGB32);
+}
+
+struct Picture {
+    QString name;
+    QImage image;
+    int quality;
+};
+
+std::vector<Picture> windowPictures()
+{
+    std::vector<Picture> pictures = {
+        {QStringLiteral("bg1.jpg"), paintBackground(paintGoldenBokeh), kJpegQuality},
+        {QStringLiteral("bg2.jpg"), paintBackground(paintStarburst), kJpegQuality},
+        {QStringLiteral("bg3.jpg"), paintBackground(paintConfetti), kJpegQuality},
+        {QStringLiteral("bg4.jpg"), paintBackground(paintFireworks), kJpegQuality},
+    };
+    const std::function<void(QPainter&)> icons[] = {paintGiftIcon, paintResetIcon, paintPrinterIcon};
+    for (int i = 0; i < 3; ++i) {
+        pictures.push_back({QStringLiteral("%1.png").arg(i + 1), paintIcon(icons[i]), -1});
+        for (int density : kIconDensities)
+            pictures.push_back(
+                {QStringLiteral("%1@%2x.png").arg(i + 1).arg(density), paintIcon(icons[i], kIconSize * density), -1});
+    }
+    return pictures;
+}
+
+std::vector<Picture> themeIcons()
+{
+    std::vector<Picture> pictures;
+    for (int size : kThemeIconSizes)
+        pictures.push_back({QStringLiteral("hicolor/%1x%1/apps/sortia.png").arg(size), paintIcon(paintGiftIcon, size), -1});
+    return pictures;
 }
 
 }  // namespace
@@ -415,32 +458,20 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: sortia-artwork OUTDIR\n");
+    const QStringList args = application.arguments();
+    const bool appIcons = args.size() == 3 && args[1] == QLatin1String("--app-icons");
+    if (!appIcons && (args.size() != 2 || args[1].startsWith(QLatin1String("--")))) {
+        std::fprintf(stderr, "usage: sortia-artwork OUTDIR\n       sortia-artwork --app-icons OUTDIR\n");
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QDir out(args.last());
     if (!QDir().mkpath(out.path())) {
-        std::fprintf(stderr, "sortia-artwork: cannot make the folder %s\n", argv[1]);
+        std::fprintf(stderr, "sortia-artwork: cannot make the folder %s\n", qPrintable(out.path()));
         return 1;
     }
-    struct Picture {
-        const char* name;
-        QImage image;
-        int quality;
-    };
-    const Picture pictures[] = {
-        {"bg1.jpg", paintBackground(paintGoldenBokeh), kJpegQuality},
-        {"bg2.jpg", paintBackground(paintStarburst), kJpegQuality},
-        {"bg3.jpg", paintBackground(paintConfetti), kJpegQuality},
-        {"bg4.jpg", paintBackground(paintFireworks), kJpegQuality},
-        {"1.png", paintIcon(paintGiftIcon), -1},
-        {"2.png", paintIcon(paintResetIcon), -1},
-        {"3.png", paintIcon(paintPrinterIcon), -1},
-    };
-    for (const Picture& picture : pictures) {
-        const QString path = out.filePath(QString::fromLatin1(picture.name));
-        if (!picture.image.save(path, nullptr, picture.quality)) {
+    for (const Picture& picture : appIcons ? themeIcons() : windowPictures()) {
+        const QString path = out.filePath(picture.name);
+        if (!QDir().mkpath(QFileInfo(path).path()) || !picture.image.save(path, nullptr, picture.quality)) {
             std::fprintf(stderr, "sortia-artwork: cannot write %s\n", qPrintable(path));
             return 1;
         }

@@ -15,6 +15,9 @@ packages=(
   pkg-config libzip-dev mdbtools-dev libxlsxwriter-dev
   libpq-dev postgresql
   fonts-arphic-uming fonts-dejavu-core fontconfig
+  qt6-translations-l10n
+  libbenchmark-dev
+  dpkg-dev
 )
 if [ "${1:-}" = "fuzz" ]; then
   packages+=(clang libclang-rt-dev llvm)

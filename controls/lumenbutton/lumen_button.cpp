@@ -1,5 +1,7 @@
 #include "controls/lumenbutton/lumen_button.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QCursor>
 #include <QFileInfo>
@@ -60,37 +62,6 @@ QString executableTitle()
     return path.isEmpty() ? QCoreApplication::applicationName() : QFileInfo(path).completeBaseName();
 }
 
-QVariant fontToVariant(const FontObject& font)
-{
-    if (!font)
-        return {};
-    QVariantMap map;
-    map[QStringLiteral("name")] = font->faceName;
-    map[QStringLiteral("size")] = font->pointSize;
-    map[QStringLiteral("weight")] = font->weight;
-    map[QStringLiteral("charset")] = font->charSet;
-    map[QStringLiteral("italic")] = font->italic;
-    map[QStringLiteral("underline")] = font->underline;
-    map[QStringLiteral("strikethrough")] = font->strikeOut;
-    return map;
-}
-
-FontObject fontFromVariant(const QVariant& value)
-{
-    const QVariantMap map = value.toMap();
-    if (map.isEmpty())
-        return nullptr;
-    auto font = std::make_shared<gdi::LogFont>();
-    font->faceName = map.value(QStringLiteral("name")).toString();
-    font->pointSize = map.value(QStringLiteral("size"), 9.0).toDouble();
-    font->weight = map.value(QStringLiteral("weight"), 400).toInt();
-    font->charSet = map.value(QStringLiteral("charset"), 1).toInt();
-    font->italic = map.value(QStringLiteral("italic")).toBool();
-    font->underline = map.value(QStringLiteral("underline")).toBool();
-    font->strikeOut = map.value(QStringLiteral("strikethrough")).toBool();
-    return font;
-}
-
 // Key codes as the control reports them: virtual-key numbers for the keys a
 // button cares about, the upper-case character otherwise.
 std::int16_t keyCodeOf(const QKeyEvent& event)
@@ -148,17 +119,19 @@ LumenButton::LumenButton(QWidget* parent, ControlContainer* container)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    setMouseTracking(false);
+    // MouseMove is raised for every move over the button, held button or not.
+    setMouseTracking(true);
     m_tmrCheck.setInterval(kHoverPollMs);
     connect(&m_tmrCheck, &QTimer::timeout, this, &LumenButton::pollHover);
     m_windowFromPoint = [](const QPoint& p) { return QApplication::widgetAt(p); };
     m_cursorPos = [] { return QCursor::pos(); };
+    // Every property starts at zero until it is read or initialised, Enabled too.
+    QWidget::setEnabled(false);
 }
 
 LumenButton::~LumenButton()
 {
     Terminate();
-    releaseSurface();
 }
 
 // ---- Setters: validate, store, notify, repaint ----
@@ -254,16 +227,15 @@ bool LumenButton::setFocusDottedRect(bool value)
     return assign(m_focusDottedRect, value, "FocusDottedRect");
 }
 
-bool LumenButton::setEnabled(bool value)
-{
-    return assign(m_enabled, value, "Enabled");
-}
-
 bool LumenButton::setFont(const FontObject& value)
 {
     m_font = value;
-    if (m_font && m_dc)
-        gdi::SelectFont(m_dc, *m_font);
+    if (m_font) {
+        // The widget reports the caption font as its own; that is no new font.
+        m_adoptingFont = true;
+        QWidget::setFont(gdi::toQFont(*m_font));
+        m_adoptingFont = false;
+    }
     return afterSet("Font");
 }
 
@@ -302,203 +274,10 @@ bool LumenButton::setRoundedValue(std::int32_t value)
     return assign(m_roundedValue, value, "RoundedValue");
 }
 
-// ---- Persistence ----
-
-void LumenButton::InitProperties()
-{
-    const gdi::LogFont ambient = m_container ? m_container->AmbientFont() : gdi::LogFont{};
-    setCaption(m_container ? m_container->DisplayName(*this) : objectName());
-    setIconSource(QString());
-    setForeColor(0);
-    setTheme(1);
-    setFocusDottedRect(true);
-    setEnabled(true);
-    setFont(std::make_shared<gdi::LogFont>(ambient));
-    setIcon(false);
-    setRoundedValue(5);
-    setTransparencyICO(100);
-    setCaptionAlignment(5);
-    setCaptionOffsetX(0);
-    setCaptionOffsetY(0);
-    setShadowOffsetX(2);
-    setShadowOffsetY(2);
-    setCaptionEffectColor(gdi::RGB(255, 255, 255));
-    setCaptionEffect(1);
-    setIconAlignment(1);
-    setCaptionDisableColor(gdi::RGB(212, 212, 212));
-    enableHoverPollInUserMode();
-}
-
-void LumenButton::ReadProperties(const PropertyBag& bag)
-{
-    auto i32 = [&](const char* key, std::int64_t def) {
-        return std::int32_t(bag.ReadProperty(QLatin1String(key), QVariant::fromValue<qlonglong>(def)).toLongLong());
-    };
-    auto i16 = [&](const char* key, int def) { return std::int16_t(i32(key, def)); };
-    auto boolean = [&](const char* key, bool def) { return bag.ReadProperty(QLatin1String(key), def).toBool(); };
-    auto colour = [&](const char* key, gdi::COLORREF def) { return gdi::COLORREF(std::uint32_t(i32(key, def))); };
-
-    setCaption(bag.ReadProperty(QStringLiteral("Caption"), QString()).toString());
-    setIconSource(bag.ReadProperty(QStringLiteral("IconSource"), QString()).toString());
-    setCaptionDisableColor(colour("CaptionDisableColor", gdi::RGB(212, 212, 212)));
-    setCaptionEffectColor(colour("CaptionEffectColor", gdi::RGB(200, 200, 200)));
-    setCaptionEffect(i32("CaptionEffect", 1));
-    setCaptionOffsetY(i16("CaptionOffsetY", 0));
-    setCaptionOffsetX(i16("CaptionOffsetX", 0));
-    setShadowOffsetY(i16("ShadowOffsetY", 2));
-    setShadowOffsetX(i16("ShadowOffsetX", 2));
-    setForeColor(colour("ForeColor", 0));
-    setTheme(i32("Theme", 1));
-    setFocusDottedRect(boolean("FocusDottedRect", true));
-    setEnabled(boolean("Enabled", true));
-    const QVariant storedFont = bag.ReadProperty(QStringLiteral("Font"));
-    FontObject font = fontFromVariant(storedFont);
-    if (!font)
-        font = std::make_shared<gdi::LogFont>(m_container ? m_container->AmbientFont() : gdi::LogFont{});
-    setFont(font);
-    setIcon(boolean("Icon", false));
-    setRoundedValue(i32("RoundedValue", 5));
-    setTransparencyICO(i16("TransparencyICO", 100));
-    setCaptionAlignment(i32("CaptionAlignment", 5));
-    setIconAlignment(i32("IconAlignment", 1));
-    enableHoverPollInUserMode();
-}
-
-void LumenButton::WriteProperties(PropertyBag& bag) const
-{
-    auto num = [](std::int64_t v) { return QVariant::fromValue<qlonglong>(v); };
-    const QVariant ambient = m_container ? fontToVariant(std::make_shared<gdi::LogFont>(m_container->AmbientFont()))
-                                         : QVariant();
-    bag.WriteProperty(QStringLiteral("Caption"), m_caption, QString());
-    bag.WriteProperty(QStringLiteral("IconSource"), m_iconSource, QString());
-    bag.WriteProperty(QStringLiteral("ForeColor"), num(m_foreColor), num(0));
-    bag.WriteProperty(QStringLiteral("CaptionDisableColor"), num(m_captionDisableColor), num(gdi::RGB(212, 212, 212)));
-    bag.WriteProperty(QStringLiteral("CaptionEffectColor"), num(m_captionEffectColor), num(gdi::RGB(200, 200, 200)));
-    bag.WriteProperty(QStringLiteral("CaptionEffect"), num(m_captionEffect), num(1));
-    bag.WriteProperty(QStringLiteral("CaptionOffsetX"), num(m_captionOffsetX), num(0));
-    bag.WriteProperty(QStringLiteral("CaptionOffsetY"), num(m_captionOffsetY), num(0));
-    bag.WriteProperty(QStringLiteral("ShadowOffsetX"), num(m_shadowOffsetX), num(2));
-    bag.WriteProperty(QStringLiteral("ShadowOffsetY"), num(m_shadowOffsetY), num(2));
-    bag.WriteProperty(QStringLiteral("Theme"), num(m_theme), num(1));
-    bag.WriteProperty(QStringLiteral("FocusDottedRect"), m_focusDottedRect, true);
-    bag.WriteProperty(QStringLiteral("Enabled"), m_enabled, true);
-    bag.WriteProperty(QStringLiteral("Font"), fontToVariant(m_font), ambient);
-    bag.WriteProperty(QStringLiteral("Icon"), m_icon, false);
-    bag.WriteProperty(QStringLiteral("RoundedValue"), num(m_roundedValue), num(5));
-    bag.WriteProperty(QStringLiteral("TransparencyICO"), num(m_transparencyICO), num(100));
-    bag.WriteProperty(QStringLiteral("CaptionAlignment"), num(m_captionAlignment), num(5));
-    bag.WriteProperty(QStringLiteral("IconAlignment"), num(m_iconAlignment), num(1));
-}
-
 void LumenButton::enableHoverPollInUserMode()
 {
     if (!m_container || m_container->UserMode())
         m_tmrCheck.start();
-}
-
-// ---- Drawing surface ----
-
-void LumenButton::ensureSurface()
-{
-    const int w = std::max(1, width());
-    const int h = std::max(1, height());
-    if (m_surface) {
-        gdi::BITMAP info;
-        gdi::GetObject(m_surface, &info);
-        if (info.bmWidth == w && info.bmHeight == h)
-            return;
-        releaseSurface();
-    }
-    gdi::HDC screen = gdi::GetDC(nullptr);
-    m_dc = gdi::CreateCompatibleDC(screen);
-    gdi::BITMAPINFOHEADER header;
-    header.biWidth = w;
-    header.biHeight = h;
-    header.biBitCount = 32;
-    void* bits = nullptr;
-    m_surface = gdi::CreateDIBSection(screen, header, gdi::DIB_RGB_COLORS, &bits);
-    gdi::ReleaseDC(nullptr, screen);
-    if (m_surface)
-        m_stockBitmap = gdi::SelectObject(m_dc, m_surface);
-    gdi::SetBkMode(m_dc, gdi::TRANSPARENT);
-    if (m_font)
-        gdi::SelectFont(m_dc, *m_font);
-    clearSurface();
-}
-
-void LumenButton::releaseSurface()
-{
-    if (m_dc) {
-        if (m_stockBitmap)
-            gdi::SelectObject(m_dc, m_stockBitmap);
-        gdi::DeleteDC(m_dc);
-    }
-    if (m_surface)
-        gdi::DeleteObject(m_surface);
-    m_dc = nullptr;
-    m_surface = nullptr;
-    m_stockBitmap = nullptr;
-}
-
-void LumenButton::clearSurface()
-{
-    if (!m_surface)
-        return;
-    gdi::BITMAP info;
-    gdi::GetObject(m_surface, &info);
-    auto* p = static_cast<std::uint8_t*>(info.bmBits);
-    for (int i = 0; i < info.bmWidth * info.bmHeight; ++i, p += 4) {
-        p[0] = std::uint8_t(gdi::GetBValue(m_backColor));
-        p[1] = std::uint8_t(gdi::GetGValue(m_backColor));
-        p[2] = std::uint8_t(gdi::GetRValue(m_backColor));
-        p[3] = 0;
-    }
-}
-
-QImage LumenButton::surfaceImage() const
-{
-    if (!m_surface)
-        return {};
-    gdi::BITMAP info;
-    gdi::GetObject(m_surface, &info);
-    // The surface is bottom-up; the image is top-down and opaque.
-    QImage image(info.bmWidth, info.bmHeight, QImage::Format_RGB32);
-    const auto* bits = static_cast<const std::uint8_t*>(info.bmBits);
-    for (int y = 0; y < info.bmHeight; ++y) {
-        const auto* src = bits + std::size_t(info.bmHeight - 1 - y) * std::size_t(info.bmWidthBytes);
-        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < info.bmWidth; ++x)
-            dst[x] = qRgb(src[x * 4 + 2], src[x * 4 + 1], src[x * 4]);
-    }
-    return image;
-}
-
-void LumenButton::Repaint()
-{
-    ensureSurface();
-    ++m_paintCount;
-    DrawButton();
-    m_surfaceFresh = true;
-    repaint();
-}
-
-void LumenButton::paintEvent(QPaintEvent*)
-{
-    ensureSurface();
-    if (!m_surfaceFresh) {
-        clearSurface();
-        ++m_paintCount;
-        DrawButton();
-    }
-    m_surfaceFresh = false;
-    QPainter painter(this);
-    painter.drawImage(0, 0, surfaceImage());
-}
-
-void LumenButton::resizeEvent(QResizeEvent*)
-{
-    ensureSurface();
-    m_surfaceFresh = false;
 }
 
 void LumenButton::Terminate()
@@ -508,6 +287,32 @@ void LumenButton::Terminate()
     m_hovering = false;
     m_focused = false;
     clearSurface();
+}
+
+// The widget's own enabled state and font are the control's: whoever sets
+// them, through this class or as a QWidget, gets the property's work.
+void LumenButton::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::EnabledChange && isEnabled() != m_enabled) {
+        m_enabled = isEnabled();
+        // A disabled widget loses the focus without being told so.
+        if (m_enabled && m_focused && !hasFocus())
+            m_focused = false;
+        afterSet("Enabled");
+    } else if (event->type() == QEvent::FontChange && !m_adoptingFont && testAttribute(Qt::WA_SetFont) &&
+               !(m_font && gdi::toQFont(*m_font) == QWidget::font())) {
+        const QFont font = QWidget::font();
+        auto adopted = std::make_shared<gdi::LogFont>(m_font ? *m_font : gdi::LogFont{});
+        adopted->faceName = font.family();
+        adopted->pointSize = font.pixelSize() > 0 ? font.pixelSize() * 72.0 / 96.0 : font.pointSizeF();
+        adopted->weight = font.weight() >= QFont::DemiBold ? 700 : 400;
+        adopted->italic = font.italic();
+        adopted->underline = font.underline();
+        adopted->strikeOut = font.strikeOut();
+        m_font = adopted;
+        afterSet("Font");
+    }
+    QWidget::changeEvent(event);
 }
 
 void LumenButton::setStateForTest(bool pressed, bool hovering, bool focused)
@@ -547,8 +352,11 @@ void LumenButton::mouseReleaseEvent(QMouseEvent* event)
         m_pressed = false;
         Repaint();
     }
-    // The platform's click: a left release over the control.
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && m_enabled)
+    // The platform's click: a left release over the control. The release
+    // that ends a double click gives none: one Click per double click.
+    const bool endsDoubleClick = std::exchange(m_releaseEndsDoubleClick, false);
+    if (event->button() == Qt::LeftButton && !endsDoubleClick && rect().contains(event->position().toPoint()) &&
+        m_enabled)
         emit Click();
 }
 
@@ -556,8 +364,12 @@ void LumenButton::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (!m_enabled)
         return;
-    if (event->button() == Qt::LeftButton)
+    // Qt sends press, release, double click, release; the double click
+    // stands for the second press, so it neither presses nor clicks.
+    if (event->button() == Qt::LeftButton) {
+        m_releaseEndsDoubleClick = true;
         emit DoubleClick();
+    }
 }
 
 void LumenButton::mouseMoveEvent(QMouseEvent* event)
@@ -575,7 +387,8 @@ void LumenButton::keyPressEvent(QKeyEvent* event)
 {
     if (!m_enabled)
         return;
-    if (!event->isAutoRepeat() || event->key() != Qt::Key_Space) {
+    const bool repeat = m_keyRepeat.isRepeat(*event);
+    if (!repeat || event->key() != Qt::Key_Space) {
         std::int16_t keyCode = keyCodeOf(*event);
         std::int16_t shift = shiftOf(event->modifiers());
         emit KeyDown(keyCode, shift);
@@ -591,13 +404,15 @@ void LumenButton::keyPressEvent(QKeyEvent* event)
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
             keyAscii = 13;
         emit KeyPress(keyAscii);
-        if (keyAscii == 13)
+        // A held key repeats its key press, but a held Enter is one click.
+        if (keyAscii == 13 && !repeat)
             emit Click();
     }
 }
 
 void LumenButton::keyReleaseEvent(QKeyEvent* event)
 {
+    m_keyRepeat.released(*event);
     if (!m_enabled || event->isAutoRepeat())
         return;
     std::int16_t keyCode = keyCodeOf(*event);

@@ -7,15 +7,23 @@
 // Input arrives as Qt events and leaves as the control's own signals; the
 // key and mouse signals pass their arguments by reference, so a handler
 // connected directly may change what the control does next.
+//
+// The surface has the button's size in device pixels: its logical size times
+// the screen's pixel ratio. The display scale says how large the window
+// shows its design; the caption font, the icon and the caption's offsets
+// grow with both, while frames stay one device pixel wide.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 
+#include <QRegion>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
+#include "controls/lumenbutton/button_surface.h"
+#include "controls/lumenbutton/key_repeat.h"
 #include "platform/gdi/gdi.h"
 
 class PropertyBag;
@@ -83,12 +91,15 @@ public:
     bool setTheme(std::int32_t value);
     bool FocusDottedRect() const { return m_focusDottedRect; }
     bool setFocusDottedRect(bool value);
-    // The control's own Enabled; the widget itself stays enabled so that
-    // focus and mouse input still arrive (and are ignored while disabled).
+    // Enabled is the widget's own: QWidget::setEnabled (or a disabled
+    // parent) changes it, with the change notice and a repaint. A control
+    // starts disabled until its properties are read or initialised.
     bool Enabled() const { return m_enabled; }
-    bool setEnabled(bool value);
+    // The caption font, kept by reference. QWidget::setFont on the button
+    // itself sets it too (a font inherited from the parent does not).
     FontObject Font() const { return m_font; }
     bool setFont(const FontObject& value);
+    using QWidget::setFont;
     std::int32_t RoundedValue() const { return m_roundedValue; }
     bool setRoundedValue(std::int32_t value);
 
@@ -115,8 +126,16 @@ public:
     // Ends the control: stops the hover poll, clears the flags and the surface.
     void Terminate();
 
-    // ---- For the painter, the tests and the gallery.
-    gdi::HDC surfaceDC() const { return m_dc; }
+    // How many times its designed size the window shows the button (the
+    // button's geometry is already scaled by its host). Repaints.
+    void setDisplayScale(double scale);
+    double displayScale() const { return m_displayScale; }
+    // Device pixels per designed pixel: the display scale times the screen's
+    // pixel ratio.
+    double deviceScale() const;
+
+    // ---- For the tests and the gallery.
+    gdi::HDC surfaceDC() const { return m_surface.dc(); }
     gdi::COLORREF backColor() const { return m_backColor; }
     void setBackColor(gdi::COLORREF colour) { m_backColor = colour; }
     void clearSurface();
@@ -152,9 +171,11 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    friend class LumenButtonPainter;
+    struct PropertyRow;
+    static const PropertyRow kProperties[];
 
     bool afterSet(const char* propertyName);
     // Stores a property that has no side effect, then notifies and repaints.
@@ -166,17 +187,13 @@ private:
     }
     void pollHover();
     void ensureSurface();
-    void releaseSurface();
     void enableHoverPollInUserMode();
-    // ---- Drawing primitives on the surface (the painter's files).
-    void SetGradientRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
-    void FillGradientRect(gdi::HDC dc, std::int32_t direction, gdi::COLORREF colourA, gdi::COLORREF colourB);
-    void DrawOutline(int x1, int y1, int x2, int y2, gdi::COLORREF colour);
-    void DrawLine(int x1, int y1, int x2, int y2, gdi::COLORREF colour);
-    void DrawPixel(int x, int y, gdi::COLORREF colour);
-    void DrawFocusDots();
-    bool DrawCaption(const QString& caption, std::int32_t alignment);
-    void DrawIcon();
+    FontObject ambientFont() const;
+    // The window region for a surface of w x h device pixels.
+    void setRegion(int w, int h, std::int32_t rounded);
+    // What the surface shows on screen: where the pixel ratio is not 1, the
+    // parent shows through outside the region.
+    QImage screenImage() const;
 
     ControlContainer* m_container = nullptr;
 
@@ -198,21 +215,24 @@ private:
     bool m_focusDottedRect = false;
     bool m_enabled = false;  // every field starts at zero until the properties are read
     FontObject m_font;
+    bool m_adoptingFont = false;
     std::int32_t m_roundedValue = 0;
 
     bool m_pressed = false;
     bool m_hovering = false;
     bool m_focused = false;
+    bool m_releaseEndsDoubleClick = false;
+    KeyRepeat m_keyRepeat;
     QPoint m_cursorPoint;
-    std::int32_t m_gradientRect[4] = {0, 0, 0, 0};
 
     QTimer m_tmrCheck;
     std::function<QWidget*(const QPoint&)> m_windowFromPoint;
     std::function<QPoint()> m_cursorPos;
 
-    gdi::HDC m_dc = nullptr;
-    gdi::HBITMAP m_surface = nullptr;
-    gdi::HBITMAP m_stockBitmap = nullptr;
+    ButtonSurface m_surface;
+    double m_surfaceRatio = 1.0;
+    double m_displayScale = 1.0;
+    QRegion m_deviceShape;  // the region in device pixels, when the pixel ratio is not 1
     gdi::COLORREF m_backColor = gdi::RGB(236, 233, 216);
     bool m_surfaceFresh = false;
     int m_paintCount = 0;

@@ -1,12 +1,24 @@
 #pragma once
-// The theme renderer's working parts, private to the button: the look that
-// the button's state selects and the drawing notation the themes are written
-// in. Coordinates are given in floating point (W/2-1, H-H/3, ...) and each is
-// rounded once, halves to even, where an integer is needed.
+// The theme renderer: the look that the button's state selects and the faces
+// of the nine themes, drawn on a canvas in the notation the themes are
+// written in. Coordinates are given in floating point (W/2-1, H-H/3, ...)
+// and each is rounded once, halves to even, where an integer is needed.
+// The renderer sees the button only through FaceState and the canvas.
 
-#include "controls/lumenbutton/lumen_button.h"
+#include <cstdint>
+
+#include "controls/lumenbutton/button_canvas.h"
 
 enum class Look { Disabled, Hover, Focus, Pressed, Normal };
+
+// What the renderer needs to know of the button.
+struct FaceState {
+    bool enabled = true;
+    bool hovering = false;
+    bool focused = false;
+    bool pressed = false;
+    bool focusDottedRect = true;
+};
 
 constexpr gdi::COLORREF rgb(int r, int g, int b)
 {
@@ -15,10 +27,10 @@ constexpr gdi::COLORREF rgb(int r, int g, int b)
 
 class LumenButtonPainter {
 public:
-    explicit LumenButtonPainter(LumenButton& button);
+    LumenButtonPainter(ButtonCanvas& canvas, const FaceState& state);
 
     // Highest priority first: disabled, hover, focus, pressed, normal.
-    static Look lookOf(const LumenButton& button);
+    static Look lookOf(const FaceState& state);
 
     // Draws the face of themes 1 to 9 in the current look; false (nothing
     // drawn) for any other theme.
@@ -71,6 +83,7 @@ private:
     void glassLit(const GlassColours& c);
     void glassPressed();
 
-    LumenButton& m_button;
+    ButtonCanvas& m_canvas;
+    FaceState m_state;
     Look m_look;
 };

@@ -1,12 +1,11 @@
-// The button's drawing primitives: gradients, outlines, lines, pixels, the
-// focus dots and the caption with its effects.
+// Arithmetic of the button's drawing primitives, and the two gradient fills
+// that need nothing but a device context.
 #include "controls/lumenbutton/lumen_button_primitives.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "controls/lumenbutton/lumen_button.h"
 #include "platform/runtime/numeric.h"
 
 namespace lumen {
@@ -99,160 +98,49 @@ CaptionPoint captionAnchor(std::int32_t alignment, int offX, int offY, int textW
     return {roundHalfEven(x), roundHalfEven(y)};
 }
 
-}  // namespace lumen
-
-using lumen::ColourTriple;
-
-void LumenButton::SetGradientRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom)
-{
-    m_gradientRect[0] = left;
-    m_gradientRect[1] = top;
-    m_gradientRect[2] = right;
-    m_gradientRect[3] = bottom;
-}
-
-void LumenButton::FillGradientRect(gdi::HDC dc, std::int32_t direction, gdi::COLORREF colourA,
-                                   gdi::COLORREF colourB)
+void FillGradientRect(gdi::HDC dc, const std::int32_t (&rect)[4], std::int32_t direction, gdi::COLORREF colourA,
+                      gdi::COLORREF colourB)
 {
     gdi::TRIVERTEX vertices[2];
     const gdi::COLORREF colours[2] = {colourA, colourB};
     for (int i = 0; i < 2; ++i) {
-        vertices[i].x = m_gradientRect[i * 2];
-        vertices[i].y = m_gradientRect[i * 2 + 1];
-        vertices[i].Red = lumen::ToSignedWord(gdi::GetRValue(colours[i]) * 256);
-        vertices[i].Green = lumen::ToSignedWord(gdi::GetGValue(colours[i]) * 256);
-        vertices[i].Blue = lumen::ToSignedWord(gdi::GetBValue(colours[i]) * 256);
+        vertices[i].x = rect[i * 2];
+        vertices[i].y = rect[i * 2 + 1];
+        vertices[i].Red = ToSignedWord(gdi::GetRValue(colours[i]) * 256);
+        vertices[i].Green = ToSignedWord(gdi::GetGValue(colours[i]) * 256);
+        vertices[i].Blue = ToSignedWord(gdi::GetBValue(colours[i]) * 256);
         vertices[i].Alpha = 0;
     }
     const gdi::GRADIENT_RECT mesh{0, 1};
     gdi::GradientFill(dc, vertices, 2, &mesh, 1, std::uint32_t(direction));
 }
 
-std::int32_t LumenButton::DrawGradientFourColour(gdi::HDC ObjectHDC, std::int32_t& Left, std::int32_t& Top,
-                                                 std::int32_t& Width, std::int32_t& Height,
-                                                 gdi::COLORREF TopLeftColour, gdi::COLORREF TopRightColour,
-                                                 gdi::COLORREF BottomLeftColour, gdi::COLORREF BottomRightColour)
+void DrawGradientFourColour(gdi::HDC dc, std::int32_t left, std::int32_t top, std::int32_t width,
+                            std::int32_t height, gdi::COLORREF topLeft, gdi::COLORREF topRight,
+                            gdi::COLORREF bottomLeft, gdi::COLORREF bottomRight)
 {
-    using lumen::kMaxGradientExtent;
-    if (!ObjectHDC || Height <= 0 || Width <= 0 || Height > kMaxGradientExtent || Width > kMaxGradientExtent)
-        return 0;
-    const auto leftColumn = lumen::LinearGradient(Height, lumen::tripleOf(TopLeftColour),
-                                                  lumen::tripleOf(BottomLeftColour));
-    const auto rightColumn = lumen::LinearGradient(Height, lumen::tripleOf(TopRightColour),
-                                                   lumen::tripleOf(BottomRightColour));
+    if (!dc || height <= 0 || width <= 0 || height > kMaxGradientExtent || width > kMaxGradientExtent)
+        return;
+    const auto leftColumn = LinearGradient(height, tripleOf(topLeft), tripleOf(bottomLeft));
+    const auto rightColumn = LinearGradient(height, tripleOf(topRight), tripleOf(bottomRight));
     gdi::BITMAPINFOHEADER header;
-    header.biWidth = Width;
+    header.biWidth = width;
     header.biHeight = 1;
     header.biBitCount = 24;
-    std::vector<std::uint8_t> rowBuffer((std::size_t(Width) * 3 + 3) & ~std::size_t(3));
-    for (std::int32_t y = 0; y < Height; ++y) {
-        const long long destY = (long long)Top + y;
+    std::vector<std::uint8_t> rowBuffer((std::size_t(width) * 3 + 3) & ~std::size_t(3));
+    for (std::int32_t y = 0; y < height; ++y) {
+        const long long destY = (long long)top + y;
         if (destY > std::numeric_limits<int>::max())
             break;
-        const auto row = lumen::LinearGradient(Width, leftColumn[std::size_t(y)], rightColumn[std::size_t(y)]);
-        for (std::int32_t x = 0; x < Width; ++x) {
+        const auto row = LinearGradient(width, leftColumn[std::size_t(y)], rightColumn[std::size_t(y)]);
+        for (std::int32_t x = 0; x < width; ++x) {
             rowBuffer[std::size_t(x) * 3] = row[std::size_t(x)].blue;
             rowBuffer[std::size_t(x) * 3 + 1] = row[std::size_t(x)].green;
             rowBuffer[std::size_t(x) * 3 + 2] = row[std::size_t(x)].red;
         }
-        gdi::SetDIBitsToDevice(ObjectHDC, Left, int(destY), std::uint32_t(Width), 1, 0, 0, 0, 1, rowBuffer.data(),
-                               header, gdi::DIB_RGB_COLORS);
+        gdi::SetDIBitsToDevice(dc, left, int(destY), std::uint32_t(width), 1, 0, 0, 0, 1, rowBuffer.data(), header,
+                               gdi::DIB_RGB_COLORS);
     }
-    return 0;
 }
 
-void LumenButton::DrawOutline(int x1, int y1, int x2, int y2, gdi::COLORREF colour)
-{
-    // The outline sets the surface's drawing colour for good, pen and text alike.
-    gdi::SetDCPenColor(m_dc, colour);
-    gdi::SetTextColor(m_dc, colour);
-    gdi::RoundRect(m_dc, x1, y1, x2, y2, m_roundedValue, m_roundedValue);
-}
-
-void LumenButton::DrawLine(int x1, int y1, int x2, int y2, gdi::COLORREF colour)
-{
-    // A line carries its own colour and leaves the drawing colour as it was.
-    const gdi::COLORREF previous = gdi::SetDCPenColor(m_dc, colour);
-    gdi::MoveToEx(m_dc, x1, y1);
-    gdi::LineTo(m_dc, x2, y2);
-    gdi::SetDCPenColor(m_dc, previous);
-}
-
-void LumenButton::DrawPixel(int x, int y, gdi::COLORREF colour)
-{
-    gdi::SetPixel(m_dc, x, y, colour);
-}
-
-void LumenButton::DrawFocusDots()
-{
-    const int w = width();
-    const int h = height();
-    for (int x = 3; x <= w - 5; x += 2)
-        DrawPixel(x, 2, 0);
-    for (int y = 4; y <= h - 4; y += 2)
-        DrawPixel(2, y, 0);
-    for (int x = 3; x <= w - 5; x += 2)
-        DrawPixel(x, h - 4, 0);
-    for (int y = 4; y <= h - 4; y += 2)
-        DrawPixel(w - 4, y, 0);
-}
-
-namespace {
-
-void printAt(gdi::HDC dc, int x, int y, const QString& text, gdi::COLORREF colour)
-{
-    gdi::SetTextColor(dc, colour);
-    gdi::TextOut(dc, x, y, text);
-}
-
-}  // namespace
-
-bool LumenButton::DrawCaption(const QString& caption, std::int32_t alignment)
-{
-    // Offsets outside a byte cannot be converted: the caption is then left out.
-    std::uint8_t offX = 0, offY = 0;
-    if (!m_dc || !lumen::toByte(m_captionOffsetX, offX) || !lumen::toByte(m_captionOffsetY, offY))
-        return false;
-    gdi::SIZE text;
-    if (!gdi::GetTextExtentPoint32(m_dc, caption, &text))
-        return false;
-    const auto [x, y] = lumen::captionAnchor(alignment, offX, offY, text.cx, text.cy, width(), height());
-    gdi::SetBkMode(m_dc, gdi::TRANSPARENT);
-    if (!m_enabled) {
-        // Disabled captions ignore the effect and keep the drawing colour.
-        gdi::TextOut(m_dc, x, y, caption);
-        return true;
-    }
-    const gdi::COLORREF effect = m_captionEffectColor;
-    const gdi::COLORREF grey = gdi::RGB(128, 128, 128);
-    switch (m_captionEffect) {
-    case Plain:
-        gdi::TextOut(m_dc, x, y, caption);
-        return true;
-    case Embossed:
-        printAt(m_dc, x - 1, y - 1, caption, effect);
-        printAt(m_dc, x + 1, y + 1, caption, grey);
-        break;
-    case Engraved:
-        printAt(m_dc, x + 1, y + 1, caption, effect);
-        printAt(m_dc, x - 1, y, caption, grey);
-        break;
-    case Outline:
-        printAt(m_dc, x + 1, y, caption, effect);
-        printAt(m_dc, x - 1, y, caption, effect);
-        printAt(m_dc, x, y - 1, caption, effect);
-        printAt(m_dc, x, y + 1, caption, effect);
-        break;
-    case Shadow: {
-        std::uint8_t sx = 0, sy = 0;
-        if (!lumen::toByte(m_shadowOffsetX, sx) || !lumen::toByte(m_shadowOffsetY, sy))
-            return false;
-        printAt(m_dc, x + sx, y + sy, caption, effect);
-        break;
-    }
-    default:
-        return true;
-    }
-    printAt(m_dc, x, y, caption, m_foreColor);
-    return true;
-}
+}  // namespace lumen

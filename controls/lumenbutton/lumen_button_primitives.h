@@ -1,6 +1,6 @@
 #pragma once
 // Arithmetic of the button's drawing primitives, free of any surface so that
-// it can be checked on its own.
+// it can be checked on its own, and the gradient fills on a device context.
 
 #include <cstdint>
 #include <vector>
@@ -41,5 +41,16 @@ struct CaptionPoint {
 };
 CaptionPoint captionAnchor(std::int32_t alignment, int offX, int offY, int textW, int textH, int surfaceW,
                            int surfaceH);
+
+// The two-colour gradient of the rectangle (left, top, right, bottom):
+// direction 0 horizontal, 1 vertical.
+void FillGradientRect(gdi::HDC dc, const std::int32_t (&rect)[4], std::int32_t direction, gdi::COLORREF colourA,
+                      gdi::COLORREF colourB);
+
+// The four-corner gradient, one scan line at a time; nothing for a width or
+// height of 0 or less or beyond 32768.
+void DrawGradientFourColour(gdi::HDC dc, std::int32_t left, std::int32_t top, std::int32_t width,
+                            std::int32_t height, gdi::COLORREF topLeft, gdi::COLORREF topRight,
+                            gdi::COLORREF bottomLeft, gdi::COLORREF bottomRight);
 
 }  // namespace lumen

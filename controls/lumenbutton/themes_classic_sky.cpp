@@ -53,7 +53,7 @@ void LumenButtonPainter::drawClassicFamily(std::int32_t theme)
         flatDisabled(rgb(245, 244, 234), rgb(201, 199, 186));
         return;
     }
-    const ClassicColours& c = kClassic[theme - LumenButton::Classic];
+    const ClassicColours& c = kClassic[theme - 7];
     vgrad(0, 0, w, h, c.faceTop, c.faceBottom);
     outline(0, 0, w - 1, h - 1, c.border);
     // The eight inner frame lines: L1 to L4 the outer ring, L5 to L8 the inner.
@@ -90,7 +90,7 @@ struct LumenButtonPainter::SkyBands {
 void LumenButtonPainter::skySequence(const SkyBands& bands)
 {
     // White is also what the paint handler clears to from now on.
-    m_button.setBackColor(rgb(255, 255, 255));
+    m_canvas.setBackColour(rgb(255, 255, 255));
     const double w = W(), h = H();
     vgrad(3, 3, w - 4, h / 2 - 1, bands.upperA, bands.upperB);
     vgrad(3, h / 2 - 1, w - 4, h - 4, bands.lowerA, bands.lowerB);

@@ -106,6 +106,38 @@ private slots:
         QVERIFY(w->Rolling());
     }
 
+    // A double click on the draw button is one click: the draw starts and
+    // keeps rolling, nobody is marked.
+    void doubleClickOnTheDrawButtonOnlyStarts()
+    {
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(5));
+        auto w = folder.start();
+        pickLevel(*w);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const QPoint centre = w->LumenButton1->geometry().center();
+        QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, {}, centre);
+        QVERIFY(w->Rolling());
+        QCOMPARE(folder.wonCount(), 0);
+        QCOMPARE(w->Grid2->Rows(), 1);
+    }
+
+    // Enter held on the focused draw button: its repeats start nothing more.
+    void heldEnterOnTheDrawButtonRunsOneCommand()
+    {
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(30));
+        auto w = folder.start();
+        pickLevel(*w);
+        for (int i = 0; i < 18; ++i) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), i > 0);
+            QApplication::sendEvent(w->LumenButton1, &press);
+        }
+        QVERIFY(w->Rolling());
+        QCOMPARE(folder.wonCount(), 0);
+    }
+
     void stopDrawsDistinctWinnersAndMarksThem()
     {
         AppFolder folder;
@@ -194,7 +226,7 @@ private slots:
         w->DrawOrStop();
         QVERIFY(w->Rolling());
         QCOMPARE(folder.boxes.shown.size(), std::size_t(1));
-        QVERIFY(folder.boxes.shown[0].text.contains(QStringLiteral("1 到 5")));
+        QVERIFY(folder.boxes.shown[0].text.contains(QStringLiteral("1 to 5")));
         QCOMPARE(folder.wonCount(), 0);
         QCOMPARE(w->Grid2->Rows(), 1);
     }

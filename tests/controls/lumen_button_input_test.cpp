@@ -10,6 +10,7 @@ namespace {
 
 struct EventLog {
     QStringList events;
+    QStringList moves;  // kept apart: the platform may add moves to any sequence
     void attach(LumenButton& b)
     {
         QObject::connect(&b, &LumenButton::Click, [this] { events << "Click"; });
@@ -24,6 +25,9 @@ struct EventLog {
         });
         QObject::connect(&b, &LumenButton::MouseUp, [this](std::int16_t& bt, std::int16_t&, float&, float&) {
             events << QString("MouseUp %1").arg(bt);
+        });
+        QObject::connect(&b, &LumenButton::MouseMove, [this](std::int16_t& bt, std::int16_t&, float& x, float& y) {
+            moves << QString("MouseMove %1 %2 %3").arg(bt).arg(x).arg(y);
         });
         QObject::connect(&b, &LumenButton::MouseEnters,
                          [this](std::int32_t x, std::int32_t y) { events << QString("MouseEnters %1 %2").arg(x).arg(y); });
@@ -42,6 +46,15 @@ private:
         button.resize(80, 24);
         button.InitProperties();
         button.hoverTimer().stop();  // the poll is driven by hand below
+    }
+    // The button 4, 3 into its shown parent, so that input can come through
+    // the window system.
+    bool showHosted(LumenButton& button)
+    {
+        makeButton(button);
+        button.move(4, 3);
+        button.parentWidget()->show();
+        return QTest::qWaitForWindowExposed(button.parentWidget());
     }
 
 private slots:
@@ -100,6 +113,90 @@ private slots:
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 5));
         QVERIFY(!button.Pressed());
         QCOMPARE(log.events, (QStringList{"MouseDown 1 10 5", "MouseUp 1", "Click"}));
+    }
+
+    // The platform's double click: press, release, double click, release.
+    // One Click, from the first release; the second press is the double click.
+    void doubleClickGivesOneClick()
+    {
+        QWidget host;
+        LumenButton button(&host);
+        QVERIFY(showHosted(button));
+        EventLog log;
+        log.attach(button);
+        QTest::mouseDClick(host.windowHandle(), Qt::LeftButton, {}, QPoint(14, 8));
+        QCOMPARE(log.events,
+                 (QStringList{"MouseDown 1 10 5", "MouseUp 1", "Click", "DoubleClick", "MouseUp 1"}));
+        QVERIFY(!button.Pressed());
+        // The next single click clicks again.
+        QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(10, 5), 600);
+        QCOMPARE(log.events.count("Click"), 2);
+    }
+
+    void everyMoveOverTheButtonRaisesMouseMove()
+    {
+        QWidget host;
+        LumenButton button(&host);
+        QVERIFY(showHosted(button));
+        EventLog log;
+        log.attach(button);
+        QTest::mouseMove(host.windowHandle(), QPoint(24, 10));
+        QTest::mouseMove(host.windowHandle(), QPoint(34, 12));
+        QCOMPARE(log.moves, (QStringList{"MouseMove 0 20 7", "MouseMove 0 30 9"}));
+    }
+
+    // A held key: one press, repeats, one release.
+    void heldKeyClicksAtMostOnce_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << QStringLiteral("\r") << 1;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << QStringLiteral("\r") << 1;
+        QTest::newRow("Space") << int(Qt::Key_Space) << QStringLiteral(" ") << 0;
+    }
+    void heldKeyClicksAtMostOnce()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, text);
+        QFETCH(int, clicks);
+        LumenButton button;
+        makeButton(button);
+        EventLog log;
+        log.attach(button);
+        for (int i = 0; i < 18; ++i) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text, i > 0);
+            QApplication::sendEvent(&button, &press);
+        }
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(&button, &release);
+        QCOMPARE(int(log.events.count("Click")), clicks);
+        QVERIFY(!button.Pressed());
+    }
+
+    // Where the window system cannot mark repeats, a held key arrives as
+    // release and press pairs with one time stamp each: still one click.
+    void heldEnterWithUnmarkedRepeatsClicksOnce()
+    {
+        LumenButton button;
+        makeButton(button);
+        int clicks = 0;
+        QObject::connect(&button, &LumenButton::Click, [&] { ++clicks; });
+        auto send = [&](QEvent::Type type, ulong time) {
+            QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            event.setTimestamp(time);
+            QApplication::sendEvent(&button, &event);
+        };
+        send(QEvent::KeyPress, 1000);
+        for (ulong t = 1500; t < 2500; t += 40) {
+            send(QEvent::KeyRelease, t);
+            send(QEvent::KeyPress, t);
+        }
+        send(QEvent::KeyRelease, 2600);
+        QCOMPARE(clicks, 1);
+        // A real second press, a moment later, clicks again.
+        send(QEvent::KeyPress, 2750);
+        QCOMPARE(clicks, 2);
     }
 
     void rightButtonNeverPresses()

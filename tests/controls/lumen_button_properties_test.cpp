@@ -259,6 +259,63 @@ private slots:
         QVERIFY(!bag.contains(QStringLiteral("CaptionEffect")));
     }
 
+    // A caller that holds the button as a plain widget gets the property.
+    void widgetEnabledIsTheProperty()
+    {
+        RecordingContainer container;
+        LumenButton button(nullptr, &container);
+        button.resize(40, 20);
+        button.InitProperties();
+        container.notices.clear();
+        QWidget* widget = &button;
+        widget->setEnabled(false);
+        QVERIFY(!button.Enabled());
+        QCOMPARE(container.notices, QStringList{"Enabled"});
+        button.setTheme(7);  // the theme's disabled colour applies to a disabled control
+        QCOMPARE(button.CaptionDisableColor(), gdi::RGB(201, 199, 186));
+        widget->setEnabled(true);
+        QVERIFY(button.Enabled());
+    }
+
+    void disabledParentDisablesTheButton()
+    {
+        QWidget parent;
+        LumenButton button(&parent);
+        button.InitProperties();
+        parent.setEnabled(false);
+        QVERIFY(!button.Enabled());
+        parent.setEnabled(true);
+        QVERIFY(button.Enabled());
+    }
+
+    void widgetFontIsTheCaptionFont()
+    {
+        RecordingContainer container;
+        QWidget parent;
+        LumenButton button(&parent, &container);
+        button.InitProperties();
+        container.notices.clear();
+        // The parent's font is not the button's.
+        parent.setFont(QFont(QStringLiteral("DejaVu Serif"), 30));
+        QCOMPARE(button.Font()->faceName, QStringLiteral("宋体"));
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(20);
+        font.setBold(true);
+        static_cast<QWidget&>(button).setFont(font);
+        QCOMPARE(button.Font()->faceName, QStringLiteral("DejaVu Sans"));
+        QCOMPARE(button.Font()->pointSize, 15.0);
+        QCOMPARE(button.Font()->weight, 700);
+        QCOMPARE(container.notices, QStringList{"Font"});
+        // The font object set as a property is what the widget reports.
+        auto object = std::make_shared<gdi::LogFont>();
+        object->faceName = QStringLiteral("DejaVu Sans Mono");
+        object->pointSize = 12;
+        button.setFont(object);
+        QCOMPARE(button.Font(), object);
+        QCOMPARE(button.font().family(), QStringLiteral("DejaVu Sans Mono"));
+        QCOMPARE(container.notices, (QStringList{"Font", "Font"}));
+    }
+
     void hoverPollRunsOnlyInUserMode()
     {
         RecordingContainer container;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 
+#include "platform/language/language.h"
 #include "store/connection.h"
 #include "store/participants.h"
 #include "store/postgres_backend.h"
@@ -177,6 +178,29 @@ TEST(OpenServerDatabase, MessagesNeverShowAPassword)
     store::DbConnection connection;
     EXPECT_FALSE(connection.OpenFile("postgresql://draw:secret@/sortia?host=/nonexistent-folder"));
     EXPECT_EQ(connection.error().find("secret"), std::string::npos) << connection.error();
+}
+
+}  // namespace
+
+namespace {
+
+// The refusals speak the user's language; the path is named either way.
+TEST(OpenRefusals, SpeakChineseToAChineseSystem)
+{
+    TempDir dir;
+    const std::string missing = dir.file("Sbase.mdb");
+    lang::setUiLanguage(lang::Language::Chinese);
+    store::DbConnection connection;
+    EXPECT_FALSE(connection.OpenFile(missing));
+    EXPECT_EQ(connection.error(), "找不到文件“" + missing + "”。");
+    std::string error;
+    ASSERT_TRUE(store::CreateDatabase(missing, error));
+    EXPECT_FALSE(store::CreateDatabase(missing, error));
+    EXPECT_EQ(error, "“" + missing + "”已经存在，保持原样不动。");
+    lang::setUiLanguage(lang::Language::English);
+    EXPECT_FALSE(connection.OpenFile(missing + ".none"));
+    EXPECT_EQ(connection.error(), "Could not find file '" + missing + ".none'.");
+    lang::resetUiLanguage();
 }
 
 }  // namespace

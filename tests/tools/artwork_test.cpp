@@ -18,7 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kPictures[] = {"bg1.jpg", "bg2.jpg", "bg3.jpg", "bg4.jpg", "1.png", "2.png", "3.png"};
+const char* const kPictures[] = {"bg1.jpg", "bg2.jpg",  "bg3.jpg",  "bg4.jpg",  "1.png",    "2.png",   "3.png",
+                                 "1@2x.png", "2@2x.png", "3@2x.png", "1@4x.png", "2@4x.png", "3@4x.png"};
 
 void ensureGuiApplication()
 {
@@ -107,6 +108,36 @@ TEST_F(ArtworkTest, WritesFourDistinctBackgroundsAndThreeAlphaIcons)
     }
 }
 
+// The sharper copies are the same pictures with more pixels.
+TEST_F(ArtworkTest, IconVariantsShowTheSamePicture)
+{
+    ASSERT_EQ(run({(m_dir / "out").string()}), 0);
+    for (const char* icon : {"1", "2", "3"}) {
+        const QImage designed((m_dir / "out" / (std::string(icon) + ".png")).c_str(), "PNG");
+        for (int density : {2, 4}) {
+            const std::string name = std::string(icon) + "@" + std::to_string(density) + "x.png";
+            const QImage variant((m_dir / "out" / name).c_str(), "PNG");
+            ASSERT_EQ(variant.size(), QSize(40 * density, 40 * density)) << name;
+            const QImage reduced = variant.scaled(40, 40, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            EXPECT_LT(meanDifference(designed, reduced), 6.0) << name;
+            EXPECT_EQ(qAlpha(variant.pixel(0, variant.height() - 1)), 0) << name;
+        }
+    }
+}
+
+TEST_F(ArtworkTest, PaintsTheProgramIconInTheThemeSizes)
+{
+    ASSERT_EQ(run({"--app-icons", (m_dir / "icons").string()}), 0);
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const std::string dimension = std::to_string(size) + "x" + std::to_string(size);
+        const fs::path path = m_dir / "icons" / "hicolor" / dimension / "apps" / "sortia.png";
+        const QImage icon(path.c_str(), "PNG");
+        ASSERT_FALSE(icon.isNull()) << path;
+        EXPECT_EQ(icon.size(), QSize(size, size));
+        EXPECT_TRUE(icon.hasAlphaChannel());
+    }
+}
+
 TEST_F(ArtworkTest, EveryRunWritesTheSameBytes)
 {
     ASSERT_EQ(run({(m_dir / "a").string()}), 0);
@@ -121,6 +152,7 @@ TEST_F(ArtworkTest, EveryRunWritesTheSameBytes)
 TEST_F(ArtworkTest, NeedsAnOutputFolder)
 {
     EXPECT_EQ(run({}), 2);
+    EXPECT_EQ(run({"--app-icons"}), 2);
     std::ofstream(m_dir / "file") << "x";
     EXPECT_EQ(run({(m_dir / "file" / "sub").string()}), 1);
 }

@@ -33,6 +33,9 @@ private slots:
     void sheetHasOneCellPerThemeAndLook();
     void looksFollowTheColumns_data();
     void looksFollowTheColumns();
+    void scaleOneShowsTheDesignedPixels_data();
+    void scaleOneShowsTheDesignedPixels();
+    void scaleTwoPaintsTwiceTheSize();
     void refusesBadArguments();
 
 private:
@@ -97,11 +100,61 @@ void ButtonGalleryTest::looksFollowTheColumns()
     QCOMPARE(rgbText(m_sheet.pixel(c.x() + x, c.y() + y)), expected);
 }
 
+namespace {
+
+QImage runGallery(const QString& out, const QStringList& options)
+{
+    QProcess gallery;
+    gallery.start(QStringLiteral(SORTIA_BUTTONS_PROGRAM), QStringList{out} + options);
+    if (!gallery.waitForFinished(60000) || gallery.exitCode() != 0)
+        return {};
+    return QImage(out);
+}
+
+}  // namespace
+
+// Sheets of the buttons without captions (no font involved) as the gallery
+// painted them before the buttons learnt to scale: scale 1 keeps every pixel.
+void ButtonGalleryTest::scaleOneShowsTheDesignedPixels_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::newRow("75x23") << QStringLiteral("75x23");
+    QTest::newRow("217x49, the draw button") << QStringLiteral("217x49");
+}
+
+void ButtonGalleryTest::scaleOneShowsTheDesignedPixels()
+{
+    QFETCH(QString, size);
+    const QImage expected(QStringLiteral(SORTIA_TESTDATA_DIR "/buttons/gallery_%1.png").arg(size));
+    QVERIFY(!expected.isNull());
+    for (const QStringList& scale : {QStringList{}, QStringList{QStringLiteral("--scale"), QStringLiteral("1")}}) {
+        const QImage sheet = runGallery(m_dir.filePath(QStringLiteral("plain.png")),
+                                        QStringList{QStringLiteral("--size"), size, QStringLiteral("--caption"),
+                                                    QString()} + scale);
+        QCOMPARE(sheet.convertToFormat(QImage::Format_RGB32), expected.convertToFormat(QImage::Format_RGB32));
+    }
+}
+
+void ButtonGalleryTest::scaleTwoPaintsTwiceTheSize()
+{
+    const QImage sheet =
+        runGallery(m_dir.filePath(QStringLiteral("double.png")),
+                   {QStringLiteral("--size"), QStringLiteral("%1x%2").arg(kW).arg(kH), QStringLiteral("--scale"),
+                    QStringLiteral("2")});
+    QCOMPARE(sheet.size(), QSize(8 + 5 * (2 * kW + 8), 8 + 9 * (2 * kH + 8)));
+    // The classic border is one pixel wide at the top of the doubled cell.
+    const QPoint c(8, 8 + 6 * (2 * kH + 8));
+    QCOMPARE(rgbText(sheet.pixel(c.x() + kW, c.y())), rgbText(0, 60, 116));
+    QVERIFY(rgbText(sheet.pixel(c.x() + kW, c.y() + 1)) != rgbText(0, 60, 116));
+}
+
 void ButtonGalleryTest::refusesBadArguments()
 {
     const QStringList bad[] = {{}, {QStringLiteral("x.png"), QStringLiteral("--size"), QStringLiteral("0x5")},
                                {QStringLiteral("x.png"), QStringLiteral("--size")},
-                               {QStringLiteral("x.png"), QStringLiteral("--bogus")}};
+                               {QStringLiteral("x.png"), QStringLiteral("--bogus")},
+                               {QStringLiteral("x.png"), QStringLiteral("--scale"), QStringLiteral("0")},
+                               {QStringLiteral("x.png"), QStringLiteral("--scale"), QStringLiteral("two")}};
     for (const QStringList& args : bad) {
         QProcess gallery;
         gallery.setWorkingDirectory(m_dir.path());

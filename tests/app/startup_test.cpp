@@ -1,0 +1,93 @@
+// Start-up services: Qt's own translations under a Chinese system language,
+// and the report of an installed copy's missing database.
+
+#include <cstdlib>
+
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/startup.h"
+#include "platform/folders/program_folders.h"
+#include "platform/language/language.h"
+#include "tests/support/fake_message_boxes.h"
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup()
+    {
+        lang::resetUiLanguage();
+        folders::setProgramFolderForTest("");
+    }
+
+    // Runs first: nothing is installed yet, so English stays English.
+    void englishKeepsQtsOwnTexts()
+    {
+        lang::setUiLanguage(lang::Language::English);
+        QVERIFY(!startup::InstallTranslations());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Yes"));
+    }
+
+    void chineseLoadsQtsTranslations()
+    {
+        qputenv("LANG", "zh_CN.UTF-8");
+        lang::resetUiLanguage();
+        QVERIFY(startup::InstallTranslations());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("是(&Y)"));
+        // The standard buttons of the program's message boxes.
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok);
+        QCOMPARE(box.button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
+        QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+        // And the file dialog's own words.
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("文件名称(&N)："));
+    }
+
+    void missingDatabaseOfAnInstalledCopyIsExplained_data()
+    {
+        QTest::addColumn<bool>("chinese");
+        QTest::newRow("English") << false;
+        QTest::newRow("Chinese") << true;
+    }
+    void missingDatabaseOfAnInstalledCopyIsExplained()
+    {
+        QFETCH(bool, chinese);
+        lang::setUiLanguage(chinese ? lang::Language::Chinese : lang::Language::English);
+        QTemporaryDir root;
+        QDir(root.path()).mkpath("bin");
+        QDir(root.path()).mkpath("share/sortia/images");
+        folders::setProgramFolderForTest((root.path() + "/bin").toStdString());
+        const QString database = root.path() + "/data/sortia/Sbase.mdb";
+        FakeMessageBoxes boxes;
+        QVERIFY(startup::ReportMissingDatabase(database));
+        QCOMPARE(boxes.shown.size(), std::size_t(1));
+        const QString text = boxes.shown[0].text;
+        QVERIFY(text.contains(database));
+        QVERIFY(text.contains("sortia-db create"));
+        QVERIFY(text.contains("sortia-db import"));
+        QCOMPARE(text.contains(QStringLiteral("找不到参与者数据库")), chinese);
+        QCOMPARE(boxes.shown[0].title, QStringLiteral("Sortia"));
+        QVERIFY(!QFile::exists(database));
+        // Once it is there, nothing is said.
+        QDir().mkpath(root.path() + "/data/sortia");
+        QFile(database).open(QIODevice::WriteOnly);
+        QVERIFY(!startup::ReportMissingDatabase(database));
+        QCOMPARE(boxes.shown.size(), std::size_t(1));
+    }
+
+    void aProgramFolderKeepsTodaysReport()
+    {
+        QTemporaryDir dist;
+        QDir(dist.path()).mkpath("images");
+        folders::setProgramFolderForTest(dist.path().toStdString());
+        FakeMessageBoxes boxes;
+        QVERIFY(!startup::ReportMissingDatabase(dist.path() + "/Sbase.mdb"));
+        QVERIFY(boxes.shown.empty());
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
