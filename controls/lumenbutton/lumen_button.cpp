@@ -1,5 +1,8 @@
 #include "controls/lumenbutton/lumen_button.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include <QApplication>
 #include <QCursor>
 #include <QFileInfo>
@@ -447,12 +450,14 @@ void LumenButton::clearSurface()
     gdi::BITMAP info;
     gdi::GetObject(m_surface, &info);
     auto* p = static_cast<std::uint8_t*>(info.bmBits);
-    for (int i = 0; i < info.bmWidth * info.bmHeight; ++i, p += 4) {
-        p[0] = std::uint8_t(gdi::GetBValue(m_backColor));
-        p[1] = std::uint8_t(gdi::GetGValue(m_backColor));
-        p[2] = std::uint8_t(gdi::GetRValue(m_backColor));
-        p[3] = 0;
-    }
+    const std::uint8_t pixel[4] = {std::uint8_t(gdi::GetBValue(m_backColor)), std::uint8_t(gdi::GetGValue(m_backColor)),
+                                   std::uint8_t(gdi::GetRValue(m_backColor)), 0};
+    // The first row pixel by pixel, the others copied from it.
+    const std::size_t row = std::size_t(std::max(0, info.bmWidth)) * 4;
+    for (std::size_t i = 0; i < row; i += 4)
+        std::memcpy(p + i, pixel, 4);
+    for (int y = 1; y < info.bmHeight; ++y)
+        std::memcpy(p + std::size_t(y) * row, p, row);
 }
 
 QImage LumenButton::surfaceImage() const

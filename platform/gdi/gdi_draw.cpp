@@ -1,5 +1,7 @@
 // Gradient fills, DIB rows, outlines and lines on the selected bitmap.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <cstdlib>
 #include <vector>
 
@@ -35,6 +37,10 @@ std::uint32_t interpolated(const Channels16& from, const Channels16& to, long lo
 
 void putRow(std::uint8_t* p, const std::uint32_t* colours, long long count)
 {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, colours, std::size_t(count) * 4);
+        return;
+    }
     for (long long k = 0; k < count; ++k, p += 4) {
         p[0] = std::uint8_t(colours[k]);
         p[1] = std::uint8_t(colours[k] >> 8);
