@@ -1,6 +1,7 @@
 #include "controls/lumenbutton/button_surface.h"
 
 #include <algorithm>
+#include <cstring>
 
 bool ButtonSurface::create(int width, int height)
 {
@@ -40,13 +41,15 @@ void ButtonSurface::clear(gdi::COLORREF colour)
 {
     if (!m_bits)
         return;
-    std::uint8_t* p = m_bits;
-    for (long long i = 0; i < (long long)m_width * m_height; ++i, p += 4) {
-        p[0] = std::uint8_t(gdi::GetBValue(colour));
-        p[1] = std::uint8_t(gdi::GetGValue(colour));
-        p[2] = std::uint8_t(gdi::GetRValue(colour));
-        p[3] = 0;
-    }
+    const std::uint8_t pixel[4] = {std::uint8_t(gdi::GetBValue(colour)), std::uint8_t(gdi::GetGValue(colour)),
+                                   std::uint8_t(gdi::GetRValue(colour)), 0};
+    // The first row pixel by pixel, the others copied from it: a window-sized
+    // button is cleared on every paint.
+    const std::size_t row = std::size_t(m_width) * 4;
+    for (std::size_t i = 0; i < row; i += 4)
+        std::memcpy(m_bits + i, pixel, 4);
+    for (int y = 1; y < m_height; ++y)
+        std::memcpy(m_bits + std::size_t(y) * row, m_bits, row);
 }
 
 QImage ButtonSurface::toImage() const

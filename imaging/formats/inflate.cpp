@@ -304,7 +304,8 @@ InflateStatus Inflater::decodeStoredBlock()
     m_bits.in += 4;
     if (std::size_t(m_bits.end - m_bits.in) < len || m_out.size() - m_outPos < len)
         return InflateStatus::StoredOverrun;
-    std::memcpy(m_out.data() + m_outPos, m_bits.in, len);
+    if (len != 0)  // an empty output has no data pointer to copy into
+        std::memcpy(m_out.data() + m_outPos, m_bits.in, len);
     m_bits.in += len;
     m_outPos += len;
     return InflateStatus::Ok;

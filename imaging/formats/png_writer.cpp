@@ -1,5 +1,5 @@
 // The PNG writer: the surface is encoded here (there is no platform
-// encoder), compressed by zlib's compress2 when the library is there.
+// encoder), compressed by zlib's deflate (the strategy for filtered rows) when the library is there.
 #include "imaging/formats/png_encode.h"
 #include "imaging/formats/png_parser.h"
 #include "imaging/surface/c32bppdib.h"
@@ -13,7 +13,7 @@ bool cPNGparser::SaveTo(const QString& FileName, ByteArray& outStream, const c32
         outStream = ByteArray();
     // Without zlib (or while its absence is simulated) the data goes into stored blocks.
     std::vector<std::uint8_t> png = encodePng(cHost.BitsPointer(), cHost.Width(), cHost.Height(), cHost.Alpha(),
-                                              zlib::compress2Function());
+                                              zlib::compressFilteredFunction());
     if (png.empty())
         return false;
     if (!FileName.isEmpty())

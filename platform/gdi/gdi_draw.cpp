@@ -1,6 +1,9 @@
 // Gradient fills, DIB rows, outlines and lines on the selected bitmap.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/gdi/dib_convert.h"
 #include "platform/gdi/gdi_internal.h"
@@ -26,16 +29,25 @@ Channels16 channelsOf(const TRIVERTEX& v)
 }
 
 // Colour at step i of n between two vertices, on 16-bit channels; the
-// bitmap keeps the high byte.
-void writeInterpolated(Bitmap& bmp, int x, int y, const Channels16& from, const Channels16& to, long long i,
-                       long long n)
+// bitmap keeps the high byte. B, G, R, A in memory order.
+std::uint32_t interpolated(const Channels16& from, const Channels16& to, long long i, long long n)
 {
-    auto mix = [&](int a, int b) { return int((a + (long long)(b - a) * i / n) >> 8) & 0xFF; };
-    std::uint8_t* p = bmp.pixel(x, y);
-    p[0] = std::uint8_t(mix(from.b, to.b));
-    p[1] = std::uint8_t(mix(from.g, to.g));
-    p[2] = std::uint8_t(mix(from.r, to.r));
-    p[3] = std::uint8_t(mix(from.a, to.a));
+    auto mix = [&](int a, int b) { return std::uint32_t((a + (long long)(b - a) * i / n) >> 8) & 0xFF; };
+    return mix(from.b, to.b) | mix(from.g, to.g) << 8 | mix(from.r, to.r) << 16 | mix(from.a, to.a) << 24;
+}
+
+void putRow(std::uint8_t* p, const std::uint32_t* colours, long long count)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, colours, std::size_t(count) * 4);
+        return;
+    }
+    for (long long k = 0; k < count; ++k, p += 4) {
+        p[0] = std::uint8_t(colours[k]);
+        p[1] = std::uint8_t(colours[k] >> 8);
+        p[2] = std::uint8_t(colours[k] >> 16);
+        p[3] = std::uint8_t(colours[k] >> 24);
+    }
 }
 
 void fillGradientRect(Bitmap& bmp, const TRIVERTEX& first, const TRIVERTEX& second, bool vertical)
@@ -52,13 +64,18 @@ void fillGradientRect(Bitmap& bmp, const TRIVERTEX& first, const TRIVERTEX& seco
     const Channels16 to = channelsOf(swapped ? first : second);
     const long long cx0 = std::max<long long>(x0, 0), cx1 = std::min<long long>(x1, bmp.width());
     const long long cy0 = std::max<long long>(y0, 0), cy1 = std::min<long long>(y1, bmp.height());
-    for (long long y = cy0; y < cy1; ++y)
-        for (long long x = cx0; x < cx1; ++x) {
-            if (vertical)
-                writeInterpolated(bmp, int(x), int(y), from, to, y - y0, y1 - y0);
-            else
-                writeInterpolated(bmp, int(x), int(y), from, to, x - x0, x1 - x0);
-        }
+    if (cx0 >= cx1 || cy0 >= cy1)
+        return;
+    // One row of colours serves every row: the colour changes along one
+    // axis only (a vertical fill's row is a single colour).
+    std::vector<std::uint32_t> row(std::size_t(cx1 - cx0));
+    for (long long x = cx0; x < cx1; ++x)
+        row[std::size_t(x - cx0)] = vertical ? 0 : interpolated(from, to, x - x0, x1 - x0);
+    for (long long y = cy0; y < cy1; ++y) {
+        if (vertical)
+            std::fill(row.begin(), row.end(), interpolated(from, to, y - y0, y1 - y0));
+        putRow(bmp.pixel(int(cx0), int(y)), row.data(), cx1 - cx0);
+    }
 }
 
 }  // namespace
@@ -132,15 +149,26 @@ bool RoundRect(HDC dc, int left, int top, int right, int bottom, int ellipseWidt
     // eight-connected around the corners.
     const auto spans = roundRectSpans(left, top, right, bottom, ellipseWidth, ellipseHeight);
     const int y0 = std::min(top, bottom);
-    const auto inside = [&](long long i, int x) {
-        return i >= 0 && i < (long long)spans.size() && x >= spans[i].first && x < spans[i].second;
+    const auto traceRange = [&](int from, int to, int y) {
+        for (int x = from; x < to; ++x)
+            putPixel(*dc, x, y, dc->penColour);
     };
     for (std::size_t i = 0; i < spans.size(); ++i) {
         const auto [a, b] = spans[i];
-        for (int x = a; x < b; ++x) {
-            const bool edge = x == a || x == b - 1 || !inside((long long)i - 1, x) || !inside((long long)i + 1, x);
-            if (edge)
-                putPixel(*dc, x, y0 + int(i), dc->penColour);
+        if (a >= b)
+            continue;
+        const int y = y0 + int(i);
+        traceRange(a, a + 1, y);
+        traceRange(b - 1, b, y);
+        // The pixels of the span outside the span above, and below.
+        for (const long long n : {(long long)i - 1, (long long)i + 1}) {
+            if (n < 0 || n >= (long long)spans.size()) {
+                traceRange(a, b, y);
+                continue;
+            }
+            const auto [na, nb] = spans[std::size_t(n)];
+            traceRange(a, std::min(b, na), y);
+            traceRange(std::max(a, nb), b, y);
         }
     }
     return true;

@@ -25,6 +25,9 @@ Crc32Fn crc32Function();
 Adler32Fn adler32Function();
 UncompressFn uncompressFunction();
 Compress2Fn compress2Function();
+// Like compress2, with the deflate strategy meant for filtered picture rows
+// (short matches given up for Huffman coding), as PNG writers use it.
+Compress2Fn compressFilteredFunction();
 
 // Process-wide switch that makes every query above answer "absent", as if
 // the library were not installed (the --no-zlib option, tests).

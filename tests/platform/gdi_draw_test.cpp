@@ -212,6 +212,32 @@ TEST(RoundRect, SmallEllipsesGiveSquareCorners)
     }
 }
 
+// The outline is exactly the pixels of the filled shape (the region of the
+// same corners) with a side neighbour outside it.
+TEST(RoundRect, TracesTheBorderOfTheFilledShape)
+{
+    struct Shape {
+        int w, h, ellipseWidth, ellipseHeight;
+    };
+    const Shape shapes[] = {{75, 23, 4, 4}, {40, 30, 39, 29}, {60, 12, 40, 11}, {9, 40, 8, 30}, {30, 20, 0, 0}};
+    for (const Shape& shape : shapes) {
+        Canvas canvas(shape.w + 2, shape.h + 2);
+        SetDCPenColor(canvas.dc, RGB(200, 0, 0));
+        ASSERT_TRUE(RoundRect(canvas.dc, 1, 1, shape.w + 1, shape.h + 1, shape.ellipseWidth, shape.ellipseHeight));
+        HRGN region = CreateRoundRectRgn(1, 1, shape.w + 1, shape.h + 1, shape.ellipseWidth, shape.ellipseHeight);
+        for (int y = 0; y < shape.h + 2; ++y)
+            for (int x = 0; x < shape.w + 2; ++x) {
+                const bool border = PtInRegion(region, x, y) &&
+                                    (!PtInRegion(region, x - 1, y) || !PtInRegion(region, x + 1, y) ||
+                                     !PtInRegion(region, x, y - 1) || !PtInRegion(region, x, y + 1));
+                ASSERT_EQ(canvas.colour(x, y), border ? RGB(200, 0, 0) : kMarker)
+                    << shape.w << "x" << shape.h << " corners " << shape.ellipseWidth << "x" << shape.ellipseHeight
+                    << " at " << x << "," << y;
+            }
+        DeleteObject(region);
+    }
+}
+
 // ---- Lines ----
 
 struct LineCase {

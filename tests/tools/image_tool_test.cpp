@@ -52,6 +52,39 @@ TEST(ImageTool, Info)
     }
 }
 
+// One line per file, "<file> <median ms>"; files that do not load are
+// reported and set the exit status.
+TEST(ImageTool, BenchPrintsTheMedianOfEachFile)
+{
+    const struct {
+        QStringList args;
+        int status;
+        QStringList files;  // those with a line, in order
+    } cases[] = {
+        {{"bench", kSuite + "basn6a08.png", kSuite + "basi0g01.png", "--repeat", "3"}, 0,
+         {kSuite + "basn6a08.png", kSuite + "basi0g01.png"}},
+        {{"bench", kSuite + "basn2c08.png", "--no-zlib"}, 0, {kSuite + "basn2c08.png"}},
+        {{"bench", kSuite + "xc9n2c08.png", kSuite + "basn6a08.png", "--repeat", "2"}, 1, {kSuite + "basn6a08.png"}},
+        {{"bench"}, 2, {}},
+        {{"bench", kSuite + "basn6a08.png", "--repeat", "0"}, 2, {}},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = run(c.args);
+        const std::string label = c.args.join(' ').toStdString();
+        EXPECT_EQ(r.status, c.status) << label;
+        const QStringList lines = r.out.isEmpty() ? QStringList() : r.out.split('\n');
+        ASSERT_EQ(lines.size(), c.files.size()) << label << ": " << r.out.toStdString();
+        for (int i = 0; i < lines.size(); ++i) {
+            const QStringList fields = lines[i].split(' ');
+            ASSERT_EQ(fields.size(), 2) << lines[i].toStdString();
+            EXPECT_EQ(fields[0], c.files[i]);
+            bool ok = false;
+            EXPECT_GE(fields[1].toDouble(&ok), 0.0);
+            EXPECT_TRUE(ok) << lines[i].toStdString();
+        }
+    }
+}
+
 TEST(ImageTool, SaysWhyNothingLoaded)
 {
     const struct {
