@@ -8,6 +8,7 @@
 #include "app/conn.h"
 #include "app/design_data.h"
 #include "app/grid.h"
+#include "app/participant_rows.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
     QLabel::mouseReleaseEvent(event);
 }
 
-form1::form1(const QString& appFolder, QWidget* parent) : QWidget(parent), m_appFolder(appFolder)
+form1::form1(const QString& appFolder, QWidget* parent)
+    : QWidget(parent), m_appFolder(appFolder), m_listRows(std::make_unique<ParticipantRows>(m_list))
 {
     setObjectName(QStringLiteral("form1"));
     setWindowTitle(QStringLiteral("Sortia v1.3"));

@@ -4,6 +4,7 @@
 // buttons. Its commands drive the participant list and the draw.
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 
 #include <QLabel>
@@ -12,6 +13,7 @@
 
 #include "controls/lumenbutton/lumen_button.h"
 #include "store/draw_record.h"
+#include "store/participant_list.h"
 #include "store/prize_draw.h"
 
 class QAction;
@@ -20,6 +22,7 @@ class QMenu;
 class QLineEdit;
 class Grid;
 class ClickableLabel;
+class ParticipantRows;
 
 class form1 : public QWidget, public ControlContainer {
     Q_OBJECT
@@ -65,6 +68,8 @@ public:
 
     // ---- Window state ----
     std::size_t RollIndex() const { return m_rollIndex; }
+    // The participants Grid1 shows, as held in memory.
+    const store::ParticipantList& List() const { return m_list; }
     int BackgroundIndex() const { return m_backgroundIndex; }
     bool Rolling() const { return Timer1->isActive(); }
     QString helpPagePath() const;
@@ -114,8 +119,9 @@ private:
     std::size_t m_rollIndex = 0;
     int m_backgroundIndex = 0;
     store::RandomSource m_random;
-    // The ids of the list in Grid1, row 1 first, for the draw.
-    store::EligibleListBuilder m_listed;
+    // The list Grid1 shows, row 1 first, which the draw draws from.
+    store::ParticipantList m_list;
+    std::unique_ptr<ParticipantRows> m_listRows;
     std::optional<store::DrawRecord> m_shownDraw;
     QMenu* m_winnersMenu = nullptr;
 };

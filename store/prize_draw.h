@@ -4,6 +4,7 @@
 // the window and the command-line tool.
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -59,6 +60,10 @@ struct DrawResult {
     long long available = 0; // participants who could win
     int attempts = 0;
     std::string error;       // the database's message, or why the draw was refused
+    // When Done: the ids of every row the draw turned from not won to won
+    // (the winners and the rows sharing their numbers); nullopt when one of
+    // those ids is not a whole number.
+    std::optional<std::vector<std::int64_t>> markedIds;
 };
 
 // One draw in one write transaction: reads the eligible list (or takes the
