@@ -109,18 +109,34 @@ std::size_t ParticipantList::bytesHeld() const
 
 void ParticipantList::clear()
 {
-    m_chunks.clear();
+    // The arena is kept for the next read, which is usually as long: memory
+    // the system hands out afresh costs a fault per page.
+    for (auto& chunk : m_chunks)
+        chunk->used = 0;
+    m_filling = 0;
     m_rows.clear();
     m_ids.clear();
     m_matches.reset();
 }
 
+void ParticipantList::trim()
+{
+    if (!m_chunks.empty())
+        m_chunks.resize(m_filling + 1);
+    if (m_rows.capacity() > m_rows.size() + m_rows.size() / 4) {
+        m_rows.shrink_to_fit();
+        m_ids.ids().shrink_to_fit();
+    }
+}
+
 char* ParticipantList::reserveBytes(std::size_t count)
 {
-    if (m_chunks.empty() || m_chunks.back()->capacity - m_chunks.back()->used < count)
+    while (m_filling < m_chunks.size() && m_chunks[m_filling]->capacity - m_chunks[m_filling]->used < count)
+        ++m_filling;
+    if (m_filling == m_chunks.size())
         m_chunks.push_back(std::make_unique<Chunk>(std::max(count, kChunkBytes)));
-    Chunk& chunk = *m_chunks.back();
-    m_rows.push_back(std::uint64_t(m_chunks.size() - 1) << 32 | chunk.used);
+    Chunk& chunk = *m_chunks[m_filling];
+    m_rows.push_back(std::uint64_t(m_filling) << 32 | chunk.used);
     return chunk.bytes.get() + chunk.used;
 }
 
@@ -143,7 +159,7 @@ void ParticipantList::append(std::optional<std::int64_t> integerId, std::string_
     out = putText(out, idText);
     out = putText(putLength(out, name.size()), name);
     out = putText(putLength(out, number.size()), number);
-    m_chunks.back()->used += std::size_t(out - start);
+    m_chunks[m_filling]->used += std::size_t(out - start);
 }
 
 void ParticipantList::removeIds(std::vector<std::int64_t> ids)
@@ -186,6 +202,7 @@ bool RefreshNotWon(DbConnection& connection, ParticipantList& list)
         list.clear();
         return false;
     }
+    list.trim();
     list.setMatches(now);
     return true;
 }

@@ -49,6 +49,8 @@ public:
 
     // Empties the list; the next refresh reads it again.
     void clear();
+    // Lets go of memory the rows appended since clear() do not use.
+    void trim();
     // Adds a row below the others. `integerId` is the id when the database
     // holds it as a whole number (its text is then not kept twice).
     void append(std::optional<std::int64_t> integerId, std::string_view idText, std::string_view name,
@@ -69,6 +71,7 @@ private:
     char* reserveBytes(std::size_t count);
 
     std::vector<std::unique_ptr<Chunk>> m_chunks;
+    std::size_t m_filling = 0;  // the chunk rows are appended to
     // Where each row's texts begin: chunk index in the upper 32 bits, offset
     // within the chunk in the lower.
     std::vector<std::uint64_t> m_rows;
