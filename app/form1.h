@@ -111,6 +111,7 @@ private:
     bool loadBackground();
     void stopDraw(long long n);
     void showInDisplay(const QString& text);
+    void showList();
     void showWinners();
     void createWinnersMenu();
     void refuse(const QString& why);
@@ -122,6 +123,7 @@ private:
     // The list Grid1 shows, row 1 first, which the draw draws from.
     store::ParticipantList m_list;
     std::unique_ptr<ParticipantRows> m_listRows;
+    std::uint64_t m_shownVersion = 0;  // of m_list, as Grid1 was last told
     std::optional<store::DrawRecord> m_shownDraw;
     QMenu* m_winnersMenu = nullptr;
 };

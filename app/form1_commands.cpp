@@ -36,21 +36,22 @@ void refuseCount(long long available)
 
 void form1::LoadParticipants()
 {
-    Grid1->setRows(1);
     Grid1->setAutoRedraw(false);
     // Read from the table only when the database says that something has
     // changed since the list was held; otherwise it is what a read would give.
     if (!store::RefreshNotWon(*conn::DbConnection, m_list)) {
+        Grid1->setRows(1);
         Grid1->setAutoRedraw(true);
         reportDatabaseError(conn::DbConnection->error());
         return;
     }
     if (m_list.empty()) {
+        Grid1->setRows(1);
         Grid1->setAutoRedraw(true);
         ui::messageBox().show(kNothingFound, QStringLiteral("提示信息"), ui::Buttons::Ok, ui::Icon::Information);
         return;
     }
-    Grid1->showRows(m_listRows.get());
+    showList();
     const std::size_t count = m_list.size();
     m_random.Reseed();
     m_rollIndex = m_random.Uniform(1, count);
@@ -58,6 +59,15 @@ void form1::LoadParticipants()
     Label4->adjustSize();
     Grid1->setAutoRedraw(true);
     Grid1->Refresh();
+}
+
+void form1::showList()
+{
+    // Telling the grid costs it time per row: only when the rows changed.
+    if (m_shownVersion == m_list.version() && std::size_t(Grid1->Rows()) == m_list.size() + 1)
+        return;
+    Grid1->showRows(m_listRows.get());
+    m_shownVersion = m_list.version();
 }
 
 void form1::DrawOrStop()
@@ -90,6 +100,10 @@ void form1::DrawOrStop()
     if (!Timer1->isActive()) {
         Timer1->start();
         LumenButton1->setCaption(QStringLiteral("   停止"));
+        // The draw records the list's digest: worked out now, while the
+        // display rolls, rather than at the stop.
+        if (m_list.drawable())
+            m_list.digest();
         return;
     }
     stopDraw(n);
@@ -107,7 +121,7 @@ void form1::stopDraw(long long n)
     request.count = n;
     const store::DrawResult result = store::DrawFromList(*conn::DbConnection, m_list, request);
     // The winners may have left the list already: Grid1 must not show it as it was.
-    Grid1->showRows(m_listRows.get());
+    showList();
     switch (result.status) {
     case store::DrawStatus::Done:
         break;

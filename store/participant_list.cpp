@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 #include <cstring>
 
 namespace store {
@@ -117,6 +118,28 @@ void ParticipantList::clear()
     m_rows.clear();
     m_ids.clear();
     m_matches.reset();
+    changed();
+}
+
+void ParticipantList::changed()
+{
+    ++m_version;
+    m_encoded.reset();
+    m_digest.reset();
+}
+
+const std::string& ParticipantList::encodedIds() const
+{
+    if (!m_encoded)
+        m_encoded = EncodeIds(m_ids.ids());
+    return *m_encoded;
+}
+
+const std::string& ParticipantList::digest() const
+{
+    if (!m_digest)
+        m_digest = EligibleDigest(encodedIds());
+    return *m_digest;
 }
 
 void ParticipantList::trim()
@@ -153,6 +176,7 @@ void ParticipantList::append(std::optional<std::int64_t> integerId, std::string_
         idText = std::string_view(digits, std::size_t(std::to_chars(digits, digits + sizeof digits, *integerId).ptr - digits));
     if (idAsNumber)
         idText = {};
+    changed();
     char* out = reserveBytes(idText.size() + name.size() + number.size() + 3 * kMaxVarintBytes);
     char* const start = out;
     out = putLength(out, idAsNumber ? 0 : idText.size() + 1);
@@ -164,11 +188,18 @@ void ParticipantList::append(std::optional<std::int64_t> integerId, std::string_
 
 void ParticipantList::removeIds(std::vector<std::int64_t> ids)
 {
-    std::sort(ids.begin(), ids.end());
+    // Both run from the highest id down: one walk from the first row to go.
+    std::sort(ids.begin(), ids.end(), std::greater<>());
     std::vector<std::int64_t>& listed = m_ids.ids();
-    std::size_t kept = 0;
-    for (std::size_t row = 0; row < m_rows.size(); ++row) {
-        if (std::binary_search(ids.begin(), ids.end(), listed[row]))
+    auto gone = ids.begin();
+    std::size_t row = ids.empty() ? listed.size()
+                                  : std::size_t(std::lower_bound(listed.begin(), listed.end(), ids.front(),
+                                                                 std::greater<>()) - listed.begin());
+    std::size_t kept = row;
+    for (; row < listed.size(); ++row) {
+        while (gone != ids.end() && *gone > listed[row])
+            ++gone;
+        if (gone != ids.end() && *gone == listed[row])
             continue;
         m_rows[kept] = m_rows[row];
         listed[kept] = listed[row];
@@ -176,6 +207,7 @@ void ParticipantList::removeIds(std::vector<std::int64_t> ids)
     }
     m_rows.resize(kept);
     listed.resize(kept);
+    changed();
 }
 
 bool RefreshNotWon(DbConnection& connection, ParticipantList& list)
@@ -217,6 +249,8 @@ DrawResult DrawFromList(DbConnection& connection, ParticipantList& list, DrawReq
     }
     const std::optional<ChangeStamp> before = connection.changeStamp();
     request.listedIds = &list.ids();
+    request.listedEncoding = &list.encodedIds();
+    request.listedDigest = &list.digest();
     DrawResult result = RunDraw(connection, request);
     const std::optional<ChangeStamp> after = connection.changeStamp();
     // Nobody else committed from before the draw until now, and the list

@@ -41,6 +41,13 @@ public:
     // The rows' ids, row 0 first, for a draw; complete only when drawable().
     const std::vector<std::int64_t>& ids() const { return m_ids.ids(); }
 
+    // EncodeIds(ids()) and its EligibleDigest, worked out once per state of
+    // the list, so that a draw need not spend the time. Only when drawable().
+    const std::string& encodedIds() const;
+    const std::string& digest() const;
+    // Moves whenever the rows change.
+    std::uint64_t version() const { return m_version; }
+
     // Memory the list holds, in bytes.
     std::size_t bytesHeld() const;
     // How often the list was read from the table (a refresh that found
@@ -69,6 +76,7 @@ private:
     struct Chunk;
     const char* rowBytes(std::size_t row) const;
     char* reserveBytes(std::size_t count);
+    void changed();
 
     std::vector<std::unique_ptr<Chunk>> m_chunks;
     std::size_t m_filling = 0;  // the chunk rows are appended to
@@ -77,6 +85,9 @@ private:
     std::vector<std::uint64_t> m_rows;
     EligibleListBuilder m_ids;
     std::optional<ChangeStamp> m_matches;
+    std::uint64_t m_version = 0;
+    mutable std::optional<std::string> m_encoded;
+    mutable std::optional<std::string> m_digest;
     std::size_t m_reads = 0;
 };
 

@@ -170,8 +170,9 @@ DrawResult tryDraw(DbConnection& connection, const DrawRequest& request, bool us
     record.level = request.level;
     record.requested = request.count;
     record.eligibleCount = available;
-    record.eligibleIds = EncodeIds(ids);
-    record.eligibleDigest = EligibleDigest(record.eligibleIds);
+    const bool known = useListed && request.listedEncoding && request.listedDigest;
+    record.eligibleIds = known ? *request.listedEncoding : EncodeIds(ids);
+    record.eligibleDigest = known ? *request.listedDigest : EligibleDigest(record.eligibleIds);
     record.seed = attempt.seedHex;
     record.winners = std::move(attempt.winners);
     result.markedIds = std::move(attempt.marked);

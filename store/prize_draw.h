@@ -51,6 +51,10 @@ struct DrawRequest {
     // The eligible list the caller loaded and showed (the window's press);
     // nullptr loads it inside the write transaction.
     const std::vector<std::int64_t>* listedIds = nullptr;
+    // EncodeIds and EligibleDigest of *listedIds, when the caller has them
+    // already (worked out while the display rolled); nullptr works them out.
+    const std::string* listedEncoding = nullptr;
+    const std::string* listedDigest = nullptr;
     SeedSource seeds = SystemSeed;
 };
 

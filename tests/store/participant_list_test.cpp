@@ -91,6 +91,11 @@ TEST(ParticipantList, RemovingIdsKeepsTheOrderOfTheRest)
     EXPECT_EQ(names, (std::vector<std::string>{"p8", "p7", "p6", "p4", "p2", "p1"}));
     EXPECT_EQ(list.ids(), (std::vector<std::int64_t>{8, 7, 6, 4, 2, 1}));
     EXPECT_EQ(list.idText(3), "4");
+    // What a draw records follows the list as it is now.
+    EXPECT_EQ(list.encodedIds(), store::EncodeIds(list.ids()));
+    list.removeIds({8});
+    EXPECT_EQ(list.encodedIds(), store::EncodeIds({7, 6, 4, 2, 1}));
+    EXPECT_EQ(list.digest(), store::EligibleDigest(store::EncodeIds({7, 6, 4, 2, 1})));
 }
 
 // A database with a held list of its not-yet-won participants.
@@ -211,6 +216,16 @@ TEST_F(HeldListTest, AfterADrawShowsWhatReadingAgainWouldShow)
             ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
             EXPECT_TRUE(held.matchesFreshRead());
             EXPECT_FALSE(held.refreshReads());
+            // The next draw records the list as it now is.
+            std::vector<std::int64_t> ids;
+            for (const Listed& row : freshRead(held.path))
+                ids.push_back(std::stoll(row.id));
+            if (ids.empty())
+                continue;
+            const store::DrawResult next = held.draw(1, seed);
+            ASSERT_EQ(next.status, store::DrawStatus::Done) << next.error;
+            EXPECT_EQ(next.record.eligibleIds, store::EncodeIds(ids));
+            EXPECT_EQ(next.record.eligibleDigest, store::EligibleDigest(store::EncodeIds(ids)));
         }
     }
 }
