@@ -105,9 +105,9 @@ Scene& scene(long count)
     return *current;
 }
 
-void listLoadOurs(benchmark::State& state)
+void listLoadOurs(benchmark::State& state, long count)
 {
-    Scene& s = scene(state.range(0));
+    Scene& s = scene(count);
     for (auto _ : state) {
         state.PauseTiming();
         byAnother(s.dbPath(), "update sheet set user_name = 'changed ' || random() where id = 1");
@@ -119,9 +119,9 @@ void listLoadOurs(benchmark::State& state)
 }
 
 // The same read into the store's list alone, without the window.
-void listLoadStore(benchmark::State& state)
+void listLoadStore(benchmark::State& state, long count)
 {
-    Scene& s = scene(state.range(0));
+    Scene& s = scene(count);
     store::ParticipantList list;
     for (auto _ : state) {
         state.PauseTiming();
@@ -131,9 +131,9 @@ void listLoadStore(benchmark::State& state)
     }
 }
 
-void listLoadSelect(benchmark::State& state)
+void listLoadSelect(benchmark::State& state, long count)
 {
-    Scene& s = scene(state.range(0));
+    Scene& s = scene(count);
     sqlite3* db = nullptr;
     sqlite3_open_v2(s.dbPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     for (auto _ : state) {
@@ -156,26 +156,25 @@ void listLoadSelect(benchmark::State& state)
     sqlite3_close(db);
 }
 
-void listTick(benchmark::State& state)
+void listTick(benchmark::State& state, long count)
 {
-    Scene& s = scene(state.range(0));
+    Scene& s = scene(count);
     s.window->LoadParticipants();
     for (auto _ : state)
         s.window->RollStep();
 }
 
-void listMemory(benchmark::State& state)
+void listMemory(benchmark::State& state, long count)
 {
-    Scene& s = scene(state.range(0));
+    Scene& s = scene(count);
     for (auto _ : state)
         s.window->LoadParticipants();
     state.counters["MB"] = double(s.window->List().bytesHeld()) / 1e6;
 }
 
-void stopOurs(benchmark::State& state)
+void stopOurs(benchmark::State& state, long count, long winners)
 {
-    Scene& s = scene(state.range(0));
-    const long winners = state.range(1);
+    Scene& s = scene(count);
     s.window->txtci->setText(QString::number(winners));
     for (auto _ : state) {
         state.PauseTiming();
@@ -187,24 +186,33 @@ void stopOurs(benchmark::State& state)
     }
 }
 
-// The floor: marking that many rows by id in one transaction.
-void stopSqlite(benchmark::State& state)
+// The floor: marking that many rows by id in one transaction (set back
+// between runs, so that every run changes them).
+void stopSqlite(benchmark::State& state, long count, long winners)
 {
-    Scene& s = scene(state.range(0));
-    const long winners = state.range(1);
+    Scene& s = scene(count);
     sqlite3* db = nullptr;
     sqlite3_open(s.dbPath().c_str(), &db);
+    sqlite3_busy_timeout(db, 10000);
     sqlite3_stmt* mark = nullptr;
-    sqlite3_prepare_v2(db, "update sheet set isluck = '是' where id = ? and isluck = '否'", -1, &mark, nullptr);
-    long next = 1;
-    for (auto _ : state) {
+    sqlite3_prepare_v2(db, "update sheet set isluck = ? where id = ?", -1, &mark, nullptr);
+    const auto setFlags = [&](const char* flag, long first) {
         sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr);
-        for (long k = 0; k < winners; ++k, next = next % s.size + 1) {
-            sqlite3_bind_int64(mark, 1, next);
+        for (long k = 0; k < winners; ++k) {
+            sqlite3_bind_text(mark, 1, flag, -1, SQLITE_STATIC);
+            sqlite3_bind_int64(mark, 2, (first + k) % count + 1);
             sqlite3_step(mark);
             sqlite3_reset(mark);
         }
         sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+    };
+    long first = 0;
+    for (auto _ : state) {
+        setFlags("是", first);
+        state.PauseTiming();
+        setFlags("否", first);
+        first += winners;
+        state.ResumeTiming();
     }
     sqlite3_finalize(mark);
     sqlite3_close(db);
@@ -239,9 +247,8 @@ void writeXlsx(const std::string& path, long count)
     workbook_close(workbook);
 }
 
-void importInto(benchmark::State& state, const char* kind, void (*write)(const std::string&, long))
+void importInto(benchmark::State& state, long count, const char* kind, void (*write)(const std::string&, long))
 {
-    const long count = state.range(0);
     const std::string file = (scratch() / ("list-" + label(count) + "." + kind)).string();
     if (!fs::exists(file))
         write(file, count);
@@ -260,46 +267,41 @@ void importInto(benchmark::State& state, const char* kind, void (*write)(const s
     }
 }
 
-void importCsv(benchmark::State& state)
-{
-    importInto(state, "csv", writeCsv);
-}
 
-void importXlsx(benchmark::State& state)
+// One run per name, its sizes in the name (area/case/implementation) rather
+// than as arguments, so that the table pairs ours with the references.
+template <typename Body>
+void add(const std::string& name, int iterations, benchmark::TimeUnit unit, Body body)
 {
-    importInto(state, "xlsx", writeXlsx);
+    auto* run = benchmark::RegisterBenchmark(name.c_str(), body)->Unit(unit)->UseRealTime();
+    if (iterations > 0)
+        run->Iterations(iterations);
 }
 
 // Sizes in the order the scenes are made, so each is filled once.
 void registerAll()
 {
+    using benchmark::kMicrosecond;
+    using benchmark::kMillisecond;
     for (long count : {10000L, 100000L, 1000000L}) {
         const std::string n = label(count);
         const int few = count >= 1000000 ? 3 : 10;
-        benchmark::RegisterBenchmark(("list/" + n + "-load/ours").c_str(), listLoadOurs)
-            ->Arg(count)->Iterations(few)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("list/" + n + "-load/ours-store").c_str(), listLoadStore)
-            ->Arg(count)->Iterations(few)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("list/" + n + "-load/select").c_str(), listLoadSelect)
-            ->Arg(count)->Iterations(few)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("list/" + n + "-tick/ours").c_str(), listTick)
-            ->Arg(count)->Unit(benchmark::kMicrosecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("list/" + n + "-memory/ours").c_str(), listMemory)
-            ->Arg(count)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        add("list/" + n + "-load/ours", few, kMillisecond, [count](auto& st) { listLoadOurs(st, count); });
+        add("list/" + n + "-load/ours-store", few, kMillisecond, [count](auto& st) { listLoadStore(st, count); });
+        add("list/" + n + "-load/select", few, kMillisecond, [count](auto& st) { listLoadSelect(st, count); });
+        add("list/" + n + "-tick/ours", 0, kMicrosecond, [count](auto& st) { listTick(st, count); });
+        add("list/" + n + "-memory/ours", 1, kMillisecond, [count](auto& st) { listMemory(st, count); });
         for (long winners : {1L, 100L, 1000L}) {
-            const std::string c = n + "-stop-" + std::to_string(winners);
-            benchmark::RegisterBenchmark(("draw/" + c + "/ours").c_str(), stopOurs)
-                ->Args({count, winners})->Iterations(few)->Unit(benchmark::kMillisecond)->UseRealTime();
-            benchmark::RegisterBenchmark(("draw/" + c + "/sqlite").c_str(), stopSqlite)
-                ->Args({count, winners})->Iterations(few)->Unit(benchmark::kMillisecond)->UseRealTime();
+            const std::string c = "draw/" + n + "-stop-" + std::to_string(winners);
+            add(c + "/ours", few, kMillisecond, [=](auto& st) { stopOurs(st, count, winners); });
+            add(c + "/sqlite", few, kMillisecond, [=](auto& st) { stopSqlite(st, count, winners); });
         }
     }
     for (long count : {10000L, 100000L, 1000000L}) {
         const std::string n = label(count);
-        benchmark::RegisterBenchmark(("import/" + n + "-csv/ours").c_str(), importCsv)
-            ->Arg(count)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("import/" + n + "-xlsx/ours").c_str(), importXlsx)
-            ->Arg(count)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        add("import/" + n + "-csv/ours", 1, kMillisecond, [count](auto& st) { importInto(st, count, "csv", writeCsv); });
+        add("import/" + n + "-xlsx/ours", 1, kMillisecond,
+            [count](auto& st) { importInto(st, count, "xlsx", writeXlsx); });
     }
 }
 
