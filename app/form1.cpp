@@ -13,6 +13,7 @@
 #include "app/design_scaler.h"
 #include "app/grid.h"
 #include "app/draw_view.h"
+#include "app/participant_rows.h"
 #include "app/window_keys.h"
 
 namespace {
@@ -47,7 +48,8 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
     QLabel::mouseReleaseEvent(event);
 }
 
-form1::form1(const QString& appFolder, QWidget* parent) : QWidget(parent), m_appFolder(appFolder)
+form1::form1(const QString& appFolder, QWidget* parent)
+    : QWidget(parent), m_appFolder(appFolder), m_listRows(std::make_unique<ParticipantRows>(m_list))
 {
     setObjectName(QStringLiteral("form1"));
     setWindowTitle(QStringLiteral("Sortia v1.3"));

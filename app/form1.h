@@ -14,6 +14,7 @@
 
 #include "controls/lumenbutton/lumen_button.h"
 #include "store/draw_record.h"
+#include "store/participant_list.h"
 #include "store/prize_draw.h"
 
 class QAction;
@@ -23,6 +24,7 @@ class QLineEdit;
 class Grid;
 class ClickableLabel;
 class DesignScaler;
+class ParticipantRows;
 
 class form1 : public QWidget, public ControlContainer {
     Q_OBJECT
@@ -83,6 +85,8 @@ public:
 
     // ---- Window state ----
     std::size_t RollIndex() const { return m_rollIndex; }
+    // The participants Grid1 shows, as held in memory.
+    const store::ParticipantList& List() const { return m_list; }
     int BackgroundIndex() const { return m_backgroundIndex; }
     bool Rolling() const { return Timer1->isActive(); }
     QString helpPagePath() const;
@@ -130,6 +134,7 @@ private:
     bool loadBackground();
     void stopDraw(long long n);
     void showInDisplay(const QString& text);
+    void showList();
     void showWinners();
     void createWinnersMenu();
     void refuse(const QString& why);
@@ -142,8 +147,10 @@ private:
     std::size_t m_rollIndex = 0;
     int m_backgroundIndex = 0;
     store::RandomSource m_random;
-    // The ids of the list in Grid1, row 1 first, for the draw.
-    store::EligibleListBuilder m_listed;
+    // The list Grid1 shows, row 1 first, which the draw draws from.
+    store::ParticipantList m_list;
+    std::unique_ptr<ParticipantRows> m_listRows;
+    std::uint64_t m_shownVersion = 0;  // of m_list, as Grid1 was last told
     std::optional<store::DrawRecord> m_shownDraw;
     QMenu* m_winnersMenu = nullptr;
 };

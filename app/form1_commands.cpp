@@ -10,9 +10,9 @@
 #include "app/draw_view.h"
 #include "app/form1.h"
 #include "app/grid.h"
+#include "app/participant_rows.h"
 #include "app/printing.h"
 #include "app/winner_count.h"
-#include "platform/language/language.h"
 #include "platform/runtime/numeric.h"
 #include "platform/ui/message_box.h"
 #include "store/participants.h"
@@ -47,39 +47,38 @@ void refuseCount(long long available)
 
 void form1::LoadParticipants()
 {
-    m_listed.clear();
-    Grid1->setRows(1);
     Grid1->setAutoRedraw(false);
-    conn::ListRecordset = conn::DbConnection->Execute(store::kSelectNotWon);
-    store::Recordset* result = conn::ListRecordset.get();
-    if (!result) {
+    // Read from the table only when the database says that something has
+    // changed since the list was held; otherwise it is what a read would give.
+    if (!store::RefreshNotWon(*conn::DbConnection, m_list)) {
+        Grid1->setRows(1);
         Grid1->setAutoRedraw(true);
         reportDatabaseError(conn::DbConnection->error());
         return;
     }
-    if (result->EndOfFile()) {
+    if (m_list.empty()) {
+        Grid1->setRows(1);
         Grid1->setAutoRedraw(true);
         ui::messageBox().show(kNothingFound, QStringLiteral("提示信息"), ui::Buttons::Ok, ui::Icon::Information);
         return;
     }
-    while (!result->EndOfFile()) {
-        Grid1->AddItemUtf8(result->Field(0), result->Field(1), result->Field(2));
-        // The draw names rows by id; a list whose ids cannot do that is refused at the stop.
-        if (m_listed.ok())
-            m_listed.add(result->Field(0));
-        if (!result->MoveNext()) {
-            Grid1->setAutoRedraw(true);
-            reportDatabaseError(result->error());
-            return;
-        }
-    }
-    const std::size_t count = std::size_t(Grid1->Rows() - 1);
+    showList();
+    const std::size_t count = m_list.size();
     m_random.Reseed();
     m_rollIndex = m_random.Uniform(1, count);
     Label4->setText(QStringLiteral("共有 ") + QString::number(count) + QStringLiteral(" 人"));
     Label4->adjustSize();
     Grid1->setAutoRedraw(true);
     Grid1->Refresh();
+}
+
+void form1::showList()
+{
+    // Telling the grid costs it time per row: only when the rows changed.
+    if (m_shownVersion == m_list.version() && std::size_t(Grid1->Rows()) == m_list.size() + 1)
+        return;
+    Grid1->showRows(m_listRows.get());
+    m_shownVersion = m_list.version();
 }
 
 void form1::DrawOrStop()
@@ -112,6 +111,10 @@ void form1::DrawOrStop()
     if (!Timer1->isActive()) {
         Timer1->start();
         LumenButton1->setCaption(QStringLiteral("   停止"));
+        // The draw records the list's digest: worked out now, while the
+        // display rolls, rather than at the stop.
+        if (m_list.drawable())
+            m_list.digest();
         return;
     }
     stopDraw(n);
@@ -121,17 +124,15 @@ void form1::stopDraw(long long n)
 {
     Timer1->stop();
     LumenButton1->setCaption(QStringLiteral("   开奖!"));
-    if (!m_listed.ok()) {
-        refuse(drawview::Text(lang::trf("%1; nobody was marked", "%1；没有标记任何人", {m_listed.error()})));
-        return;
-    }
     // The list just loaded is the one drawn from; the store checks inside its
     // transaction that nobody in it has won meanwhile, and draws afresh if so.
+    // A list whose ids cannot name their rows is refused there.
     store::DrawRequest request;
     request.level = Combo1->currentText().toStdString();
     request.count = n;
-    request.listedIds = &m_listed.ids();
-    const store::DrawResult result = store::RunDraw(*conn::DbConnection, request);
+    const store::DrawResult result = store::DrawFromList(*conn::DbConnection, m_list, request);
+    // The winners may have left the list already: Grid1 must not show it as it was.
+    showList();
     switch (result.status) {
     case store::DrawStatus::Done:
         break;

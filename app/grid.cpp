@@ -17,14 +17,17 @@ public:
     QColor fixedColour = QColor(244, 244, 244);
     QFont fixedFont;
 
-    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : rows; }
+    const GridRows* shown = nullptr;  // rows 1 on, when set
+
+    int total() const { return shown ? 1 + shown->count() : rows; }
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : total(); }
     int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : cols; }
     QVariant data(const QModelIndex& index, int role) const override
     {
         if (!index.isValid())
             return {};
         if (role == Qt::DisplayRole)
-            return QString::fromStdString(cell(index.row(), index.column()));
+            return text(index.row(), index.column());
         if (role == Qt::BackgroundRole && (index.row() == 0 || index.column() == 0))
             return fixedColour;
         if (role == Qt::TextAlignmentRole && index.row() == 0)
@@ -36,6 +39,12 @@ public:
         return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
     }
 
+    QString text(int row, int column) const
+    {
+        if (shown && row > 0)
+            return column > 0 ? shown->text(row - 1, column) : QString();
+        return QString::fromStdString(cell(row, column));
+    }
     const std::string& cell(int row, int column) const { return cells[std::size_t(row) * std::size_t(cols) + std::size_t(column)]; }
     std::string& cell(int row, int column) { return cells[std::size_t(row) * std::size_t(cols) + std::size_t(column)]; }
 
@@ -77,13 +86,14 @@ Grid::~Grid() = default;
 
 int Grid::Rows() const
 {
-    return m_model->rows;
+    return m_model->total();
 }
 
 void Grid::setRows(int count)
 {
     if (count < 0)
         count = 0;
+    m_model->shown = nullptr;
     m_model->resize(count, m_model->cols);
     if (m_autoRedraw)
         m_model->reset();
@@ -106,14 +116,14 @@ void Grid::setCols(int count)
 
 QString Grid::TextMatrix(int row, int column) const
 {
-    if (row < 0 || column < 0 || row >= m_model->rows || column >= m_model->cols)
+    if (row < 0 || column < 0 || row >= m_model->total() || column >= m_model->cols)
         return {};
-    return QString::fromStdString(m_model->cell(row, column));
+    return m_model->text(row, column);
 }
 
 void Grid::setTextMatrix(int row, int column, const QString& text)
 {
-    if (row < 0 || column < 0 || row >= m_model->rows || column >= m_model->cols)
+    if (row < 0 || column < 0 || row >= m_model->total() || column >= m_model->cols || (m_model->shown && row > 0))
         return;
     m_model->cell(row, column) = text.toStdString();
     if (m_autoRedraw) {
@@ -122,13 +132,10 @@ void Grid::setTextMatrix(int row, int column, const QString& text)
     }
 }
 
-void Grid::AddItemUtf8(const std::string& column1, const std::string& column2, const std::string& column3)
+void Grid::showRows(const GridRows* rows)
 {
-    const int row = m_model->rows;
-    m_model->resize(row + 1, m_model->cols);
-    const std::string* texts[] = {&column1, &column2, &column3};
-    for (int i = 0; i < 3 && i + 1 < m_model->cols; ++i)
-        m_model->cell(row, i + 1) = *texts[i];
+    m_model->resize(1, m_model->cols);
+    m_model->shown = rows;
     if (m_autoRedraw)
         m_model->reset();
     else

@@ -13,6 +13,16 @@
 
 class GridModel;
 
+// Rows kept outside a grid that it shows below its title row, read only.
+class GridRows {
+public:
+    virtual ~GridRows() = default;
+    virtual int count() const = 0;
+    // The text of a cell; `row` counts from 0 (the grid's row 1), `column`
+    // from 1.
+    virtual QString text(int row, int column) const = 0;
+};
+
 // What the page set-up holds for printing the grid.
 struct GridPageSetup {
     double leftMargin = 1.0;    // centimetres
@@ -44,9 +54,11 @@ public:
     void setCols(int count);
     QString TextMatrix(int row, int column) const;
     void setTextMatrix(int row, int column, const QString& text);
-    // Appends a row whose cells from column 1 on take the three UTF-8 texts,
-    // without building a QString per cell.
-    void AddItemUtf8(const std::string& column1, const std::string& column2, const std::string& column3);
+    // Shows `rows` below the title row instead of the grid's own rows, so a
+    // long list is not copied into the grid; nullptr shows none. The caller
+    // keeps them alive and calls again after they change. setRows() drops
+    // them; their cells cannot be written.
+    void showRows(const GridRows* rows);
     // Widths in the grid's own unit (pixels of the design); 0 collapses.
     void setColWidth(int column, int width);
     int ColWidth(int column) const;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,15 @@ struct Dialect {
     const char* afterExplicitIds;
 };
 
+// Where a database's contents stand as one connection sees them: two equal
+// stamps from the same connection mean that nothing was changed in between,
+// neither through this connection nor by anyone else.
+struct ChangeStamp {
+    std::uint64_t others = 0;  // moves when another connection commits a change
+    std::uint64_t own = 0;     // moves with every row this connection changes
+    friend bool operator==(const ChangeStamp&, const ChangeStamp&) = default;
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -81,6 +91,10 @@ public:
     // How the last failure of this back end can be acted on.
     virtual ErrorKind lastErrorKind() const = 0;
     virtual const Dialect& dialect() const = 0;
+    // Where the contents stand now, read without touching any table; nullopt
+    // when this kind of database cannot tell, and then whoever keeps a copy
+    // of rows must read them again.
+    virtual std::optional<ChangeStamp> changeStamp() { return std::nullopt; }
 };
 
 }  // namespace store

@@ -194,6 +194,11 @@ int DbConnection::changes() const
     return m_backend ? m_backend->changes() : 0;
 }
 
+std::optional<ChangeStamp> DbConnection::changeStamp()
+{
+    return m_backend ? m_backend->changeStamp() : std::nullopt;
+}
+
 bool DbConnection::BeginTransaction(TransactionKind kind)
 {
     setError(std::string());

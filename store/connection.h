@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,8 +56,6 @@ private:
     std::string m_bytes;
 };
 
-// A forward-only result: EndOfFile() before the first row means "no rows".
-// Fields are read by position; a Null value reads as "".
 // A forward-only result: EndOfFile() before the first row means "no rows".
 // Fields are read by position; a Null value reads as "".
 class Recordset {
@@ -117,6 +116,9 @@ public:
     // returns false; for many rows at once. False with error() on failure.
     bool RunMany(const std::string& sql, const std::function<bool(std::vector<Value>&)>& next);
     int changes() const;
+    // Where the database's contents stand (see ChangeStamp); nullopt when
+    // closed or when its kind cannot tell.
+    std::optional<ChangeStamp> changeStamp();
 
     // A write transaction: a draw's (the default) sees and changes the list
     // as if nobody else were writing; an import's keeps other imports out.

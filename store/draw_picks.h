@@ -53,6 +53,7 @@ public:
     bool ok() const { return m_error.empty(); }
     const std::string& error() const { return m_error; }
     std::vector<std::int64_t>& ids() { return m_ids; }
+    const std::vector<std::int64_t>& ids() const { return m_ids; }
     void clear();
 
 private:

@@ -34,6 +34,9 @@ const char* const kSelectRow = "select user_name, user_number, isluck from sheet
 // By row first: it needs no number, and "isluck = '否'" keeps it from taking
 // someone who has won since the list was read.
 const char* const kMarkRow = "update sheet set isluck = '是'  where id = ? and isluck = '否' ";
+// The rows a number mark is about to turn, so that a list held elsewhere can
+// drop exactly them.
+const char* const kSelectSharing = "select id from sheet where user_number = ? and isluck = '否'";
 
 enum class Outcome { Done, Taken, ChangedNothing, Error };
 
@@ -42,6 +45,7 @@ struct Attempt {
     std::vector<RecordedWinner> winners;
     std::string seedHex;
     std::string problem;  // which winner's mark changed nothing
+    std::optional<std::vector<std::int64_t>> marked;  // see DrawResult::markedIds
 };
 
 // Reads each picked participant inside the transaction: one who has won or
@@ -67,12 +71,33 @@ Outcome readPicked(DbConnection& connection, const std::vector<std::int64_t>& id
     return Outcome::Done;
 }
 
+// Adds the ids of the not-yet-won rows holding `number` to `marked`; a row
+// whose id is not a whole number makes the set unknown.
+bool noteSharing(DbConnection& connection, const std::string& number, std::optional<std::vector<std::int64_t>>& marked)
+{
+    auto rows = connection.Execute(kSelectSharing, {number});
+    if (!rows)
+        return false;
+    for (; !rows->EndOfFile(); rows->MoveNext()) {
+        if (!rows->IsInteger(0))
+            marked.reset();
+        else if (marked)
+            marked->push_back(rows->FieldInteger(0));
+    }
+    if (!rows->error().empty())
+        connection.noteReadError(*rows);
+    return rows->error().empty();
+}
+
 // Every winner by its row (which must change), then by its number as the
 // program always has, so that rows sharing the number are marked too. A Null
 // number is marked by its row only: it names nobody else.
-Outcome markAll(DbConnection& connection, const std::vector<RecordedWinner>& winners, std::string& problem)
+Outcome markAll(DbConnection& connection, const std::vector<RecordedWinner>& winners, std::string& problem,
+                std::optional<std::vector<std::int64_t>>& marked)
 {
+    marked.emplace();
     for (const RecordedWinner& winner : winners) {
+        marked->push_back(winner.id);
         if (!connection.RunBound(kMarkRow, {winner.id}))
             return Outcome::Error;
         if (connection.changes() < 1) {
@@ -83,7 +108,8 @@ Outcome markAll(DbConnection& connection, const std::vector<RecordedWinner>& win
         }
     }
     for (const RecordedWinner& winner : winners)
-        if (winner.number && !connection.Run(kMarkWinner, {*winner.number}))
+        if (winner.number &&
+            (!noteSharing(connection, *winner.number, marked) || !connection.Run(kMarkWinner, {*winner.number})))
             return Outcome::Error;
     return Outcome::Done;
 }
@@ -96,7 +122,7 @@ Attempt pickAndMark(DbConnection& connection, const std::vector<std::int64_t>& i
     attempt.seedHex = ToHex(seed.data(), seed.size());
     attempt.outcome = readPicked(connection, ids, PickIndices(seed, ids.size(), n), attempt.winners);
     if (attempt.outcome == Outcome::Done)
-        attempt.outcome = markAll(connection, attempt.winners, attempt.problem);
+        attempt.outcome = markAll(connection, attempt.winners, attempt.problem, attempt.marked);
     return attempt;
 }
 
@@ -198,10 +224,12 @@ DrawResult tryDraw(DbConnection& connection, const DrawRequest& request, bool us
     record.level = request.level;
     record.requested = request.count;
     record.eligibleCount = available;
-    record.eligibleIds = EncodeIds(ids);
-    record.eligibleDigest = EligibleDigest(record.eligibleIds);
+    const bool known = useListed && request.listedEncoding && request.listedDigest;
+    record.eligibleIds = known ? *request.listedEncoding : EncodeIds(ids);
+    record.eligibleDigest = known ? *request.listedDigest : EligibleDigest(record.eligibleIds);
     record.seed = attempt.seedHex;
     record.winners = std::move(attempt.winners);
+    result.markedIds = std::move(attempt.marked);
     return commitWith(connection, std::move(result),
                       [&](DrawResult& done) { return WriteDraw(connection, done.record); });
 }

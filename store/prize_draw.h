@@ -4,6 +4,7 @@
 // the window and the command-line tool.
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -56,6 +57,10 @@ struct DrawRequest {
     // The eligible list the caller loaded and showed (the window's press);
     // nullptr loads it inside the write transaction.
     const std::vector<std::int64_t>* listedIds = nullptr;
+    // EncodeIds and EligibleDigest of *listedIds, when the caller has them
+    // already (worked out while the display rolled); nullptr works them out.
+    const std::string* listedEncoding = nullptr;
+    const std::string* listedDigest = nullptr;
     SeedSource seeds = SystemSeed;
 };
 
@@ -65,6 +70,10 @@ struct DrawResult {
     long long available = 0; // participants who could win
     int attempts = 0;
     std::string error;       // the database's message, or why the draw was refused
+    // When Done: the ids of every row the draw turned from not won to won
+    // (the winners and the rows sharing their numbers); nullopt when one of
+    // those ids is not a whole number.
+    std::optional<std::vector<std::int64_t>> markedIds;
 };
 
 // One draw in one write transaction: reads the eligible list (or takes the

@@ -84,7 +84,11 @@ void bindValues(sqlite3_stmt* statement, const std::vector<Value>& values)
 class SqliteBackend : public Backend {
 public:
     explicit SqliteBackend(sqlite3* db) : m_db(db) {}
-    ~SqliteBackend() override { sqlite3_close_v2(m_db); }
+    ~SqliteBackend() override
+    {
+        sqlite3_finalize(m_dataVersion);
+        sqlite3_close_v2(m_db);
+    }
 
     std::unique_ptr<Cursor> execute(const std::string& sql, const std::vector<Value>& values,
                                     std::string& error) override
@@ -139,10 +143,27 @@ public:
     ErrorKind lastErrorKind() const override { return ErrorKind::Other; }
     const Dialect& dialect() const override { return kSqliteDialect; }
 
+    std::optional<ChangeStamp> changeStamp() override
+    {
+        // The data version moves only when another connection commits; the
+        // rows changed through this one are counted apart. The statement is
+        // kept: the window asks at every press of the draw button.
+        if (!m_dataVersion && sqlite3_prepare_v3(m_db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT,
+                                                 &m_dataVersion, nullptr) != SQLITE_OK)
+            return std::nullopt;
+        std::optional<ChangeStamp> stamp;
+        if (sqlite3_step(m_dataVersion) == SQLITE_ROW)
+            stamp = ChangeStamp{std::uint64_t(sqlite3_column_int64(m_dataVersion, 0)),
+                                std::uint64_t(sqlite3_total_changes64(m_db))};
+        sqlite3_reset(m_dataVersion);
+        return stamp;
+    }
+
 private:
     bool run(const char* sql, std::string& error) { return execute(sql, {}, error) != nullptr; }
 
     sqlite3* m_db;
+    sqlite3_stmt* m_dataVersion = nullptr;
 };
 
 enum class FileKind { Missing, Unreadable, SQLite, Access, Other };

@@ -168,6 +168,53 @@ private slots:
         QVERIFY(folder.boxes.shown.empty());
     }
 
+    // After a stop the hidden list holds exactly what reading the table
+    // again gives, and it was read again only when someone else wrote.
+    void listAfterAStopIsWhatAReadGives_data()
+    {
+        QTest::addColumn<int>("shareEvery");
+        QTest::addColumn<QString>("outside");
+        QTest::addColumn<int>("reads");
+        QTest::newRow("distinct numbers") << 1 << QString() << 1;
+        QTest::newRow("numbers shared by three") << 3 << QString() << 1;
+        QTest::newRow("another program marks while rolling") << 1 << "update sheet set isluck = '是' where id = 12"
+                                                              << 2;
+        QTest::newRow("another program adds while rolling")
+            << 2 << "insert into sheet (user_name, user_number) values ('late', 'N1')" << 2;
+    }
+    void listAfterAStopIsWhatAReadGives()
+    {
+        QFETCH(int, shareEvery);
+        QFETCH(QString, outside);
+        QFETCH(int, reads);
+        AppFolder folder;
+        std::vector<Row> rows = AppFolder::participants(20);
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            rows[i].number = "N" + std::to_string(i / std::size_t(shareEvery));
+        folder.createDatabase(rows);
+        auto w = folder.start();
+        pickLevel(*w);
+        w->txtci->setText("4");
+        w->DrawOrStop();
+        if (!outside.isEmpty()) {
+            store::DbConnection other;
+            QVERIFY(other.OpenFile(folder.dbPath().toStdString()));
+            QVERIFY(other.Run(outside.toStdString()));
+        }
+        w->DrawOrStop();
+        QVERIFY(!w->Rolling());
+        store::DbConnection fresh;
+        QVERIFY(fresh.OpenFile(folder.dbPath().toStdString()));
+        QStringList expected, shown;
+        for (auto result = fresh.Execute(store::kSelectNotWon); !result->EndOfFile(); result->MoveNext())
+            expected << QString::fromStdString(result->Field(0) + "|" + result->Field(1) + "|" + result->Field(2));
+        for (int r = 1; r < w->Grid1->Rows(); ++r)
+            shown << w->Grid1->TextMatrix(r, 1) + "|" + w->Grid1->TextMatrix(r, 2) + "|" + w->Grid1->TextMatrix(r, 3);
+        QCOMPARE(shown, expected);
+        QCOMPARE(w->Label4->text(), QStringLiteral("共有 %1 人").arg(expected.size()));
+        QCOMPARE(int(w->List().reads()), reads);
+    }
+
     void singleWinnerIsShownAlone()
     {
         AppFolder folder;
