@@ -103,6 +103,8 @@ DrawResult failure(DbConnection& connection, DrawStatus status, std::string erro
     DrawResult result;
     result.status = status;
     result.error = status == DrawStatus::DatabaseError ? connection.error() : std::move(error);
+    if (status == DrawStatus::DatabaseError)
+        result.errorKind = connection.errorKind();
     return result;
 }
 

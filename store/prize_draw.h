@@ -59,6 +59,9 @@ struct DrawResult {
     long long available = 0; // participants who could win
     int attempts = 0;
     std::string error;       // the database's message, or why the draw was refused
+    // For DatabaseError: whether trying again may help (another program's
+    // lock, a full disk). Nothing was marked or recorded either way.
+    ErrorKind errorKind = ErrorKind::None;
 };
 
 // One draw in one write transaction: reads the eligible list (or takes the
