@@ -25,6 +25,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr long long kMaxDemo = 1000000;
 constexpr std::size_t kMaxProblemsShown = 50;
+constexpr long long kMaxWaitSeconds = 3600;
 
 const char* const kUsage =
     "usage: sortia-db [--db PATH] COMMAND\n"
@@ -40,10 +41,13 @@ const char* const kUsage =
     "  history [DRAW_ID]       list the recorded draws, or the winners of one\n"
     "  verify [DRAW_ID]        check the record of every draw (or of one)\n"
     "  export [DRAW_ID] FILE   write the winners to FILE.csv or FILE.xlsx\n"
-    "The database defaults to Sbase.mdb beside this program.\n";
+    "The database defaults to Sbase.mdb beside this program. --wait SECONDS sets how\n"
+    "long to wait for another program's lock on it (default 8). list, stats, history,\n"
+    "verify and export also work on a database that cannot be changed.\n";
 
 struct Invocation {
     std::string dbPath;
+    int lockWaitMs = store::kDefaultLockWaitMs;
     std::string command;
     std::vector<std::string> args;
 };
@@ -76,9 +80,10 @@ bool parseInteger(const std::string& text, long long& value)
     return !text.empty() && ec == std::errc() && ptr == end;
 }
 
-bool openDatabase(store::DbConnection& connection, const std::string& path)
+bool openDatabase(store::DbConnection& connection, const Invocation& call, store::Access access)
 {
-    if (connection.OpenFile(path))
+    connection.setLockWait(call.lockWaitMs);
+    if (connection.OpenFile(call.dbPath, access))
         return true;
     fail(connection.error());
     return false;
@@ -173,7 +178,7 @@ int reportImport(const std::string& path, const importer::ImportReport& report)
 int runImport(const Invocation& call, const std::string& path, const importer::ImportRequest& request)
 {
     store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
+    if (!openDatabase(connection, call, store::Access::Change))
         return kExitFailure;
     importer::ImportReport report;
     {
@@ -226,7 +231,7 @@ int commandList(const Invocation& call)
     }
     sql += " order by id";
     store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
+    if (!openDatabase(connection, call, store::Access::Read))
         return kExitFailure;
     auto result = connection.Execute(sql, parameters);
     if (!result)
@@ -245,7 +250,7 @@ int commandStats(const Invocation& call)
     if (!call.args.empty())
         return usageError("stats takes no arguments");
     store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
+    if (!openDatabase(connection, call, store::Access::Read))
         return kExitFailure;
     store::Counts counts;
     if (!store::CountParticipants(connection, counts))
@@ -270,7 +275,7 @@ int commandReset(const Invocation& call)
     if (!call.args.empty())
         return usageError("reset takes no arguments");
     store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
+    if (!openDatabase(connection, call, store::Access::Change))
         return kExitFailure;
     if (!store::ResetWinners(connection))
         return fail(connection.error());
@@ -288,6 +293,15 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
                 return false;
             }
             call.dbPath = argv[++i];
+        } else if (arg == "--wait") {
+            long long seconds = -1;
+            if (i + 1 >= argc || !parseInteger(argv[i + 1], seconds) || seconds < 0 || seconds > kMaxWaitSeconds) {
+                error = lang::trf("--wait needs a number of seconds from 0 to %1", "--wait 需要 0 到 %1 之间的秒数",
+                                  {std::to_string(kMaxWaitSeconds)});
+                return false;
+            }
+            ++i;
+            call.lockWaitMs = int(seconds * 1000);
         } else if (call.command.empty()) {
             call.command = arg;
         } else {
@@ -328,7 +342,7 @@ int main(int argc, char** argv)
             return commandStats(call);
         if (call.command == "reset")
             return commandReset(call);
-        const dbrecord::Call recordCall{call.dbPath, call.args, fail, usageError};
+        const dbrecord::Call recordCall{call.dbPath, call.lockWaitMs, call.args, fail, usageError};
         if (call.command == "draw")
             return dbrecord::Draw(recordCall);
         if (call.command == "history")
