@@ -10,6 +10,7 @@
 #include "app/draw_view.h"
 #include "app/form1.h"
 #include "app/grid.h"
+#include "app/lock_wait.h"
 #include "app/printing.h"
 #include "app/winner_count.h"
 #include "platform/language/language.h"
@@ -120,7 +121,13 @@ void form1::stopDraw(long long n)
     request.level = Combo1->currentText().toStdString();
     request.count = n;
     request.listedIds = &m_listed.ids();
-    const store::DrawResult result = store::RunDraw(*conn::DbConnection, request);
+    // Another program's lock is waited out with the window alive; giving up
+    // leaves the last (busy) result, reported like any database error.
+    store::DrawResult result;
+    lockwait::RunWaiting(*conn::DbConnection, this, [&] {
+        result = store::RunDraw(*conn::DbConnection, request);
+        return store::KeptOutByLock(result);
+    });
     switch (result.status) {
     case store::DrawStatus::Done:
         break;
@@ -202,7 +209,12 @@ void form1::ResetCommand()
     if (answer != ui::Result::Yes)
         return;
     conn::ListRecordset.reset();
-    if (!store::ResetWinners(*conn::DbConnection))
+    bool reset = false;
+    lockwait::RunWaiting(*conn::DbConnection, this, [&] {
+        reset = store::ResetWinners(*conn::DbConnection);
+        return !reset && conn::DbConnection->errorKind() == store::ErrorKind::Busy;
+    });
+    if (!reset)
         reportDatabaseError(conn::DbConnection->error());
 }
 

@@ -79,6 +79,13 @@ DrawResult RunDraw(DbConnection& connection, const DrawRequest& request);
 DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int position,
                           const SeedSource& seeds = SystemSeed);
 
+// True when another program's lock kept the draw or void out: nothing was
+// marked or recorded, and the same request may simply be made again.
+inline bool KeptOutByLock(const DrawResult& result)
+{
+    return result.status == DrawStatus::DatabaseError && result.errorKind == ErrorKind::Busy;
+}
+
 // The ids of the not-yet-won participants in list order (highest id first).
 bool LoadEligibleIds(DbConnection& connection, EligibleListBuilder& list);
 
