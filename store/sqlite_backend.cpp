@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -156,14 +158,37 @@ public:
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     ErrorKind lastErrorKind() const override { return m_notes->lastKind(); }
-    void setLockWait(int milliseconds) override { sqlite3_busy_timeout(m_db, milliseconds); }
+    void setLockWait(int milliseconds) override
+    {
+        m_lockWait = std::chrono::milliseconds(std::max(milliseconds, 0));
+        sqlite3_busy_handler(m_db, &SqliteBackend::waitForLock, this);
+    }
     const Dialect& dialect() const override { return kSqliteDialect; }
 
 private:
     bool run(const char* sql, std::string& error) { return execute(sql, {}, error) != nullptr; }
 
+    // SQLite's own timed wait backs off to sleeps of 100 ms, so a program
+    // that writes often gets the lock between our tries, again and again.
+    // Short, even tries find the gaps between its transactions.
+    static int waitForLock(void* self, int tries)
+    {
+        auto* backend = static_cast<SqliteBackend*>(self);
+        const auto now = std::chrono::steady_clock::now();
+        if (tries == 0)
+            backend->m_waitStarted = now;
+        if (now - backend->m_waitStarted >= backend->m_lockWait)
+            return 0;
+        std::this_thread::sleep_for(kLockRetry);
+        return 1;
+    }
+
+    static constexpr std::chrono::milliseconds kLockRetry{1};
+
     sqlite3* m_db;
     std::shared_ptr<FailureNotes> m_notes;
+    std::chrono::milliseconds m_lockWait{0};
+    std::chrono::steady_clock::time_point m_waitStarted;
 };
 
 enum class FileKind { Missing, Unreadable, SQLite, Access, Other };
