@@ -129,11 +129,9 @@ std::string FreeSpaceProblem(const std::string& path, std::uint64_t minimumBytes
 
 std::string DamagedFileMessage(const std::string& path, const std::string& detail)
 {
-    return withDetail(lang::trf("The database file '%1' is damaged. Restore a copy of it made before the damage; "
-                                "or run  sortia-db --db '%1' salvage NEW.mdb  to copy what can still be read into "
-                                "a new file.",
-                                "数据库文件“%1”已损坏。请恢复损坏之前的副本；或者运行  sortia-db --db '%1' salvage "
-                                "新文件.mdb  把仍能读出的内容复制到新文件中。",
+    return withDetail(lang::trf("The database file '%1' is damaged. Nothing was changed in it. Put back a copy "
+                                "of it made before the damage (keep the damaged file for inspection).",
+                                "数据库文件“%1”已损坏，其中没有做任何修改。请换回损坏之前的副本（保留已损坏的文件以备检查）。",
                                 {path}),
                       detail);
 }
