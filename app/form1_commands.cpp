@@ -40,7 +40,11 @@ void form1::LoadParticipants()
     m_listed.clear();
     Grid1->setRows(1);
     Grid1->setAutoRedraw(false);
-    conn::ListRecordset = conn::DbConnection->Execute(store::kSelectNotWon);
+    // A program holding the whole file (an exclusive lock) keeps even reading out.
+    lockwait::RunWaiting(*conn::DbConnection, this, [] {
+        conn::ListRecordset = conn::DbConnection->Execute(store::kSelectNotWon);
+        return !conn::ListRecordset && conn::DbConnection->errorKind() == store::ErrorKind::Busy;
+    });
     store::Recordset* result = conn::ListRecordset.get();
     if (!result) {
         Grid1->setAutoRedraw(true);

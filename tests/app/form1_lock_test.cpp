@@ -24,10 +24,11 @@ constexpr int kNever = -1;
 // Another program's connection holding the write lock until released.
 class LockHolder {
 public:
-    explicit LockHolder(const QString& path)
+    // A write lock, or with `exclusive` one that keeps readers out too.
+    explicit LockHolder(const QString& path, bool exclusive = false)
     {
         m_db.OpenFile(path.toStdString());
-        if (!m_db.BeginTransaction())
+        if (!(exclusive ? m_db.Run("begin exclusive") : m_db.BeginTransaction()))
             qFatal("cannot take the lock: %s", m_db.error().c_str());
     }
     void release() { m_db.RollbackTransaction(); }
@@ -36,7 +37,9 @@ private:
     store::DbConnection m_db;
 };
 
-enum class Command { Stop, Reset };
+// Stop: the press that stops a draw; StopExclusive: the same while even
+// reading is kept out, so that the list's reload waits first.
+enum class Command { Stop, StopExclusive, Reset };
 
 struct Case {
     const char* name;
@@ -55,6 +58,8 @@ const Case kCases[] = {
     {"retried twice, then cancelled", Command::Stop, kNever, kNever, {ui::Result::Retry, ui::Result::Retry}, 3,
      false},
     {"given up from the notice", Command::Stop, kNever, 150, {}, 0, false},
+    {"the list's reload waits for an exclusive lock", Command::StopExclusive, 300, kNever, {}, 0, true},
+    {"an exclusive lock given up at the reload", Command::StopExclusive, kNever, kNever, {}, 1, false},
     {"reset waits too", Command::Reset, 300, kNever, {}, 0, true},
     {"reset given up", Command::Reset, kNever, kNever, {}, 1, false},
 };
@@ -100,10 +105,10 @@ private slots:
             folder.boxes.answers.push_front(ui::Result::Yes);  // the reset's own question
         w->Combo1->setCurrentIndex(1);
         w->txtci->setText(QStringLiteral("3"));
-        if (c.command == Command::Stop)
+        if (c.command != Command::Reset)
             w->DrawOrStop();
 
-        LockHolder other(folder.dbPath());
+        LockHolder other(folder.dbPath(), c.command == Command::StopExclusive);
         NoticeWatcher notices;
         bool busyCursorSeen = false;
         QTimer watch;
@@ -124,10 +129,10 @@ private slots:
                     notice->cancel();
             });
 
-        if (c.command == Command::Stop)
-            w->DrawOrStop();
-        else
+        if (c.command == Command::Reset)
             w->ResetCommand();
+        else
+            w->DrawOrStop();
         watch.stop();
         other.release();
 
@@ -140,11 +145,12 @@ private slots:
         for (const ShownBox& box : folder.boxes.shown)
             questions += box.buttons == ui::Buttons::RetryCancel;
         QCOMPARE(questions, c.questions);
-        const int expectedWon = c.command == Command::Stop ? (c.finished ? 3 : 0) : (c.finished ? 0 : 2);
+        const bool stop = c.command != Command::Reset;
+        const int expectedWon = stop ? (c.finished ? 3 : 0) : (c.finished ? 0 : 2);
         QCOMPARE(folder.wonCount(), expectedWon);
         if (c.finished) {
             QVERIFY(folder.exitCodes.empty());
-            if (c.command == Command::Stop) {
+            if (stop) {
                 QCOMPARE(w->Grid2->Rows(), 4);
                 QCOMPARE(w->Label5->text(), QStringLiteral("本次中奖 3 人"));
             }
