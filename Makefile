@@ -2,6 +2,7 @@
 # make test  - set up, build, and run every test; then all of them again
 #              under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)
 # make build - set up and build only
+# make bench - set up, build, run every benchmark and print one table of them
 # make fuzz  - build the libFuzzer targets (clang, sanitizers) into build-fuzz/
 # make fuzz-run FUZZ_TARGET=png [FUZZ_SECONDS=3600] - run one of them
 
@@ -12,7 +13,7 @@ FUZZ_DIR := build-fuzz
 JOBS ?= 2
 FUZZ_SECONDS ?= 600
 
-.PHONY: build run test deps clean fuzz fuzz-run
+.PHONY: build run test bench deps clean fuzz fuzz-run
 
 deps:
 	@tools/setup-deps.sh
@@ -37,6 +38,12 @@ test: build
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
+
+bench: build
+	@tools/setup-deps.sh bench
+	@cmake -S . -B $(BUILD_DIR) >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@tools/run-benchmarks.sh $(BUILD_DIR)
 
 fuzz:
 	@tools/setup-deps.sh fuzz

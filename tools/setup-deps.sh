@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the program need,
 # only when some are missing (fast when everything is there).
 # With the argument "fuzz": also clang, libFuzzer and the symbolizer that
-# `make fuzz` needs.
+# `make fuzz` needs; with "bench": the libraries and the tool that `make bench`
+# measures ours against.
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,9 @@ packages=(
 )
 if [ "${1:-}" = "fuzz" ]; then
   packages+=(clang libclang-rt-dev llvm)
+fi
+if [ "${1:-}" = "bench" ]; then
+  packages+=(libbenchmark-dev libdeflate-dev libspng-dev optipng)
 fi
 
 missing=()

@@ -2,6 +2,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <climits>
+
 #include <QString>
 
 #include "fuzz/fuzz_targets.h"
@@ -103,6 +105,19 @@ void runLoader(std::span<const std::uint8_t> input)
     touch(fromStream);
     expect(loaded == (fromStream.Handle() != nullptr), "the result and the surface disagree");
     expect(loaded == (fromStream.LastError() == LoadError::None), "a failed load gave no reason");
+
+    // The same bytes at the very top of the array's index range, the last
+    // one a step past the largest 32-bit index: bounds counted in 32 bits
+    // would wrap there and change the result.
+    if (input.size() > 1 && input.size() <= std::size_t(INT32_MAX)) {
+        const ByteArray top(std::vector<std::uint8_t>(input.begin(), input.end()),
+                            std::int32_t(std::int64_t(INT32_MAX) - std::int64_t(input.size()) + 2));
+        c32bppDIB atTop;
+        const bool topLoaded = freshSurface(atTop).LoadPicture_Stream(top, 256, 256, top.lowerBound, 0, false);
+        touch(atTop);
+        expect(topLoaded == loaded && atTop.LastError() == fromStream.LastError(),
+               "the array's lower bound changed the result");
+    }
 
     const int fd = memfd_create("sortia-fuzz", 0);
     if (fd < 0)

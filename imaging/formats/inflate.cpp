@@ -2,22 +2,36 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 #include "platform/language/language.h"
 
 namespace {
 
+using Entry = HuffmanTable::Entry;
+
 constexpr int kMaxBits = 15;          // longest deflate code
 constexpr int kLiteralCodes = 288;    // 286 and 287 take part in the fixed code only
 constexpr int kDistanceCodes = 32;    // 30 and 31 are deflate64 only
-constexpr int kEndOfBlock = 256;
+constexpr int kLiteralRootBits = 10;  // most literal/length codes are shorter
+constexpr int kDistanceRootBits = 8;
+constexpr int kCodeLengthRootBits = 7;  // the longest code-length code: no subtables
+// A distance code and its extra bits (deflate64 included), and a
+// code-length code with its longest run field: refills are due below these.
+constexpr unsigned kMaxDistanceBits = 15 + 14;
+constexpr unsigned kMaxCodeLengthBits = 7 + 7;
+// How close to the ends of the input and the output symbols are decoded
+// without checks: two word refills, two literals.
+constexpr std::ptrdiff_t kFastInputMargin = 16;
+constexpr std::ptrdiff_t kFastOutputMargin = 2;
 
 // RFC 1951 section 3.2.5, with the deflate64 entries for distances 30 and 31.
 constexpr std::array<std::uint16_t, 29> kLengthBase = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                                        31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                                        2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<std::uint32_t, 32> kDistanceBase = {
+constexpr std::array<std::uint16_t, 32> kDistanceBase = {
     1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,   193,
     257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 32769, 49153};
 constexpr std::array<std::uint8_t, 32> kDistanceExtra = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
@@ -25,6 +39,45 @@ constexpr std::array<std::uint8_t, 32> kDistanceExtra = {0, 0, 0, 0, 1, 1, 2,  2
 // Order in which the code-length code's lengths are stored (RFC 1951 3.2.7).
 constexpr std::array<std::uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
                                                            11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+// What each literal/length symbol means. Deflate64 gives symbol 285 the
+// lengths 3 to 65538 (16 extra bits) instead of 258 alone.
+constexpr std::array<Entry, kLiteralCodes> literalSymbols(bool deflate64)
+{
+    std::array<Entry, kLiteralCodes> symbols{};
+    for (int s = 0; s < 256; ++s)
+        symbols[std::size_t(s)] = {std::uint16_t(s), 0, HuffmanTable::kLiteral};
+    symbols[256] = {0, 0, HuffmanTable::kEndOfBlock};
+    for (std::size_t i = 0; i < kLengthBase.size(); ++i)
+        symbols[257 + i] = {kLengthBase[i], 0, kLengthExtra[i]};
+    if (deflate64)
+        symbols[285] = {3, 0, 16};
+    return symbols;
+}
+
+constexpr std::array<Entry, kDistanceCodes> distanceSymbols(bool deflate64)
+{
+    std::array<Entry, kDistanceCodes> symbols{};
+    for (std::size_t i = 0; i < kDistanceCodes; ++i)
+        symbols[i] = {kDistanceBase[i], 0, kDistanceExtra[i]};
+    if (!deflate64)
+        symbols[30] = symbols[31] = Entry{};
+    return symbols;
+}
+
+constexpr std::array<Entry, 19> codeLengthSymbols()
+{
+    std::array<Entry, 19> symbols{};
+    for (std::size_t s = 0; s < symbols.size(); ++s)
+        symbols[s] = {std::uint16_t(s), 0, HuffmanTable::kLiteral};
+    return symbols;
+}
+
+constexpr auto kLiteralSymbols = literalSymbols(false);
+constexpr auto kLiteralSymbols64 = literalSymbols(true);
+constexpr auto kDistanceSymbols = distanceSymbols(false);
+constexpr auto kDistanceSymbols64 = distanceSymbols(true);
+constexpr auto kCodeLengthSymbols = codeLengthSymbols();
 
 std::uint32_t reverseBits(std::uint32_t code, int n)
 {
@@ -34,6 +87,63 @@ std::uint32_t reverseBits(std::uint32_t code, int n)
         code >>= 1;
     }
     return reversed;
+}
+
+std::uint64_t loadLittleEndian64(const std::uint8_t* p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap64(v);
+    return v;
+}
+
+template <std::size_t N>
+void copyWord(std::uint8_t* dst, const std::uint8_t* src)
+{
+    std::uint8_t word[N];
+    std::memcpy(word, src, N);
+    std::memcpy(dst, word, N);
+}
+
+// A copy whose source lies at least 8 bytes back: every word read holds
+// bytes already final, so whole words reproduce the byte-by-byte copy. The
+// last word ends exactly at the match's end (overlapping the one before):
+// nothing behind the match is touched.
+inline void copyFar(std::uint8_t* dst, std::size_t distance, std::size_t length)
+{
+    const std::uint8_t* src = dst - distance;
+    if (length >= 8) {
+        for (std::size_t i = 0; i + 8 < length; i += 8)
+            copyWord<8>(dst + i, src + i);
+        copyWord<8>(dst + length - 8, src + length - 8);
+    } else if (length >= 4) {
+        copyWord<4>(dst, src);
+        copyWord<4>(dst + length - 4, src + length - 4);
+    } else {
+        for (std::size_t i = 0; i < length; ++i)
+            dst[i] = src[i];
+    }
+}
+
+// Overlapping copies must go forward byte by byte: a distance shorter than
+// the length repeats the last `distance` bytes. Such a match is periodic,
+// so it is also a copy from any multiple of the distance back, once that
+// many bytes exist: the first few bytes go one by one, the rest by words.
+inline void copyMatch(std::uint8_t* dst, std::size_t distance, std::size_t length)
+{
+    if (distance >= 8) {
+        copyFar(dst, distance, length);
+    } else if (distance == 1) {
+        std::memset(dst, dst[-1], length);
+    } else {
+        const std::size_t period = distance * ((8 + distance - 1) / distance);
+        const std::size_t head = std::min(length, period - distance);
+        const std::uint8_t* src = dst - distance;
+        for (std::size_t i = 0; i < head; ++i)
+            dst[i] = src[i];
+        copyFar(dst + head, period, length - head);
+    }
 }
 
 }  // namespace
@@ -65,15 +175,13 @@ std::string inflateStatusText(InflateStatus status)
     return {};
 }
 
-int HuffmanTable::build(std::span<const std::uint8_t> lengths)
+int HuffmanTable::build(std::span<const std::uint8_t> lengths, std::span<const Entry> symbols, int rootBits)
 {
     std::array<int, kMaxBits + 1> count{};
-    m_longest = 0;
     for (std::uint8_t len : lengths) {
         if (len > kMaxBits)
             return -1;
         ++count[len];
-        m_longest = std::max<int>(m_longest, len);
     }
     count[0] = 0;
     int left = 1;
@@ -85,94 +193,126 @@ int HuffmanTable::build(std::span<const std::uint8_t> lengths)
     if (left > 0)
         return left;
 
-    // Canonical codes (RFC 1951 3.2.2); stored reversed because the bit
+    // Canonical codes (RFC 1951 3.2.2), each stored bit-reversed: the bit
     // reader hands over the first code bit in the lowest position.
-    std::array<std::uint32_t, kMaxBits + 2> next{};
+    std::array<std::uint32_t, kMaxBits + 1> next{};
     std::uint32_t code = 0;
     for (int len = 1; len <= kMaxBits; ++len) {
         code = (code + std::uint32_t(count[len - 1])) << 1;
         next[len] = code;
     }
-    const std::size_t size = std::size_t(1) << m_longest;
+    const std::uint32_t rootSize = 1u << rootBits;
+
+    // A code longer than the root lives in the subtable of its first
+    // rootBits bits, sized for the longest code sharing them.
+    std::array<std::uint8_t, 1u << kLiteralRootBits> longest{};
+    std::array<std::uint32_t, kMaxBits + 1> longCode = next;
+    for (std::size_t s = 0; s < lengths.size(); ++s)
+        if (const int len = lengths[s]; len > rootBits) {
+            const std::uint32_t prefix = reverseBits(longCode[std::size_t(len)]++, len) & (rootSize - 1);
+            longest[prefix] = std::max(longest[prefix], std::uint8_t(len));
+        }
+    std::size_t size = rootSize;
+    for (std::uint32_t prefix = 0; prefix < rootSize; ++prefix)
+        if (longest[prefix])
+            size += std::size_t(1) << (longest[prefix] - rootBits);
     m_entries.assign(size, Entry{});
-    m_mask = std::uint32_t(size - 1);
-    for (std::size_t symbol = 0; symbol < lengths.size(); ++symbol) {
-        const int len = lengths[symbol];
+    std::size_t offset = rootSize;
+    for (std::uint32_t prefix = 0; prefix < rootSize; ++prefix)
+        if (longest[prefix]) {
+            const int subBits = longest[prefix] - rootBits;
+            m_entries[prefix] = {std::uint16_t(offset), std::uint8_t(rootBits), std::uint8_t(kSubtable + subBits)};
+            offset += std::size_t(1) << subBits;
+        }
+
+    // Every index whose low bits are a code decodes to that code's symbol.
+    for (std::size_t s = 0; s < lengths.size(); ++s) {
+        const int len = lengths[s];
         if (len == 0)
             continue;
-        const std::uint32_t reversed = reverseBits(next[len]++, len);
-        // Every index whose low `len` bits are the code decodes to this symbol.
-        for (std::size_t i = reversed; i < size; i += std::size_t(1) << len)
-            m_entries[i] = Entry{std::uint16_t(symbol), std::uint8_t(len)};
+        const std::uint32_t reversed = reverseBits(next[std::size_t(len)]++, len);
+        Entry entry = symbols[s];
+        entry.length = std::uint8_t(len);
+        if (len <= rootBits) {
+            for (std::uint32_t i = reversed; i < rootSize; i += 1u << len)
+                m_entries[i] = entry;
+            continue;
+        }
+        const Entry& sub = m_entries[reversed & (rootSize - 1)];
+        const std::uint32_t subSize = 1u << (sub.op - kSubtable);
+        for (std::uint32_t i = reversed >> rootBits; i < subSize; i += 1u << (len - rootBits))
+            m_entries[sub.value + i] = entry;
     }
+    m_rootMask = rootSize - 1;
     return 0;
 }
 
-bool Inflater::needBits(int n)
+inline void Inflater::BitReader::refill()
 {
-    if (m_bitCount >= n)
-        return true;
-    if (m_in.size() - m_inPos >= 8) {
-        // Whole bytes up to 63 bits at once; the buffer only ever holds the
-        // input's next bits, so bytes loaded twice carry the same values.
-        std::uint64_t word = 0;
-        for (int i = 7; i >= 0; --i)
-            word = (word << 8) | m_in[m_inPos + std::size_t(i)];
-        const int bytes = (63 - m_bitCount) >> 3;
-        m_bitBuffer = (m_bitBuffer & ((std::uint64_t(1) << m_bitCount) - 1)) | (word << m_bitCount);
-        m_inPos += std::size_t(bytes);
-        m_bitCount += bytes * 8;
-        return true;
+    if (end - in >= 8) {
+        // A whole word at once; only the whole bytes that fit are counted,
+        // the rest stays behind `count` as a copy of the next input bits.
+        buffer |= loadLittleEndian64(in) << count;
+        in += (63 - count) >> 3;
+        count |= 56;
+        return;
     }
-    while (m_bitCount < n) {
-        if (m_inPos >= m_in.size())
+    refillBytes();
+}
+
+void Inflater::BitReader::refillBytes()
+{
+    while (count <= 56 && in != end) {
+        buffer |= std::uint64_t(*in++) << count;
+        count += 8;
+    }
+}
+
+inline std::uint32_t Inflater::BitReader::field(unsigned skip, unsigned n)
+{
+    const std::uint32_t value = std::uint32_t((buffer >> skip) & ((std::uint64_t(1) << n) - 1));
+    consume(skip + n);
+    return value;
+}
+
+bool Inflater::BitReader::take(unsigned n, std::uint32_t& value)
+{
+    if (count < n) {
+        refill();
+        if (count < n)
             return false;
-        m_bitBuffer |= std::uint64_t(m_in[m_inPos++]) << m_bitCount;
-        m_bitCount += 8;
     }
+    value = std::uint32_t(buffer & ((std::uint64_t(1) << n) - 1));
+    consume(n);
     return true;
-}
-
-bool Inflater::getBits(int n, std::uint32_t& value)
-{
-    if (!needBits(n))
-        return false;
-    value = std::uint32_t(m_bitBuffer & ((std::uint64_t(1) << n) - 1));
-    dropBits(n);
-    return true;
-}
-
-void Inflater::dropBits(int n)
-{
-    m_bitBuffer >>= n;
-    m_bitCount -= n;
 }
 
 InflateStatus Inflater::decodeStoredBlock()
 {
     // The block starts at the next byte boundary: the partial byte's bits
     // are dropped, whole bytes already loaded go back to the input.
-    m_inPos -= std::size_t(m_bitCount / 8);
-    m_bitBuffer = 0;
-    m_bitCount = 0;
-    if (m_in.size() - m_inPos < 5)
+    m_bits.in -= m_bits.count / 8;
+    m_bits.buffer = 0;
+    m_bits.count = 0;
+    if (m_bits.end - m_bits.in < 5)
         return InflateStatus::StoredOverrun;
-    const std::uint32_t len = m_in[m_inPos] | (m_in[m_inPos + 1] << 8);
-    const std::uint32_t nlen = m_in[m_inPos + 2] | (m_in[m_inPos + 3] << 8);
+    const std::uint8_t* p = m_bits.in;
+    const std::uint32_t len = p[0] | (p[1] << 8);
+    const std::uint32_t nlen = p[2] | (p[3] << 8);
     if (len != (~nlen & 0xFFFF))
         return InflateStatus::StoredLengthMismatch;
-    m_inPos += 4;
-    if (m_in.size() - m_inPos < len || m_out.size() - m_outPos < len)
+    m_bits.in += 4;
+    if (std::size_t(m_bits.end - m_bits.in) < len || m_out.size() - m_outPos < len)
         return InflateStatus::StoredOverrun;
-    std::copy_n(m_in.begin() + std::ptrdiff_t(m_inPos), len, m_out.begin() + std::ptrdiff_t(m_outPos));
-    m_inPos += len;
+    std::memcpy(m_out.data() + m_outPos, m_bits.in, len);
+    m_bits.in += len;
     m_outPos += len;
     return InflateStatus::Ok;
 }
 
 InflateStatus Inflater::buildFixedTables()
 {
-    if (m_fixedBuilt)
+    if (m_fixedBuilt && m_fixedDeflate64 == m_deflate64)
         return InflateStatus::Ok;
     std::array<std::uint8_t, kLiteralCodes> literal{};
     std::fill(literal.begin(), literal.begin() + 144, 8);
@@ -181,24 +321,11 @@ InflateStatus Inflater::buildFixedTables()
     std::fill(literal.begin() + 280, literal.end(), 8);
     std::array<std::uint8_t, kDistanceCodes> distance{};
     distance.fill(5);
-    if (m_fixedLiterals.build(literal) != 0 || m_fixedDistances.build(distance) != 0)
+    if (m_fixedLiterals.build(literal, m_deflate64 ? kLiteralSymbols64 : kLiteralSymbols, kLiteralRootBits) != 0 ||
+        m_fixedDistances.build(distance, m_deflate64 ? kDistanceSymbols64 : kDistanceSymbols, kDistanceRootBits) != 0)
         return InflateStatus::BadLiteralTable;
     m_fixedBuilt = true;
-    return InflateStatus::Ok;
-}
-
-InflateStatus Inflater::decodeSymbol(const HuffmanTable& table, int& symbol)
-{
-    // Near the end of the input fewer bits than the longest code may remain;
-    // the missing ones read as zero and the entry must not need them.
-    needBits(table.longest());
-    const HuffmanTable::Entry& entry = table.lookup(std::uint32_t(m_bitBuffer));
-    if (entry.length == 0)
-        return InflateStatus::BadSymbol;
-    if (entry.length > m_bitCount)
-        return InflateStatus::InputExhausted;
-    dropBits(entry.length);
-    symbol = entry.symbol;
+    m_fixedDeflate64 = m_deflate64;
     return InflateStatus::Ok;
 }
 
@@ -206,9 +333,15 @@ InflateStatus Inflater::readCodeLengths(const HuffmanTable& lengthCode, std::uin
 {
     int index = 0;
     while (index < count) {
-        int symbol = 0;
-        if (InflateStatus s = decodeSymbol(lengthCode, symbol); s != InflateStatus::Ok)
-            return s;
+        if (m_bits.count < kMaxCodeLengthBits)
+            m_bits.refill();
+        // Near the end of the input the missing bits read as zero; the
+        // code found must not need them.
+        const Entry entry = lengthCode.view().decode(m_bits.buffer);
+        if (entry.length > m_bits.count)
+            return InflateStatus::InputExhausted;
+        m_bits.consume(entry.length);
+        const int symbol = entry.value;
         if (symbol < 16) {
             lengths[index++] = std::uint8_t(symbol);
             continue;
@@ -220,13 +353,13 @@ InflateStatus Inflater::readCodeLengths(const HuffmanTable& lengthCode, std::uin
             if (index == 0)
                 return InflateStatus::RepeatWithoutPrevious;
             value = lengths[index - 1];
-            ok = getBits(2, repeat);
+            ok = m_bits.take(2, repeat);
             repeat += 3;
         } else if (symbol == 17) {
-            ok = getBits(3, repeat);
+            ok = m_bits.take(3, repeat);
             repeat += 3;
         } else {
-            ok = getBits(7, repeat);
+            ok = m_bits.take(7, repeat);
             repeat += 11;
         }
         if (!ok)
@@ -242,7 +375,7 @@ InflateStatus Inflater::readCodeLengths(const HuffmanTable& lengthCode, std::uin
 InflateStatus Inflater::readDynamicTables()
 {
     std::uint32_t hlit = 0, hdist = 0, hclen = 0;
-    if (!getBits(5, hlit) || !getBits(5, hdist) || !getBits(4, hclen))
+    if (!m_bits.take(5, hlit) || !m_bits.take(5, hdist) || !m_bits.take(4, hclen))
         return InflateStatus::InputExhausted;
     hlit += 257;
     hdist += 1;
@@ -255,12 +388,12 @@ InflateStatus Inflater::readDynamicTables()
     std::array<std::uint8_t, 19> codeLengths{};
     for (std::uint32_t i = 0; i < hclen; ++i) {
         std::uint32_t len = 0;
-        if (!getBits(3, len))
+        if (!m_bits.take(3, len))
             return InflateStatus::InputExhausted;
         codeLengths[kCodeLengthOrder[i]] = std::uint8_t(len);
     }
     HuffmanTable lengthCode;
-    if (lengthCode.build(codeLengths) != 0)
+    if (lengthCode.build(codeLengths, kCodeLengthSymbols, kCodeLengthRootBits) != 0)
         return InflateStatus::BadCodeLengthTable;
 
     // Literal/length and distance lengths form one sequence: a run may cross
@@ -270,85 +403,141 @@ InflateStatus Inflater::readDynamicTables()
         return s;
     // A positive result is an incomplete code, a negative one an
     // over-subscribed code; both are refused.
-    if (const int left = m_literals.build(std::span(lengths.data(), hlit)); left != 0)
-        return left > 0 ? InflateStatus::IncompleteLiteralCode : InflateStatus::BadLiteralTable;
-    if (const int left = m_distances.build(std::span(lengths.data() + hlit, hdist)); left != 0)
-        return left > 0 ? InflateStatus::IncompleteDistanceCode : InflateStatus::BadDistanceTable;
+    const int literalsLeft = m_literals.build(std::span(lengths.data(), hlit),
+                                              m_deflate64 ? kLiteralSymbols64 : kLiteralSymbols, kLiteralRootBits);
+    if (literalsLeft != 0)
+        return literalsLeft > 0 ? InflateStatus::IncompleteLiteralCode : InflateStatus::BadLiteralTable;
+    const int distancesLeft = m_distances.build(std::span(lengths.data() + hlit, hdist),
+                                                m_deflate64 ? kDistanceSymbols64 : kDistanceSymbols, kDistanceRootBits);
+    if (distancesLeft != 0)
+        return distancesLeft > 0 ? InflateStatus::IncompleteDistanceCode : InflateStatus::BadDistanceTable;
     return InflateStatus::Ok;
+}
+
+template <bool kCareful>
+InflateStatus Inflater::decodeSymbols(HuffmanTable::View literals, HuffmanTable::View distances, BitReader& state,
+                                      std::uint8_t*& position, BlockEnd& end)
+{
+    // The loop works on copies in locals: a store through the output
+    // pointer may alias anything in memory and would force reloads.
+    BitReader bits = state;
+    std::uint8_t* out = position;
+    std::uint8_t* const start = m_out.data();
+    std::uint8_t* const limit = start + m_out.size();
+    InflateStatus status = InflateStatus::Ok;
+    for (;;) {
+        // Away from the ends of the input and the output (the fast kind)
+        // nothing needs checking but the match: each refill finds whole
+        // words, and two literals always fit.
+        if (!kCareful && (bits.end - bits.in < kFastInputMargin || limit - out < kFastOutputMargin))
+            break;
+        // After a refill two literal codes, or the longest length code and
+        // its extra bits, are in the buffer; near the end of the input the
+        // missing bits read as zero, and the code found must not need them.
+        bits.refill();
+        Entry entry = literals.decode(bits.buffer);
+        if (kCareful && entry.length > bits.count) {
+            status = InflateStatus::InputExhausted;
+            break;
+        }
+        if (entry.op == HuffmanTable::kLiteral) {
+            if (kCareful && out == limit) {
+                status = InflateStatus::OutputFull;
+                break;
+            }
+            *out++ = std::uint8_t(entry.value);
+            bits.consume(entry.length);
+            entry = literals.decode(bits.buffer);
+            if (kCareful && entry.length > bits.count) {
+                status = InflateStatus::InputExhausted;
+                break;
+            }
+            if (entry.op == HuffmanTable::kLiteral) {
+                if (kCareful && out == limit) {
+                    status = InflateStatus::OutputFull;
+                    break;
+                }
+                *out++ = std::uint8_t(entry.value);
+                bits.consume(entry.length);
+                continue;
+            }
+        }
+        if (entry.op > HuffmanTable::kMaxExtra) {
+            if (entry.op == HuffmanTable::kEndOfBlock) {
+                bits.consume(entry.length);
+                end = BlockEnd::Block;
+            } else {
+                status = InflateStatus::BadSymbol;
+            }
+            break;
+        }
+        // The extra bits follow the code: both are consumed at once.
+        if (kCareful && entry.length + entry.op > bits.count) {
+            status = InflateStatus::InputExhausted;
+            break;
+        }
+        const std::size_t length = entry.value + bits.field(entry.length, entry.op);
+        if (bits.count < kMaxDistanceBits)
+            bits.refill();
+        entry = distances.decode(bits.buffer);
+        if (kCareful && entry.length > bits.count) {
+            status = InflateStatus::InputExhausted;
+            break;
+        }
+        if (entry.op > HuffmanTable::kMaxExtra) {
+            status = InflateStatus::BadSymbol;
+            break;
+        }
+        if (kCareful && entry.length + entry.op > bits.count) {
+            status = InflateStatus::InputExhausted;
+            break;
+        }
+        const std::size_t distance = entry.value + bits.field(entry.length, entry.op);
+        if (distance > std::size_t(out - start)) {
+            status = InflateStatus::DistanceTooFar;
+            break;
+        }
+        const std::size_t room = std::size_t(limit - out);
+        if (length > room) {
+            copyMatch(out, distance, room);
+            out = limit;
+            end = BlockEnd::Stop;
+            break;
+        }
+        copyMatch(out, distance, length);
+        out += length;
+    }
+    state = bits;
+    position = out;
+    return status;
 }
 
 InflateStatus Inflater::decodeCodes(const HuffmanTable& literals, const HuffmanTable& distances, BlockEnd& end)
 {
-    for (;;) {
-        int symbol = 0;
-        if (InflateStatus s = decodeSymbol(literals, symbol); s != InflateStatus::Ok)
-            return s;
-        if (symbol < 256) {
-            if (m_outPos >= m_out.size())
-                return InflateStatus::OutputFull;
-            m_out[m_outPos++] = std::uint8_t(symbol);
-            continue;
-        }
-        if (symbol == kEndOfBlock)
-            return InflateStatus::Ok;
-        const int lengthIndex = symbol - 257;
-        if (lengthIndex >= int(kLengthBase.size()))
-            return InflateStatus::BadSymbol;
-        std::uint32_t extra = 0;
-        if (!getBits(kLengthExtra[lengthIndex], extra))
-            return InflateStatus::InputExhausted;
-        std::uint32_t length = kLengthBase[lengthIndex] + extra;
-        if (m_deflate64 && symbol == 285) {
-            if (!getBits(16, extra))
-                return InflateStatus::InputExhausted;
-            length = extra + 3;
-        }
-        int distanceCode = 0;
-        if (InflateStatus s = decodeSymbol(distances, distanceCode); s != InflateStatus::Ok)
-            return s;
-        if (distanceCode >= 30 && !m_deflate64)
-            return InflateStatus::BadSymbol;
-        if (!getBits(kDistanceExtra[distanceCode], extra))
-            return InflateStatus::InputExhausted;
-        const std::size_t distance = kDistanceBase[distanceCode] + extra;
-        if (distance > m_outPos)
-            return InflateStatus::DistanceTooFar;
-        // Overlapping copies must go forward byte by byte: a distance shorter
-        // than the length repeats the bytes just written.
-        const std::size_t room = m_out.size() - m_outPos;
-        const std::size_t count = std::min<std::size_t>(length, room);
-        std::uint8_t* dst = m_out.data() + m_outPos;
-        const std::uint8_t* src = dst - distance;
-        if (distance >= count) {
-            std::copy_n(src, count, dst);
-        } else {
-            for (std::size_t i = 0; i < count; ++i)
-                dst[i] = src[i];
-        }
-        m_outPos += count;
-        if (count < length) {
-            end = BlockEnd::Stop;
-            return InflateStatus::Ok;
-        }
-    }
+    std::uint8_t* out = m_out.data() + m_outPos;
+    end = BlockEnd::Next;
+    InflateStatus status = decodeSymbols<false>(literals.view(), distances.view(), m_bits, out, end);
+    if (status == InflateStatus::Ok && end == BlockEnd::Next)
+        status = decodeSymbols<true>(literals.view(), distances.view(), m_bits, out, end);
+    m_outPos = std::size_t(out - m_out.data());
+    return status;
 }
 
 InflateStatus Inflater::inflate(std::span<const std::uint8_t> input, std::span<std::uint8_t> output, bool deflate64)
 {
-    m_in = input;
     m_out = output;
-    m_inPos = std::min<std::size_t>(2, input.size());  // the zlib header is not examined
     m_outPos = 0;
-    m_bitBuffer = 0;
-    m_bitCount = 0;
+    m_bits = BitReader{};
+    m_bits.in = input.data() + std::min<std::size_t>(2, input.size());  // the zlib header is not examined
+    m_bits.end = input.data() + input.size();
     m_deflate64 = deflate64;
 
     for (;;) {
         std::uint32_t final = 0, type = 0;
-        if (!getBits(1, final) || !getBits(2, type))
+        if (!m_bits.take(1, final) || !m_bits.take(2, type))
             return InflateStatus::InputExhausted;
         InflateStatus status = InflateStatus::Ok;
-        BlockEnd end = BlockEnd::Next;
+        BlockEnd end = BlockEnd::Block;
         if (type == 0) {
             status = decodeStoredBlock();
         } else if (type == 1) {

@@ -21,6 +21,56 @@ constexpr std::uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A
 constexpr std::size_t kMinimumFileForSignature = 56;
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
+// Memory kept between loads on one thread: decoding picture after picture
+// (a button decodes its icon at every paint) then reuses warm pages instead
+// of having the system fault in and clear fresh ones for every load. Larger
+// buffers are given back after the load, so one huge picture is not held.
+constexpr std::size_t kKeptScratch = std::size_t(32) << 20;
+
+struct Scratch {
+    std::vector<std::uint8_t> idat;
+    std::unique_ptr<std::uint8_t[]> scanLines;
+    std::size_t scanLinesSize = 0;
+    bool inUse = false;
+};
+thread_local Scratch t_scratch;
+
+// The thread's scratch for one load, or fresh buffers when a load is already
+// using it further up the stack.
+class ScratchLease {
+public:
+    ScratchLease() : m_scratch(t_scratch.inUse ? m_own : t_scratch) { m_scratch.inUse = true; }
+    ~ScratchLease()
+    {
+        m_scratch.inUse = false;
+        if (m_scratch.idat.capacity() > kKeptScratch)
+            std::vector<std::uint8_t>().swap(m_scratch.idat);
+        if (m_scratch.scanLinesSize > kKeptScratch) {
+            m_scratch.scanLines.reset();
+            m_scratch.scanLinesSize = 0;
+        }
+    }
+    ScratchLease(const ScratchLease&) = delete;
+    ScratchLease& operator=(const ScratchLease&) = delete;
+
+    std::vector<std::uint8_t>& idat() { return m_scratch.idat; }
+    // `size` bytes of unspecified content.
+    std::span<std::uint8_t> scanLines(std::size_t size)
+    {
+        if (m_scratch.scanLinesSize < size) {
+            m_scratch.scanLines.reset();
+            m_scratch.scanLinesSize = 0;
+            m_scratch.scanLines.reset(new std::uint8_t[size]);
+            m_scratch.scanLinesSize = size;
+        }
+        return {m_scratch.scanLines.get(), size};
+    }
+
+private:
+    Scratch m_own;
+    Scratch& m_scratch;
+};
+
 constexpr std::uint32_t chunkType(const char (&name)[5])
 {
     return (std::uint32_t(std::uint8_t(name[0])) << 24) | (std::uint32_t(std::uint8_t(name[1])) << 16) |
@@ -56,8 +106,10 @@ bool PngDecoder::ParsePNG(std::span<const std::uint8_t> input, bool fromFile, c3
         result = true;
     }
     try {
-        std::vector<std::uint8_t> idat;
-        idat.reserve(input.size() / 2 + 1);
+        ScratchLease scratch;
+        std::vector<std::uint8_t>& idat = scratch.idat();
+        idat.clear();
+        idat.reserve(input.size());  // IDAT data is never more than the file
         m_checkCrc = zlib::IsDllFunctionAvailable("crc32");
         if (!walkChunks(input, idat)) {
             // The walk recorded why.
@@ -70,7 +122,7 @@ bool PngDecoder::ParsePNG(std::span<const std::uint8_t> input, bool fromFile, c3
                  lang::trf("%1 bytes of image data cannot fill %2 x %3 pixels", "%1 字节的图像数据无法填满 %2 x %3 像素",
                            {std::to_string(idat.size()), std::to_string(m_Width), std::to_string(m_Height)}));
         } else {
-            DecodeImageData(idat);
+            DecodeImageData(idat, scratch.scanLines(std::size_t(m_expectedSize)));
         }
     } catch (const std::bad_alloc&) {
         fail(LoadError::OutOfMemory);
@@ -231,25 +283,16 @@ std::int64_t PngDecoder::GetDataSize() const
     return total;
 }
 
-void PngDecoder::DecodeImageData(const std::vector<std::uint8_t>& compressed)
+void PngDecoder::DecodeImageData(const std::vector<std::uint8_t>& compressed, std::span<std::uint8_t> output)
 {
-    // Zeroed lazily by the system: a declared size that the data never
-    // fills costs address space, not memory.
-    const std::size_t size = std::size_t(m_expectedSize);
-    const std::unique_ptr<std::uint8_t, decltype(&std::free)> buffer(
-        static_cast<std::uint8_t*>(std::calloc(size, 1)), &std::free);
-    if (!buffer) {
-        fail(LoadError::OutOfMemory);
-        return;
-    }
-    const std::span<std::uint8_t> output(buffer.get(), size);
+    const std::size_t size = output.size();
+    std::size_t written = 0;
     bool decompressed = false;
     if (zlib::IsDllFunctionAvailable("uncompress")) {
         zlib::UncompressFn uncompress = zlib::uncompressFunction();
         unsigned long length = size;
         decompressed = uncompress && uncompress(output.data(), &length, compressed.data(), compressed.size()) == zlib::kOk;
-        if (!decompressed)  // zlib reports how much it wrote before failing
-            std::fill_n(output.begin(), std::min<std::size_t>(length, size), 0);
+        written = std::min<std::size_t>(length, size);
     }
     if (!decompressed) {
         Inflater inflater;
@@ -258,9 +301,13 @@ void PngDecoder::DecodeImageData(const std::vector<std::uint8_t>& compressed)
             fail(LoadError::BadCompressedData, inflateStatusText(status));
             return;
         }
+        written = inflater.written();
     }
+    // Scan lines the data does not reach read as zeros.
+    std::fill(output.begin() + std::ptrdiff_t(written), output.end(), std::uint8_t(0));
 
     CreateDefaultPalette();
+    buildLookup();
     c32bppDIB& host = *m_Host;
     if (!host.InitializeDIB(m_Width, m_Height) || !host.BitsPointer()) {
         fail(LoadError::OutOfMemory);

@@ -47,7 +47,8 @@ private:
     bool ReadPLTE(std::span<const std::uint8_t> data, std::uint32_t crc, std::span<const std::uint8_t> typeAndData);
     void ReadTRNS(std::span<const std::uint8_t> data, std::uint32_t crc, std::span<const std::uint8_t> typeAndData);
     std::int64_t GetDataSize() const;
-    void DecodeImageData(const std::vector<std::uint8_t>& compressed);
+    // `output` holds the scan lines' expected size, of unspecified content.
+    void DecodeImageData(const std::vector<std::uint8_t>& compressed, std::span<std::uint8_t> output);
 
     // Reconstruction and colour conversion (png_reconstruct.cpp).
     struct Pass {
@@ -60,11 +61,19 @@ private:
     // Scan-line bytes of one row of cols pixels, without its filter byte.
     std::size_t rowBytes(std::int32_t cols) const;
     bool DecodeNonInterlaced(std::span<std::uint8_t> data);
-    bool DecodeInterlaced(std::span<const std::uint8_t> data);
+    bool DecodeInterlaced(std::span<std::uint8_t> data);
+    // Undoes the row's filter in place; `above` is the previous row of the
+    // pass, all zeros for its first. False for an unknown filter type.
     static bool unfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* above, std::size_t length,
                             std::size_t unit);
-    bool WritePixels(const std::uint8_t* buf, int pass, std::int32_t rows, std::size_t stride);
-    bool writeRow(const std::uint8_t* src, std::uint8_t* dstRow, int pass);
+    // Premultiplied B, G, R, A of every palette or grey value, and how many
+    // of them the palette holds (built once per image).
+    void buildLookup();
+    // Writes the pass's row of unfiltered samples into the surface row.
+    // Returns -1, or the first palette index beyond the palette (nothing
+    // recorded: the caller decides when the load fails).
+    int writeRow(const std::uint8_t* src, std::uint8_t* dstRow, int pass) const;
+    bool failPaletteIndex(int index);
 
     std::int32_t m_Width = 0;
     std::int32_t m_Height = 0;
@@ -74,6 +83,8 @@ private:
     std::vector<std::uint8_t> m_Palette;
     std::vector<std::uint8_t> m_TransData;
     std::int32_t m_TransColor = -1;
+    std::array<std::uint32_t, 256> m_lookup{};
+    std::size_t m_lookupEntries = 0;
     std::int64_t m_expectedSize = 0;
     bool m_checkCrc = false;
     c32bppDIB* m_Host = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 // A small PNG encoder for 32-bpp surfaces: one IHDR, the image data in IDAT
 // chunks, IEND. 8-bit RGBA with straight alpha, or 8-bit RGB for opaque
-// images; every row unfiltered.
+// images; each row under the filter that suits it.
 
 #include <cstdint>
 #include <span>
@@ -22,7 +22,7 @@ std::vector<std::uint8_t> zlibStored(std::span<const std::uint8_t> raw);
 
 // Encodes width x height pixels of bottom-up rows (Blue, Green, Red, Alpha,
 // premultiplied) as PNG. With alpha the pixels are un-premultiplied into
-// RGBA; without, the alpha bytes are ignored and RGB is written. Compresses
+// RGBA that loads back to exactly the same pixels; without, the alpha bytes are ignored and RGB is written. Compresses
 // with compress2 when given (falling back to stored blocks if it fails).
 // Returns an empty vector when the size is unusable or memory runs out.
 std::vector<std::uint8_t> encodePng(const std::uint8_t* bits, std::int32_t width, std::int32_t height, bool alpha,

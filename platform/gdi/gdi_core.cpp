@@ -7,8 +7,13 @@
 namespace gdi {
 
 Bitmap::Bitmap(int width, int height, bool bottomUp)
-    : m_width(width), m_height(height), m_bottomUp(bottomUp), m_pixels(std::size_t(width) * std::size_t(height) * 4)
+    : m_width(width),
+      m_height(height),
+      m_bottomUp(bottomUp),
+      m_pixels(static_cast<std::uint8_t*>(std::calloc(std::size_t(width) * std::size_t(height), 4)))
 {
+    if (!m_pixels && width > 0 && height > 0)
+        throw std::bad_alloc();
 }
 
 void putPixel(DeviceContext& dc, int x, int y, COLORREF colour)

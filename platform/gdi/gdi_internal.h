@@ -2,6 +2,7 @@
 // The objects behind the handles of gdi.h, shared by the files of this layer.
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -15,14 +16,14 @@ public:
     int width() const { return m_width; }
     int height() const { return m_height; }
     bool bottomUp() const { return m_bottomUp; }
-    std::uint8_t* bits() { return m_pixels.data(); }
-    const std::uint8_t* bits() const { return m_pixels.data(); }
+    std::uint8_t* bits() { return m_pixels.get(); }
+    const std::uint8_t* bits() const { return m_pixels.get(); }
     int stride() const { return m_width * 4; }
     // Address of the pixel at (x, y), y counted from the top; no bounds check.
     std::uint8_t* pixel(int x, int y)
     {
         const int row = m_bottomUp ? m_height - 1 - y : y;
-        return m_pixels.data() + (std::size_t(row) * std::size_t(m_width) + std::size_t(x)) * 4;
+        return m_pixels.get() + (std::size_t(row) * std::size_t(m_width) + std::size_t(x)) * 4;
     }
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
 
@@ -33,7 +34,12 @@ private:
     int m_width;
     int m_height;
     bool m_bottomUp;
-    std::vector<std::uint8_t> m_pixels;
+    struct Free {
+        void operator()(std::uint8_t* p) const { std::free(p); }
+    };
+    // Zeroed by calloc: a large bitmap then comes as fresh zero pages from
+    // the system instead of being cleared byte by byte.
+    std::unique_ptr<std::uint8_t, Free> m_pixels;
 };
 
 class DeviceContext {

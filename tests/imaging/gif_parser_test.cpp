@@ -7,8 +7,12 @@
 
 #include <random>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "imaging/formats/gif_lzw.h"
 #include "imaging/formats/gif_parser.h"
+#include "platform/picture/picture.h"
 #include "tests/imaging/image_test_util.h"
 
 using namespace testutil;
@@ -363,6 +367,41 @@ TEST(GifReader, CutAndDamagedFilesNeverLoadHalfAnImage)
         if (outcome != ReadOutcome::Accepted) {
             EXPECT_EQ(s.Handle(), nullptr);
         }
+    }
+}
+
+// The front door keeps to the GIF reader's verdict for files too: a GIF cut
+// inside its image data loads nothing, although the platform's own picture
+// loader (the BMP reader's fallback) would show the half it can decode.
+TEST(GifReader, CutInsideTheImageDataLoadsNothingFromAFileEither)
+{
+    GifPlan plan{24, 16, palette(16), true, {frame(24, 16, 16, 5)}};
+    const Bytes gif = encodeGif(plan);
+    const std::size_t dataStart = 13 + 3 * 16 + 10 + 1;  // screen, table, descriptor, code size
+    ASSERT_GT(gif.size(), dataStart + 40);
+    QTemporaryDir dir;
+    const struct {
+        const char* name;
+        std::size_t length;
+    } cuts[] = {
+        {"inside the first sub-block", dataStart + 20},
+        {"a byte short of the image data", gif.size() - 3},
+        {"before the terminating block", gif.size() - 2},
+    };
+    for (const auto& cut : cuts) {
+        const Bytes bytes(gif.begin(), gif.begin() + std::ptrdiff_t(cut.length));
+        ASSERT_NE(picture::ArrayToPicture(bytes, 1 << 20), nullptr) << cut.name;  // what a fallback would show
+        const QString path = dir.filePath(QString::fromLatin1(cut.name) + ".gif");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        file.close();
+        c32bppDIB fromFile, fromArray;
+        EXPECT_FALSE(fromFile.LoadPicture_File(path, 0, 0, true)) << cut.name;
+        EXPECT_EQ(fromFile.Handle(), nullptr) << cut.name;
+        EXPECT_EQ(fromFile.LastError(), LoadError::Truncated) << cut.name;
+        EXPECT_FALSE(fromArray.LoadPicture_Stream(array(bytes), 0, 0, 0, 0, false)) << cut.name;
+        EXPECT_EQ(fromArray.LastError(), LoadError::Truncated) << cut.name;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <functional>
 #include <string>
 
@@ -207,6 +209,70 @@ TEST(Inflate, Deflate64LongLengthAndFarDistances)
     EXPECT_EQ(std::count(output.begin(), output.end(), 'q'), 1000);
 }
 
+// A fixed-code match of `length` bytes `distance` back (length 3..258,
+// distance 1..32768), as a deflate encoder writes it.
+BitWriter& fixedMatch(BitWriter& w, int length, int distance)
+{
+    static const int lengthBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static const int lengthExtra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+    int l = 28;
+    while (lengthBase[l] > length)
+        --l;
+    fixedLengthSymbol(w, 257 + l).bits(std::uint32_t(length - lengthBase[l]), lengthExtra[l]);
+    int d = 0, base = 1;
+    for (; d < 29; ++d) {
+        const int extra = d < 2 ? 0 : d / 2 - 1;
+        if (distance < base + (1 << extra))
+            break;
+        base += 1 << extra;
+    }
+    return w.code(std::uint32_t(d), 5).bits(std::uint32_t(distance - base), d < 2 ? 0 : d / 2 - 1);
+}
+
+TEST(Inflate, MatchCopiesRepeatTheWindowByteForByte)
+{
+    // Short distances overlap the match with its own source; the copies
+    // must give what copying one byte at a time gives, and a match that
+    // runs into the end of the output stops there with nothing written past.
+    struct Copy {
+        int distance;
+        int length;
+        std::size_t room;  // output bytes left for the match
+    };
+    std::vector<Copy> copies;
+    for (int distance = 1; distance <= 20; ++distance)
+        for (int length : {3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 64, 258})
+            copies.push_back({distance, length, std::size_t(length)});
+    for (int distance : {1, 2, 3, 7, 8, 9, 300})
+        for (std::size_t room : {0, 1, 5, 8, 13})
+            copies.push_back({distance, 40, room});
+    for (const Copy& c : copies) {
+        BitWriter w = zlibStream().bits(1, 1).bits(1, 2);
+        std::string expected;
+        for (int i = 0; i < c.distance; ++i) {
+            expected += char('a' + i % 26 + (i / 26) % 2 * 0x40);
+            fixedLiteral(w, static_cast<unsigned char>(expected.back()));
+        }
+        fixedMatch(w, c.length, c.distance);
+        fixedLengthSymbol(w, 256);
+        const Bytes input = w.bits(0, 32).done();
+        const std::size_t room = std::min<std::size_t>(c.room, std::size_t(c.length));
+        for (std::size_t i = 0; i < room; ++i)
+            expected += expected[expected.size() - std::size_t(c.distance)];
+        Bytes output(expected.size() + 24, 0xEE);
+        Inflater inflater;
+        const InflateStatus status =
+            inflater.inflate(input, std::span(output.data(), expected.size()), false);
+        const std::string label = "distance " + std::to_string(c.distance) + ", length " +
+                                  std::to_string(c.length) + ", room " + std::to_string(c.room);
+        EXPECT_EQ(status, InflateStatus::Ok) << label;
+        EXPECT_EQ(inflater.written(), expected.size()) << label;
+        EXPECT_EQ(std::string(output.begin(), output.begin() + std::ptrdiff_t(expected.size())), expected) << label;
+        EXPECT_EQ(std::count(output.begin() + std::ptrdiff_t(expected.size()), output.end(), 0xEE), 24) << label;
+    }
+}
+
 TEST(Inflate, MatchesZlibOnItsOwnStreams)
 {
     // zlib is one of the program's dependencies (tools/setup-deps.sh): a
@@ -219,6 +285,10 @@ TEST(Inflate, MatchesZlibOnItsOwnStreams)
         seed = seed * 1103515245u + 12345u;
         // Runs and repeats mixed with noise exercise literals, long and short matches.
         data[i] = (i / 700) % 3 == 0 ? std::uint8_t(seed >> 24) : std::uint8_t((i % 37) + (i / 5000));
+        // Skewed stretches: a few bytes common, most rare, so that the
+        // codes reach 15 bits and need the tables' second level.
+        if ((i / 20000) % 4 == 3)
+            data[i] = std::uint8_t(std::countr_zero(seed | 0x10000) * 16 + (seed >> 28));
     }
     for (int level : {0, 1, 6, 9}) {
         Bytes packed(data.size() + data.size() / 100 + 64);

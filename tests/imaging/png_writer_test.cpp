@@ -7,10 +7,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <random>
 
 #include "imaging/formats/png_encode.h"
 #include "imaging/formats/png_parser.h"
+#include "platform/zlib/zlib_library.h"
 #include "tests/imaging/image_test_util.h"
 
 using namespace testutil;
@@ -173,6 +175,93 @@ TEST(PngSaveTo, ReplacesFilesAndArrays)
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(out.data.data()), qsizetype(out.data.size())), fileBytes);
     expectValidChunks(out.data);
     EXPECT_FALSE(QImage::fromData(out.data.data(), int(out.data.size()), "PNG").isNull());
+}
+
+// Saving and loading again gives back exactly the surface's pixels, for
+// every premultiplied value under every alpha (value x, alpha y; values
+// above their alpha cannot occur in a premultiplied surface).
+TEST(PngSaveTo, EveryValueUnderEveryAlphaLoadsBackUnchanged)
+{
+    for (bool useZlib : {true, false}) {
+        c32bppDIB s;
+        ASSERT_TRUE(s.InitializeDIB(256, 256));
+        for (int a = 0; a < 256; ++a)
+            for (int c = 0; c < 256; ++c) {
+                std::uint8_t* p = s.BitsPointer() + (std::size_t(a) * 256 + std::size_t(c)) * 4;
+                const int v = std::min(c, a);
+                p[0] = std::uint8_t(v);
+                p[1] = std::uint8_t(a - v);
+                p[2] = std::uint8_t(v / 2);
+                p[3] = std::uint8_t(a);
+            }
+        s.setAlpha(true);
+        zlib::setSimulateAbsent(!useZlib);
+        ByteArray png;
+        const bool saved = cPNGparser().SaveTo(QString(), png, s);
+        zlib::setSimulateAbsent(false);
+        ASSERT_TRUE(saved);
+        c32bppDIB back;
+        ASSERT_TRUE(back.LoadPicture_Stream(png, 0, 0, 0, 0, false)) << back.LastErrorText();
+        ASSERT_EQ(back.Width(), 256);
+        ASSERT_EQ(back.Height(), 256);
+        int changed = 0;
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x)
+                if (px(back, x, y) != px(s, x, y) && changed++ < 5)
+                    ADD_FAILURE() << "value " << x << " alpha " << 255 - y << (useZlib ? "" : " (stored)");
+        EXPECT_EQ(changed, 0);
+    }
+}
+
+// Smooth pictures get filtered rows (and come out smaller for it); the
+// filters undo exactly.
+TEST(PngFilters, SmoothRowsAreFilteredAndReadBackExactly)
+{
+    struct Picture {
+        const char* name;
+        bool alpha;
+        int (*value)(int x, int y, int k);
+    };
+    const Picture pictures[] = {
+        {"horizontal ramp", false, [](int x, int, int k) { return (x * (k + 1)) & 255; }},
+        {"vertical ramp", true, [](int, int y, int k) { return (y * 3 + k * 40) & 255; }},
+        {"diagonal shading", false, [](int x, int y, int k) { return (x * 2 + y * 3 + (x * y) / 64 + k) & 255; }},
+    };
+    const int width = 97, height = 61;
+    for (const Picture& picture : pictures) {
+        c32bppDIB s;
+        ASSERT_TRUE(s.InitializeDIB(width, height));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                std::uint8_t* p = s.BitsPointer() + (std::size_t(height - 1 - y) * width + std::size_t(x)) * 4;
+                for (int k = 0; k < 3; ++k)
+                    p[k] = std::uint8_t(picture.value(x, y, k));
+                p[3] = 255;
+            }
+        s.setAlpha(picture.alpha);
+        const Bytes png = encodePng(s.BitsPointer(), width, height, picture.alpha, zlibCompress2);
+        // The IDAT data (one chunk here) inflated: a filter byte before each row.
+        const std::size_t idatLength =
+            std::size_t(png[33]) << 24 | std::size_t(png[34]) << 16 | std::size_t(png[35]) << 8 | png[36];
+        const std::size_t rowLength = 1 + std::size_t(width) * (picture.alpha ? 4 : 3);
+        Bytes raw(rowLength * height);
+        uLongf rawLength = uLongf(raw.size());
+        ASSERT_EQ(uncompress(raw.data(), &rawLength, png.data() + 41, uLong(idatLength)), Z_OK) << picture.name;
+        int filtered = 0;
+        for (int y = 0; y < height; ++y)
+            filtered += raw[std::size_t(y) * rowLength] != 0;
+        EXPECT_GT(filtered, height / 2) << picture.name;
+        EXPECT_LT(png.size(), raw.size() / 2) << picture.name;
+
+        const QImage image = QImage::fromData(png.data(), int(png.size()), "PNG").convertToFormat(QImage::Format_ARGB32);
+        ASSERT_FALSE(image.isNull()) << picture.name;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const QRgb got = image.pixel(x, y);
+                ASSERT_EQ((std::vector<int>{qBlue(got), qGreen(got), qRed(got), qAlpha(got)}), px(s, x, y))
+                    << picture.name << " at " << x << "," << y;
+            }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Prints one table of the benchmarks' JSON results (tools/run-benchmarks.sh).
+
+Benchmark names are area/case/implementation. Implementations whose name
+starts with "ours" are ours; the others are references. Each of ours gets
+one line with its time (the fastest repetition) and its ratio to every
+reference of the same case; the goals below decide the last column.
+Names that do not follow the pattern are listed with their times.
+"""
+
+import json
+import sys
+from collections import OrderedDict
+
+# area: (what to compare, reference, most ours may be relative to it)
+RATIO_GOALS = {
+    "inflate": ("time", "zlib", 1.0),
+    "png": ("time", "libpng", 1.0),
+    "pngsize": ("bytes", "optipng", 1.03),  # over the total of the area's cases
+    "list": ("time", "select", 1.5),
+}
+# (area, case prefix, implementation): the most it may take, in milliseconds
+# or (for a "MB" counter) megabytes.
+ABSOLUTE_GOALS = [
+    ("draw", "1M-stop-100", "ours", 100.0, "ms"),
+    ("list", "1M-memory", "ours", 60.0, "MB"),
+    ("import", "1M-", "ours", 5000.0, "ms"),
+    ("BM_DrawButtonPaint", "", "", 1.0, "ms"),
+]
+# Areas whose work waits on the disk: wall-clock time counts there; elsewhere
+# the process's own time, which the other programs on the machine disturb less.
+WALL_CLOCK_AREAS = {"draw", "list", "import"}
+TIME_UNITS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+
+
+def load(paths):
+    """{run name: run} keeping, per name, the fastest repetition."""
+    runs = OrderedDict()
+    for path in paths:
+        with open(path, encoding="utf-8") as f:
+            data = json.load(f)
+        for run in data.get("benchmarks", []):
+            if run.get("run_type", "iteration") != "iteration" or run.get("error_occurred"):
+                if run.get("error_occurred"):
+                    runs.setdefault(run["run_name"], dict(run, failed=True))
+                continue
+            name = run.get("run_name", run["name"])
+            area = name.split("/")[0]
+            key = "real_time" if area in WALL_CLOCK_AREAS else "cpu_time"
+            ms = run[key] * TIME_UNITS[run.get("time_unit", "ns")]
+            run = dict(run, ms=ms)
+            if name not in runs or ms < runs[name]["ms"]:
+                runs[name] = run
+    return runs
+
+
+def split(name):
+    parts = [p for p in name.split("/") if ":" not in p and p != "real_time"]
+    if len(parts) == 3:
+        return parts
+    return name.split("/")[0], "/".join(name.split("/")[1:]), ""
+
+
+def value(run, what):
+    if what == "bytes":
+        return run.get("bytes")
+    if "MB" in run:
+        return run["MB"]
+    return run["ms"]
+
+
+def show(v, what):
+    if v is None:
+        return "-"
+    if what == "bytes":
+        return f"{v / 1024:.1f} KiB"
+    if v >= 1000:
+        return f"{v / 1000:.2f} s"
+    if v >= 1:
+        return f"{v:.2f} ms"
+    return f"{v * 1000:.1f} us"
+
+
+def main(paths):
+    runs = load(paths)
+    cases = OrderedDict()
+    for name, run in runs.items():
+        area, case, impl = split(name)
+        cases.setdefault((area, case), OrderedDict())[impl] = run
+
+    failed = 0
+    print(f"{'area/case':38} {'impl':10} {'value':>11}  {'ratios to the references':40} goal")
+    last_area = None
+    totals = {}
+    for (area, case), impls in cases.items():
+        if area != last_area:
+            print("-" * 110)
+            last_area = area
+        goal = RATIO_GOALS.get(area)
+        what = goal[0] if goal else "time"
+        refs = [(i, r) for i, r in impls.items() if not i.startswith("ours") and i]
+        for impl, run in impls.items():
+            if refs and not impl.startswith("ours"):
+                continue
+            mine = value(run, what)
+            ratios, verdict = [], ""
+            for ref, ref_run in refs:
+                theirs = value(ref_run, what)
+                if mine is not None and theirs:
+                    ratios.append(f"{mine / theirs:.2f}x {ref} ({show(theirs, what)})")
+                    if goal and ref == goal[1] and impl == "ours" and area != "pngsize":
+                        ok = mine / theirs <= goal[2]
+                        verdict = f"<= {goal[2]:.2f}x {ref}: {'ok' if ok else 'MISSED'}"
+                        failed += not ok
+                    if goal and ref == goal[1] and area == "pngsize" and impl == "ours":
+                        t = totals.setdefault(area, [0.0, 0.0])
+                        t[0] += mine
+                        t[1] += theirs
+            for g_area, prefix, g_impl, limit, unit in ABSOLUTE_GOALS:
+                if area == g_area and case.startswith(prefix) and impl == g_impl:
+                    ok = mine is not None and mine <= limit
+                    verdict = f"< {limit:g} {unit}: {'ok' if ok else 'MISSED'}"
+                    failed += not ok
+            if run.get("failed"):
+                verdict = "FAILED: " + run.get("error_message", "")
+                failed += 1
+            shown = f"{mine:.1f} MB" if "MB" in run else show(mine, what)
+            print(f"{area + '/' + case:38} {impl:10} {shown:>11}  {', '.join(ratios):40} {verdict}")
+    for area, (mine, theirs) in totals.items():
+        limit = RATIO_GOALS[area][2]
+        ok = mine / theirs <= limit
+        failed += not ok
+        print(f"{area + '/total':38} {'ours':10} {show(mine, 'bytes'):>11}  "
+              f"{mine / theirs:.3f}x optipng ({show(theirs, 'bytes')})"
+              f"{'':8} <= {limit:.2f}x: {'ok' if ok else 'MISSED'}")
+    print("-" * 110)
+    print("every goal met" if not failed else f"{failed} goal(s) missed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
