@@ -94,7 +94,7 @@ Outcome RunWaiting(store::DbConnection& connection, QWidget* window, const std::
             text + QStringLiteral("\n\n") +
             Text(lang::trf("The lock has been held for %1 seconds. Retry waits again; Cancel gives up, and the "
                            "program ends without marking anyone.",
-                           "锁已被占用 %1 秒。“重试”继续等待；“取消”则放弃，程序结束，不标记任何人。",
+                           "锁已被占用 %1 秒。按 Retry（重试）继续等待；按 Cancel（取消）则放弃，程序结束，不标记任何人。",
                            {std::to_string((scope.lockWait() + 999) / 1000)}));
         QApplication::restoreOverrideCursor();
         const ui::Result answer = ui::messageBox().show(question, conn::AppTitle(), ui::Buttons::RetryCancel,
