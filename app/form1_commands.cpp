@@ -10,6 +10,7 @@
 #include "app/draw_view.h"
 #include "app/form1.h"
 #include "app/grid.h"
+#include "app/lock_wait.h"
 #include "app/participant_rows.h"
 #include "app/printing.h"
 #include "app/winner_count.h"
@@ -50,7 +51,13 @@ void form1::LoadParticipants()
     Grid1->setAutoRedraw(false);
     // Read from the table only when the database says that something has
     // changed since the list was held; otherwise it is what a read would give.
-    if (!store::RefreshNotWon(*conn::DbConnection, m_list)) {
+    // A program holding the whole file (an exclusive lock) keeps even reading out.
+    bool held = false;
+    lockwait::RunWaiting(*conn::DbConnection, this, [&] {
+        held = store::RefreshNotWon(*conn::DbConnection, m_list);
+        return !held && conn::DbConnection->errorKind() == store::ErrorKind::Busy;
+    });
+    if (!held) {
         Grid1->setRows(1);
         Grid1->setAutoRedraw(true);
         reportDatabaseError(conn::DbConnection->error());
@@ -130,7 +137,13 @@ void form1::stopDraw(long long n)
     store::DrawRequest request;
     request.level = Combo1->currentText().toStdString();
     request.count = n;
-    const store::DrawResult result = store::DrawFromList(*conn::DbConnection, m_list, request);
+    // Another program's lock is waited out with the window alive; giving up
+    // leaves the last (busy) result, reported like any database error.
+    store::DrawResult result;
+    lockwait::RunWaiting(*conn::DbConnection, this, [&] {
+        result = store::DrawFromList(*conn::DbConnection, m_list, request);
+        return store::KeptOutByLock(result);
+    });
     // The winners may have left the list already: Grid1 must not show it as it was.
     showList();
     switch (result.status) {
@@ -214,7 +227,12 @@ void form1::ResetCommand()
     if (answer != ui::Result::Yes)
         return;
     conn::ListRecordset.reset();
-    if (!store::ResetWinners(*conn::DbConnection))
+    bool reset = false;
+    lockwait::RunWaiting(*conn::DbConnection, this, [&] {
+        reset = store::ResetWinners(*conn::DbConnection);
+        return !reset && conn::DbConnection->errorKind() == store::ErrorKind::Busy;
+    });
+    if (!reset)
         reportDatabaseError(conn::DbConnection->error());
 }
 

@@ -10,6 +10,7 @@
 #include "app/form1.h"
 #include "app/grid.h"
 #include "app/history_dialog.h"
+#include "app/lock_wait.h"
 #include "app/printing.h"
 #include "platform/language/language.h"
 #include "platform/ui/file_dialog.h"
@@ -98,7 +99,11 @@ void form1::VoidWinner(int row)
         Say("Void a winner", "作废中奖者"), ui::Buttons::YesNo, ui::Icon::Question, ui::Result::No);
     if (answer != ui::Result::Yes)
         return;
-    const store::DrawResult result = store::VoidAndReplace(*conn::DbConnection, m_shownDraw->id, holder.position);
+    store::DrawResult result;
+    lockwait::RunWaiting(*conn::DbConnection, this, [&] {
+        result = store::VoidAndReplace(*conn::DbConnection, m_shownDraw->id, holder.position);
+        return store::KeptOutByLock(result);
+    });
     if (result.status == store::DrawStatus::DatabaseError) {
         conn::FatalError(Text(result.error));
         return;

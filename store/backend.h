@@ -43,7 +43,24 @@ enum class ErrorKind {
     // The server went away: the transaction was undone; the connection is
     // made again on the next statement outside a transaction.
     ConnectionLost,
+    // Another program held a lock on the database for longer than this
+    // connection waits: the statement changed nothing and may be tried again.
+    Busy,
+    // The disk holding the database is full: nothing of the failed
+    // transaction remains; it may be tried again once there is room.
+    DiskFull,
+    // The database cannot be changed (a read-only file, folder or disk).
+    ReadOnly,
 };
+
+// What the opener means to do with the database. A database opened for
+// reading only may be read-only on disk; one opened for changing must be
+// writable, and is refused at once when it is not.
+enum class Access { Change, Read };
+
+// How long a statement waits for another program's lock by default before
+// it fails with ErrorKind::Busy.
+constexpr int kDefaultLockWaitMs = 8000;
 
 // What a transaction is for. A draw must see and change the list as if alone;
 // an import only needs other imports kept out while it checks and inserts.
@@ -90,6 +107,8 @@ public:
     virtual void rollback() = 0;
     // How the last failure of this back end can be acted on.
     virtual ErrorKind lastErrorKind() const = 0;
+    // How long later statements wait for another program's lock.
+    virtual void setLockWait(int milliseconds) { (void)milliseconds; }
     virtual const Dialect& dialect() const = 0;
     // Where the contents stand now, read without touching any table; nullopt
     // when this kind of database cannot tell, and then whoever keeps a copy

@@ -132,20 +132,32 @@ bool DbConnection::Open(const std::string& connectionString, const std::string&,
     return OpenFile(settings.dataSource);
 }
 
-bool DbConnection::OpenFile(const std::string& path)
+bool DbConnection::OpenFile(const std::string& path, Access access)
 {
     close();
     m_path = path;
     setError(std::string());
     std::string error;
-    m_backend = IsServerDataSource(path) ? OpenPostgres(path, error) : OpenSqliteFile(path, error);
-    if (!m_backend)
-        return fail(error);
+    ErrorKind kind = ErrorKind::Other;
+    m_backend = IsServerDataSource(path) ? OpenPostgres(path, error)
+                                         : OpenSqliteFile(path, access, m_lockWaitMs, error, kind);
+    if (!m_backend) {
+        fail(error);
+        m_errorKind = kind;
+        return false;
+    }
     // An older database gains the draw record's tables here. One that cannot
     // take them (read-only) still opens for reading; a draw on it reports why.
     EnsureDrawTables(*this);
     setError(std::string());
     return true;
+}
+
+void DbConnection::setLockWait(int milliseconds)
+{
+    m_lockWaitMs = milliseconds;
+    if (m_backend)
+        m_backend->setLockWait(milliseconds);
 }
 
 std::unique_ptr<Recordset> DbConnection::Execute(const std::string& sql, const std::vector<std::string>& parameters)

@@ -100,7 +100,13 @@ public:
     bool Open(const std::string& connectionString, const std::string& userId, const std::string& password,
               int options = -1);
     // Opens a data source directly, with the same checks (the tool's way in).
-    bool OpenFile(const std::string& path);
+    // A connection that will only read may open a database that cannot be
+    // changed; one opened for changing refuses it at once (see OpenSqliteFile).
+    bool OpenFile(const std::string& path, Access access = Access::Change);
+    // How long statements wait for another program's lock before failing
+    // with ErrorKind::Busy (kDefaultLockWaitMs unless set); also for opening.
+    void setLockWait(int milliseconds);
+    int lockWait() const { return m_lockWaitMs; }
     bool isOpen() const { return m_backend != nullptr; }
     const std::string& path() const { return m_path; }
 
@@ -145,6 +151,7 @@ private:
     std::string m_path;
     std::string m_error;
     ErrorKind m_errorKind = ErrorKind::None;
+    int m_lockWaitMs = kDefaultLockWaitMs;
 };
 
 }  // namespace store

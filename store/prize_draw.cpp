@@ -134,6 +134,8 @@ DrawResult failure(DbConnection& connection, DrawStatus status, std::string erro
     DrawResult result;
     result.status = status;
     result.error = status == DrawStatus::DatabaseError ? connection.error() : std::move(error);
+    if (status == DrawStatus::DatabaseError)
+        result.errorKind = kind;
     if (status == DrawStatus::DatabaseError && kind == ErrorKind::ConnectionLost)
         result.status = DrawStatus::ConnectionLost;
     else if (status == DrawStatus::DatabaseError && kind == ErrorKind::Conflict)

@@ -74,6 +74,9 @@ struct DrawResult {
     // (the winners and the rows sharing their numbers); nullopt when one of
     // those ids is not a whole number.
     std::optional<std::vector<std::int64_t>> markedIds;
+    // For DatabaseError: whether trying again may help (another program's
+    // lock, a full disk). Nothing was marked or recorded either way.
+    ErrorKind errorKind = ErrorKind::None;
 };
 
 // One draw in one write transaction: reads the eligible list (or takes the
@@ -93,6 +96,13 @@ DrawResult RunDraw(DbConnection& connection, const DrawRequest& request);
 // result.record is the draw with its voids.
 DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int position,
                           const SeedSource& seeds = SystemSeed);
+
+// True when another program's lock kept the draw or void out: nothing was
+// marked or recorded, and the same request may simply be made again.
+inline bool KeptOutByLock(const DrawResult& result)
+{
+    return result.status == DrawStatus::DatabaseError && result.errorKind == ErrorKind::Busy;
+}
 
 // The ids of the not-yet-won participants in list order (highest id first).
 bool LoadEligibleIds(DbConnection& connection, EligibleListBuilder& list);

@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <sqlite3.h>
 
 #include "platform/language/language.h"
 #include "store/connection.h"
 #include "store/schema.h"
+#include "store/sqlite_problems.h"
 
 namespace store {
 
@@ -19,10 +22,27 @@ namespace {
 
 const Dialect kSqliteDialect{"SQLite", "integer", "blob", "id integer primary key", nullptr};
 
+// Turns the connection's last failure into words naming the file, and keeps
+// its kind; shared by the back end and its cursors.
+class FailureNotes {
+public:
+    FailureNotes(sqlite3* db, std::string path) : m_db(db), m_path(std::move(path)) {}
+    std::string note()
+    {
+        return DescribeSqliteFailure(sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), m_path, m_lastKind);
+    }
+    ErrorKind lastKind() const { return m_lastKind; }
+
+private:
+    sqlite3* m_db;
+    std::string m_path;
+    ErrorKind m_lastKind = ErrorKind::None;
+};
+
 class SqliteCursor : public Cursor {
 public:
-    SqliteCursor(sqlite3_stmt* statement, sqlite3* db)
-        : m_statement(statement), m_db(db), m_fieldCount(sqlite3_column_count(statement))
+    SqliteCursor(sqlite3_stmt* statement, std::shared_ptr<FailureNotes> notes)
+        : m_statement(statement), m_notes(std::move(notes)), m_fieldCount(sqlite3_column_count(statement))
     {
     }
     ~SqliteCursor() override { sqlite3_finalize(m_statement); }
@@ -37,7 +57,7 @@ public:
         m_eof = rc != SQLITE_ROW;
         if (rc == SQLITE_ROW || rc == SQLITE_DONE)
             return true;
-        error = sqlite3_errmsg(m_db);
+        error = m_notes->note();
         return false;
     }
     int fieldCount() const override { return m_fieldCount; }
@@ -57,7 +77,7 @@ public:
 
 private:
     sqlite3_stmt* m_statement;
-    sqlite3* m_db;
+    std::shared_ptr<FailureNotes> m_notes;
     int m_fieldCount;
     bool m_eof = true;
 };
@@ -83,7 +103,9 @@ void bindValues(sqlite3_stmt* statement, const std::vector<Value>& values)
 
 class SqliteBackend : public Backend {
 public:
-    explicit SqliteBackend(sqlite3* db) : m_db(db) {}
+    SqliteBackend(sqlite3* db, const std::string& path) : m_db(db), m_notes(std::make_shared<FailureNotes>(db, path))
+    {
+    }
     ~SqliteBackend() override
     {
         sqlite3_finalize(m_dataVersion);
@@ -95,11 +117,11 @@ public:
     {
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(m_db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
-            error = sqlite3_errmsg(m_db);
+            error = m_notes->note();
             return nullptr;
         }
         bindValues(statement, values);
-        auto cursor = std::make_unique<SqliteCursor>(statement, m_db);
+        auto cursor = std::make_unique<SqliteCursor>(statement, m_notes);
         if (!cursor->start(error))
             return nullptr;
         return cursor;
@@ -110,7 +132,7 @@ public:
     {
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(m_db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
-            error = sqlite3_errmsg(m_db);
+            error = m_notes->note();
             return false;
         }
         std::vector<Value> values;
@@ -119,7 +141,7 @@ public:
             bindValues(statement, values);
             ok = sqlite3_step(statement) == SQLITE_DONE;
             if (!ok)
-                error = sqlite3_errmsg(m_db);
+                error = m_notes->note();
             sqlite3_reset(statement);
         }
         sqlite3_finalize(statement);
@@ -140,7 +162,12 @@ public:
         if (!sqlite3_get_autocommit(m_db))
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
-    ErrorKind lastErrorKind() const override { return ErrorKind::Other; }
+    ErrorKind lastErrorKind() const override { return m_notes->lastKind(); }
+    void setLockWait(int milliseconds) override
+    {
+        m_lockWait = std::chrono::milliseconds(std::max(milliseconds, 0));
+        sqlite3_busy_handler(m_db, &SqliteBackend::waitForLock, this);
+    }
     const Dialect& dialect() const override { return kSqliteDialect; }
 
     std::optional<ChangeStamp> changeStamp() override
@@ -162,8 +189,28 @@ public:
 private:
     bool run(const char* sql, std::string& error) { return execute(sql, {}, error) != nullptr; }
 
+    // SQLite's own timed wait backs off to sleeps of 100 ms, so a program
+    // that writes often gets the lock between our tries, again and again.
+    // Short, even tries find the gaps between its transactions.
+    static int waitForLock(void* self, int tries)
+    {
+        auto* backend = static_cast<SqliteBackend*>(self);
+        const auto now = std::chrono::steady_clock::now();
+        if (tries == 0)
+            backend->m_waitStarted = now;
+        if (now - backend->m_waitStarted >= backend->m_lockWait)
+            return 0;
+        std::this_thread::sleep_for(kLockRetry);
+        return 1;
+    }
+
+    static constexpr std::chrono::milliseconds kLockRetry{1};
+
     sqlite3* m_db;
     sqlite3_stmt* m_dataVersion = nullptr;
+    std::shared_ptr<FailureNotes> m_notes;
+    std::chrono::milliseconds m_lockWait{0};
+    std::chrono::steady_clock::time_point m_waitStarted;
 };
 
 enum class FileKind { Missing, Unreadable, SQLite, Access, Other };
@@ -186,12 +233,6 @@ FileKind inspectFile(const std::string& path)
                       std::memcmp(header.data() + 4, "Standard ACE DB", 15) == 0))
         return FileKind::Access;
     return FileKind::Other;
-}
-
-std::string cannotRead(sqlite3* db, const std::string& path)
-{
-    return lang::trf("The database file '%1' cannot be read: %2.", "无法读取数据库文件“%1”：%2。",
-                     {path, sqlite3_errmsg(db)});
 }
 
 // Why a file cannot serve as the database, or "" when it is an SQLite file.
@@ -224,12 +265,17 @@ std::string refusalFor(const std::string& path)
     return {};
 }
 
+std::string describe(sqlite3* db, const std::string& path, ErrorKind& kind)
+{
+    return DescribeSqliteFailure(sqlite3_extended_errcode(db), sqlite3_errmsg(db), path, kind);
+}
+
 // The list is read by position: id, user_name, user_number must come first.
-std::string checkSheet(sqlite3* db, const std::string& path)
+std::string checkSheet(sqlite3* db, const std::string& path, ErrorKind& kind)
 {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, "PRAGMA table_info(sheet)", -1, &statement, nullptr) != SQLITE_OK)
-        return cannotRead(db, path);
+        return describe(db, path, kind);
     std::vector<std::string> columns;
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
@@ -239,35 +285,83 @@ std::string checkSheet(sqlite3* db, const std::string& path)
             c = char(std::tolower(static_cast<unsigned char>(c)));
         columns.push_back(column);
     }
+    const std::string failure = rc == SQLITE_DONE ? std::string() : describe(db, path, kind);
     sqlite3_finalize(statement);
-    if (rc != SQLITE_DONE)
-        return cannotRead(db, path);
+    if (!failure.empty())
+        return failure;
     return SheetColumnsProblem(columns, "'" + path + "'");
+}
+
+// SQLite's quick check of the whole file (its pages and records; the
+// contents of indexes are left to the full check). "" when it passes.
+std::string quickCheck(sqlite3* db, const std::string& path, ErrorKind& kind)
+{
+    constexpr const char* kCheck = "PRAGMA quick_check(5)";  // the first few problems are enough to say what
+    sqlite3_stmt* statement = nullptr;
+    std::string problems;
+    int rc = sqlite3_prepare_v2(db, kCheck, -1, &statement, nullptr);
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        rc = sqlite3_step(statement);
+        const unsigned char* text = rc == SQLITE_ROW ? sqlite3_column_text(statement, 0) : nullptr;
+        const std::string line = text ? reinterpret_cast<const char*>(text) : "";
+        if (rc == SQLITE_ROW && line != "ok")
+            problems += (problems.empty() ? "" : "; ") + line;
+    }
+    const std::string failure = rc == SQLITE_DONE ? std::string() : describe(db, path, kind);
+    sqlite3_finalize(statement);
+    if (!failure.empty())
+        return failure;
+    return problems.empty() ? std::string() : DamagedFileMessage(path, problems);
+}
+
+// What keeps a file that opened from serving: "" when nothing does.
+std::string problemAfterOpening(sqlite3* db, const std::string& path, Access access, ErrorKind& kind)
+{
+    if (access == Access::Change && sqlite3_db_readonly(db, "main") == 1)
+        return DescribeSqliteFailure(SQLITE_READONLY, std::string(), path, kind);
+    std::string problem = quickCheck(db, path, kind);
+    if (problem.empty())
+        problem = checkSheet(db, path, kind);
+    if (problem.empty() && access == Access::Change) {
+        problem = FreeSpaceProblem(path);
+        kind = problem.empty() ? ErrorKind::None : ErrorKind::DiskFull;
+    }
+    return problem;
 }
 
 }  // namespace
 
-std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, std::string& error)
+std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, int lockWaitMs, std::string& error,
+                                        ErrorKind& kind)
 {
+    kind = ErrorKind::Other;
     if (path.empty()) {
         error = lang::tr("No database file was named.", "没有指定数据库文件。");
         return nullptr;
     }
     error = refusalFor(path);
+    if (error.empty() && access == Access::Change) {
+        error = WriteProblem(path);
+        kind = error.empty() ? ErrorKind::Other : ErrorKind::ReadOnly;
+    }
     if (!error.empty())
         return nullptr;
-    // Opened for reading and writing without creating anything; other programs
-    // may use the file at the same time.
+    // Opened for reading and writing without creating anything, also when
+    // only reading (a writer rolls back what a program that died left
+    // half-done); other programs may use the file at the same time.
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    auto backend = db ? std::make_unique<SqliteBackend>(db) : nullptr;
-    if (rc != SQLITE_OK) {
-        error = lang::trf("The database file '%1' cannot be opened: %2.", "无法打开数据库文件“%1”：%2。",
-                          {path, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)});
+    if (!db) {
+        error = DescribeSqliteFailure(rc, sqlite3_errstr(rc), path, kind);
         return nullptr;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    error = checkSheet(db, path);
+    auto backend = std::make_unique<SqliteBackend>(db, path);
+    if (rc != SQLITE_OK) {
+        error = describe(db, path, kind);
+        return nullptr;
+    }
+    backend->setLockWait(lockWaitMs);
+    error = problemAfterOpening(db, path, access, kind);
     if (!error.empty())
         return nullptr;
     return backend;

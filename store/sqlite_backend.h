@@ -9,16 +9,17 @@
 
 namespace store {
 
-// Opens an existing file for reading and writing, shared with other programs.
-// Refuses, with words an operator can act on, a missing or unreadable file,
-// an Access file (with how to convert it), a file that is not a database, and
-// a database without a usable `sheet`. Never creates a file.
-std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, std::string& error);
+// Opens an existing file, shared with other programs; statements wait up to
+// lockWaitMs for another program's lock. Refuses, with words an operator can
+// act on (and `kind` set), a missing or unreadable file, an Access file (with
+// how to convert it), a file that is not a database, a damaged one (SQLite's
+// quick check), and a database without a usable `sheet`; and, when opened
+// for changing, a file that cannot be changed (read-only file, folder or
+// disk) or whose disk is full. Never creates a file.
+std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, int lockWaitMs, std::string& error,
+                                        ErrorKind& kind);
 
 // Creates a new file with an empty `sheet`; refuses an existing file.
 bool CreateSqliteFile(const std::string& path, std::string& error);
-
-// How long a statement waits for another program's lock before failing.
-constexpr int kBusyTimeoutMs = 8000;
 
 }  // namespace store

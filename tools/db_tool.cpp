@@ -28,6 +28,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr long long kMaxDemo = 1000000;
 constexpr std::size_t kMaxProblemsShown = 50;
+constexpr long long kMaxWaitSeconds = 3600;
 
 std::string usage()
 {
@@ -50,7 +51,9 @@ std::string usage()
         "The database defaults to what sortia.ini beside this program names, else to Sbase.mdb\n"
         "beside it; an installed copy keeps it in the user's data folder ($XDG_DATA_HOME/sortia,\n"
         "by default ~/.local/share/sortia).\n"
-        "PATH is a file, or a PostgreSQL database: postgresql://user@host/dbname\n",
+        "PATH is a file, or a PostgreSQL database: postgresql://user@host/dbname\n"
+        "--wait SECONDS sets how long to wait for another program's lock on it (default 8).\n"
+        "list, stats, history, verify and export also work on a database that cannot be changed.\n",
         "用法：sortia-db [--db 路径] 命令\n"
         "  create [--demo N]       新建数据库（可带 N 个虚构的参与者）\n"
         "  import 文件             从 CSV（UTF-8 或 GB18030）、XLSX 或 Access 文件添加参与者\n"
@@ -68,11 +71,14 @@ std::string usage()
         "                          （两个数据源都要给出；不使用 --db）\n"
         "数据库默认是本程序旁边的 sortia.ini 所指定的，否则是本程序旁边的 Sbase.mdb；\n"
         "安装后的程序把它放在用户的数据文件夹（$XDG_DATA_HOME/sortia，默认 ~/.local/share/sortia）。\n"
-        "路径可以是文件，也可以是 PostgreSQL 数据库：postgresql://用户@主机/数据库名\n");
+        "路径可以是文件，也可以是 PostgreSQL 数据库：postgresql://用户@主机/数据库名\n"
+        "--wait 秒数 设定等待其他程序释放数据库锁的时间（默认 8 秒）。\n"
+        "list、stats、history、verify 和 export 也能用于不能修改的数据库。\n");
 }
 
 struct Invocation {
     std::string dbPath;
+    int lockWaitMs = store::kDefaultLockWaitMs;
     std::string command;
     std::vector<std::string> args;
 };
@@ -104,9 +110,10 @@ bool parseInteger(const std::string& text, long long& value)
     return !text.empty() && ec == std::errc() && ptr == end;
 }
 
-bool openDatabase(store::DbConnection& connection, const std::string& path)
+bool openDatabase(store::DbConnection& connection, const Invocation& call, store::Access access)
 {
-    if (connection.OpenFile(path))
+    connection.setLockWait(call.lockWaitMs);
+    if (connection.OpenFile(call.dbPath, access))
         return true;
     fail(connection.error());
     return false;
@@ -209,7 +216,7 @@ int reportImport(const std::string& path, const importer::ImportReport& report)
 int runImport(const Invocation& call, const std::string& path, const importer::ImportRequest& request)
 {
     store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
+    if (!openDatabase(connection, call, store::Access::Change))
         return kExitFailure;
     importer::ImportReport report;
     {
@@ -262,7 +269,7 @@ int commandList(const Invocation& call)
     }
     sql += " order by id";
     store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
+    if (!openDatabase(connection, call, store::Access::Read))
         return kExitFailure;
     auto result = connection.Execute(sql, parameters);
     if (!result)
@@ -281,7 +288,7 @@ int commandStats(const Invocation& call)
     if (!call.args.empty())
         return usageError(lang::tr("stats takes no arguments", "stats 不接受参数"));
     store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
+    if (!openDatabase(connection, call, store::Access::Read))
         return kExitFailure;
     store::Counts counts;
     if (!store::CountParticipants(connection, counts))
@@ -306,7 +313,7 @@ int commandReset(const Invocation& call)
     if (!call.args.empty())
         return usageError(lang::tr("reset takes no arguments", "reset 不接受参数"));
     store::DbConnection connection;
-    if (!openDatabase(connection, call.dbPath))
+    if (!openDatabase(connection, call, store::Access::Change))
         return kExitFailure;
     if (!store::ResetWinners(connection))
         return fail(connection.error());
@@ -326,6 +333,15 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
                 return false;
             }
             call.dbPath = argv[++i];
+        } else if (arg == "--wait") {
+            long long seconds = -1;
+            if (i + 1 >= argc || !parseInteger(argv[i + 1], seconds) || seconds < 0 || seconds > kMaxWaitSeconds) {
+                error = lang::trf("--wait needs a number of seconds from 0 to %1", "--wait 需要 0 到 %1 之间的秒数",
+                                  {std::to_string(kMaxWaitSeconds)});
+                return false;
+            }
+            ++i;
+            call.lockWaitMs = int(seconds * 1000);
         } else if (call.command.empty()) {
             call.command = arg;
         } else {
@@ -366,7 +382,7 @@ int main(int argc, char** argv)
             return commandStats(call);
         if (call.command == "reset")
             return commandReset(call);
-        const dbrecord::Call recordCall{call.dbPath, call.args, fail, usageError};
+        const dbrecord::Call recordCall{call.dbPath, call.lockWaitMs, call.args, fail, usageError};
         if (call.command == "draw")
             return dbrecord::Draw(recordCall);
         if (call.command == "history")

@@ -22,9 +22,10 @@ bool parseInteger(const std::string& text, long long& value)
     return !text.empty() && ec == std::errc() && ptr == end;
 }
 
-bool open(const Call& call, store::DbConnection& connection)
+bool open(const Call& call, store::DbConnection& connection, store::Access access = store::Access::Read)
 {
-    if (connection.OpenFile(call.dbPath))
+    connection.setLockWait(call.lockWaitMs);
+    if (connection.OpenFile(call.dbPath, access))
         return true;
     call.fail(connection.error());
     return false;
@@ -120,7 +121,7 @@ int Draw(const Call& call)
     if (!haveCount)
         return call.usageError(lang::tr("draw needs the number of winners", "draw 需要中奖人数"));
     store::DbConnection connection;
-    if (!open(call, connection))
+    if (!open(call, connection, store::Access::Change))
         return kExitFailure;
     request.count = n;
     const store::DrawResult result = store::RunDraw(connection, request);

@@ -10,6 +10,7 @@ namespace dbrecord {
 
 struct Call {
     std::string dbPath;
+    int lockWaitMs = 0;  // how long to wait for another program's lock
     std::vector<std::string> args;  // after the command's name
     // Report a failure (exit status 1) or a usage error (exit status 2).
     std::function<int(const std::string&)> fail;

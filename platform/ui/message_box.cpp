@@ -28,6 +28,12 @@ public:
             box.setEscapeButton(QMessageBox::No);
             return box.exec() == QMessageBox::Yes ? Result::Yes : Result::No;
         }
+        if (buttons == Buttons::RetryCancel) {
+            box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+            box.setDefaultButton(defaultButton == Result::Cancel ? QMessageBox::Cancel : QMessageBox::Retry);
+            box.setEscapeButton(QMessageBox::Cancel);
+            return box.exec() == QMessageBox::Retry ? Result::Retry : Result::Cancel;
+        }
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
         return Result::Ok;

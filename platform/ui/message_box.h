@@ -8,15 +8,15 @@ class QWidget;
 
 namespace ui {
 
-enum class Buttons { Ok, YesNo };
+enum class Buttons { Ok, YesNo, RetryCancel };
 enum class Icon { None, Information, Question, Exclamation, Critical };
-enum class Result { Ok, Yes, No };
+enum class Result { Ok, Yes, No, Retry, Cancel };
 
 class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;
     // Shows a modal box and returns the button chosen; closing a Yes/No box
-    // counts as No. Timers keep ticking while it is open.
+    // counts as No, closing a Retry/Cancel box as Cancel. Timers keep ticking while it is open.
     virtual Result show(const QString& text, const QString& title, Buttons buttons, Icon icon,
                         Result defaultButton = Result::Ok) = 0;
 };

@@ -30,7 +30,13 @@ public:
             answers.pop_front();
             return answer;
         }
-        return buttons == ui::Buttons::YesNo ? ui::Result::No : ui::Result::Ok;
+        // Unanswered boxes are closed: No, Cancel, or OK.
+        switch (buttons) {
+        case ui::Buttons::YesNo: return ui::Result::No;
+        case ui::Buttons::RetryCancel: return ui::Result::Cancel;
+        case ui::Buttons::Ok: break;
+        }
+        return ui::Result::Ok;
     }
 
     QStringList texts() const

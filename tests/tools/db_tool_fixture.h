@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -67,10 +68,13 @@ protected:
         fs::remove_all(m_dir, ec);
     }
 
-    // Runs a program with arguments (no shell), capturing both outputs.
-    RunResult runProgram(const std::string& program, const std::vector<std::string>& args)
+    // Starts a program with arguments (no shell), its outputs going to the
+    // files; as the user runAsUser when that is set (tests run by root that
+    // need permissions to count). Returns its process id.
+    pid_t startProgram(const std::string& program, const std::vector<std::string>& args, const fs::path& outPath,
+                       const fs::path& errPath)
     {
-        const fs::path outPath = m_dir / "stdout.txt", errPath = m_dir / "stderr.txt";
+        std::fflush(nullptr);
         const pid_t pid = fork();
         if (pid == 0) {
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -79,6 +83,8 @@ protected:
             dup2(err, 2);
             // The messages checked are the English ones, whatever the machine's locale.
             setenv("LANGUAGE", "en", 1);
+            if (runAsUser && (setgid(*runAsUser) != 0 || setuid(*runAsUser) != 0))
+                _exit(126);
             std::vector<char*> argv{const_cast<char*>(program.c_str())};
             for (const std::string& arg : args)
                 argv.push_back(const_cast<char*>(arg.c_str()));
@@ -86,6 +92,14 @@ protected:
             execv(program.c_str(), argv.data());
             _exit(127);
         }
+        return pid;
+    }
+
+    // Runs a program to its end, capturing both outputs.
+    RunResult runProgram(const std::string& program, const std::vector<std::string>& args)
+    {
+        const fs::path outPath = m_dir / "stdout.txt", errPath = m_dir / "stderr.txt";
+        const pid_t pid = startProgram(program, args, outPath, errPath);
         int status = 0;
         waitpid(pid, &status, 0);
         RunResult result;
@@ -132,6 +146,7 @@ protected:
                                  std::to_string(notWon) + "\n");
     }
 
+    std::optional<uid_t> runAsUser;
     fs::path m_dir;
     std::string m_db;
 };
