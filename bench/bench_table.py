@@ -41,7 +41,11 @@ def load(paths):
     runs = OrderedDict()
     for path in paths:
         with open(path, encoding="utf-8") as f:
-            data = json.load(f)
+            text = f.read()
+        # A program whose runs the filter left out writes nothing.
+        if not text.strip():
+            continue
+        data = json.loads(text)
         for run in data.get("benchmarks", []):
             if run.get("run_type", "iteration") != "iteration" or run.get("error_occurred"):
                 if run.get("error_occurred"):
@@ -86,6 +90,9 @@ def show(v, what):
 
 def main(paths):
     runs = load(paths)
+    if not runs:
+        print("no benchmark results")
+        return 1
     cases = OrderedDict()
     for name, run in runs.items():
         area, case, impl = split(name)
