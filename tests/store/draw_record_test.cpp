@@ -41,19 +41,12 @@ TEST(DrawTables, AnOlderFileGainsThemSilentlyAndSheetStaysAsItWas)
               "1a1否,2b2是");
 }
 
-class VoidTest : public storetest::BothKinds {
+class VoidTest : public storetest::SheetOnBothKinds {
 protected:
     void SetUp() override
     {
-        BothKinds::SetUp();
-        if (IsSkipped())
-            return;
-        lang::setUiLanguage(lang::Language::English);
-        m_db.makeSheet(storetest::participantRows(8));
-        ASSERT_TRUE(m_connection.OpenFile(m_db.dataSource())) << m_connection.error();
+        openSheet(storetest::participantRows(8));
     }
-    void TearDown() override { lang::resetUiLanguage(); }
-
     store::DrawRecord draw(long long n, std::uint8_t seed)
     {
         store::DrawRequest request;
@@ -73,8 +66,6 @@ protected:
         auto row = m_connection.ExecuteBound("select isluck from sheet where id = ?", {id});
         return row ? row->Field(0) : "";
     }
-
-    store::DbConnection m_connection;
 };
 SORTIA_ON_BOTH_KINDS(VoidTest);
 

@@ -15,16 +15,13 @@ using storetest::seedOf;
 
 // Draw 1 (two winners), draw 2 (two winners, position 1 voided and
 // replaced), draw 3 (two winners), all from fixed seeds.
-class VerifyTest : public storetest::BothKinds {
+class VerifyTest : public storetest::SheetOnBothKinds {
 protected:
     void SetUp() override
     {
-        BothKinds::SetUp();
-        if (IsSkipped())
+        openSheet(storetest::participantRows(12));
+        if (!ready())
             return;
-        lang::setUiLanguage(lang::Language::English);
-        m_db.makeSheet(storetest::participantRows(12));
-        ASSERT_TRUE(m_connection.OpenFile(m_db.dataSource())) << m_connection.error();
         for (std::uint8_t seed : {1, 2}) {
             draw(seed);
         }
@@ -32,8 +29,6 @@ protected:
                   store::DrawStatus::Done);
         draw(4);
     }
-    void TearDown() override { lang::resetUiLanguage(); }
-
     void draw(std::uint8_t seed)
     {
         store::DrawRequest request;
@@ -42,8 +37,6 @@ protected:
         request.seeds = [seed] { return seedOf(seed); };
         ASSERT_EQ(store::RunDraw(m_connection, request).status, store::DrawStatus::Done);
     }
-
-    store::DbConnection m_connection;
 };
 SORTIA_ON_BOTH_KINDS(VerifyTest);
 

@@ -37,19 +37,12 @@ long long drawCount(store::DbConnection& connection)
     return last;
 }
 
-class DrawTest : public storetest::BothKinds {
+class DrawTest : public storetest::SheetOnBothKinds {
 protected:
     void SetUp() override
     {
-        BothKinds::SetUp();
-        if (IsSkipped())
-            return;
-        lang::setUiLanguage(lang::Language::English);
-        m_db.makeSheet(storetest::participantRows(10, 3));
-        ASSERT_TRUE(m_connection.OpenFile(m_db.dataSource())) << m_connection.error();
+        openSheet(storetest::participantRows(10, 3));
     }
-    void TearDown() override { lang::resetUiLanguage(); }
-
     store::DrawResult draw(long long n, const std::string& level = "一等奖")
     {
         store::DrawRequest request;
@@ -63,8 +56,6 @@ protected:
         EXPECT_TRUE(store::CountParticipants(m_connection, counts));
         return counts.won;
     }
-
-    store::DbConnection m_connection;
 };
 SORTIA_ON_BOTH_KINDS(DrawTest);
 

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "platform/language/language.h"
+#include "store/connection.h"
 #include "store/draw_picks.h"
 #include "tests/support/pg_test_server.h"
 
@@ -160,6 +162,26 @@ protected:
     }
 
     ScratchDatabase m_db{GetParam()};
+};
+
+// Both kinds with a sheet made from `rows` open in m_connection, the
+// messages in English. After a skipped kind or a failed opening the test
+// body does not run; SetUp returns at once when `ready()` is false.
+class SheetOnBothKinds : public BothKinds {
+protected:
+    void openSheet(const std::string& rows)
+    {
+        BothKinds::SetUp();
+        if (IsSkipped())
+            return;
+        lang::setUiLanguage(lang::Language::English);
+        m_db.makeSheet(rows);
+        ASSERT_TRUE(m_connection.OpenFile(m_db.dataSource())) << m_connection.error();
+    }
+    bool ready() const { return !IsSkipped() && !HasFatalFailure(); }
+    void TearDown() override { lang::resetUiLanguage(); }
+
+    store::DbConnection m_connection;
 };
 
 #define SORTIA_ON_BOTH_KINDS(suite) \
