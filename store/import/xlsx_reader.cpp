@@ -6,10 +6,9 @@
 #include <map>
 #include <utility>
 
-#include <QXmlStreamReader>
-
 #include "platform/language/language.h"
 #include "store/import/participant_rows.h"
+#include "store/import/xml_pull.h"
 #include "store/import/zip_archive.h"
 
 namespace importer {
@@ -30,48 +29,7 @@ constexpr std::size_t kMaxRow = 1048576;
 // A sheet unpacks from little: the cells kept are limited before they exhaust memory.
 constexpr std::size_t kMaxCells = std::size_t(32) << 20;
 
-using Feed = std::function<bool(std::string& chunk)>;
-
-// QXmlStreamReader over data that arrives in chunks: asks for more whenever
-// the document is cut short.
-class XmlPull {
-public:
-    explicit XmlPull(Feed feed) : m_feed(std::move(feed)) {}
-    QXmlStreamReader::TokenType next()
-    {
-        for (;;) {
-            const auto token = m_xml.readNext();
-            if (token != QXmlStreamReader::Invalid || m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError ||
-                m_ended)
-                return token;
-            std::string chunk;
-            if (!m_feed(chunk)) {
-                m_feedFailed = true;
-                return QXmlStreamReader::Invalid;
-            }
-            m_ended = chunk.empty();
-            m_xml.addData(QByteArray(chunk.data(), qsizetype(chunk.size())));
-        }
-    }
-    // Moves to the next token; false at the end of the document or on an error.
-    bool advance()
-    {
-        m_token = next();
-        return m_token != QXmlStreamReader::Invalid && m_token != QXmlStreamReader::EndDocument;
-    }
-    QXmlStreamReader::TokenType token() const { return m_token; }
-    bool isStart(QStringView name) const { return m_token == QXmlStreamReader::StartElement && m_xml.name() == name; }
-    bool isEnd(QStringView name) const { return m_token == QXmlStreamReader::EndElement && m_xml.name() == name; }
-    QXmlStreamReader& xml() { return m_xml; }
-    bool feedFailed() const { return m_feedFailed; }
-
-private:
-    Feed m_feed;
-    QXmlStreamReader m_xml;
-    QXmlStreamReader::TokenType m_token = QXmlStreamReader::NoToken;
-    bool m_ended = false;
-    bool m_feedFailed = false;
-};
+using Feed = XmlPull::Feed;
 
 Feed wholeText(const std::string& text)
 {
@@ -82,20 +40,10 @@ Feed wholeText(const std::string& text)
     };
 }
 
-std::string utf8(QStringView text)
-{
-    return text.toUtf8().toStdString();
-}
-
-std::string attribute(const QXmlStreamReader& xml, const char* name)
-{
-    return utf8(xml.attributes().value(QLatin1StringView(name)));
-}
-
-std::string damagedPart(const std::string& part, XmlPull& pull)
+std::string damagedPart(const std::string& part, const XmlPull& pull)
 {
     return lang::trf("the workbook's part %1 is damaged (XML line %2: %3)", "工作簿中的 %1 部分已损坏（XML 第 %2 行：%3）",
-                     {part, std::to_string(pull.xml().lineNumber()), utf8(pull.xml().errorString())});
+                     {part, std::to_string(pull.lineNumber()), pull.errorString()});
 }
 
 struct Relationship {
@@ -109,9 +57,9 @@ std::map<std::string, Relationship> readRelationships(const std::string& text)
     std::map<std::string, Relationship> relationships;
     XmlPull pull(wholeText(text));
     while (pull.advance()) {
-        if (pull.isStart(u"Relationship"))
-            relationships[attribute(pull.xml(), "Id")] = {attribute(pull.xml(), "Type"),
-                                                           attribute(pull.xml(), "Target")};
+        if (pull.isStart("Relationship"))
+            relationships[std::string(pull.attribute("Id"))] = {std::string(pull.attribute("Type")),
+                                                                std::string(pull.attribute("Target"))};
     }
     return relationships;
 }
@@ -149,11 +97,8 @@ std::string firstSheetId(const std::string& workbook)
 {
     XmlPull pull(wholeText(workbook));
     while (pull.advance()) {
-        if (!pull.isStart(u"sheet"))
-            continue;
-        for (const QXmlStreamAttribute& a : pull.xml().attributes())
-            if (a.name() == u"id" && !a.namespaceUri().isEmpty())
-                return utf8(a.value());
+        if (pull.isStart("sheet"))
+            return std::string(pull.prefixedAttribute("id"));
     }
     return {};
 }
@@ -194,23 +139,24 @@ bool findParts(ZipArchive& zip, WorkbookParts& parts, std::string& error)
 
 // The text of a string item (<si> or <is>): its <t> elements, without the
 // phonetic guides (<rPh>) that East Asian spreadsheets add.
-void collectText(XmlPull& pull, QStringView element, std::string& out)
+void collectText(XmlPull& pull, std::string_view element, std::string& out)
 {
     int phonetic = 0;
     bool inText = false;
     while (pull.advance()) {
         const auto token = pull.token();
-        const QStringView name = pull.xml().name();
-        if (token == QXmlStreamReader::StartElement) {
-            phonetic += name == u"rPh";
-            inText = name == u"t";
-        } else if (token == QXmlStreamReader::EndElement) {
+        if (token == XmlPull::Token::StartElement) {
+            const std::string_view name = pull.name();
+            phonetic += name == "rPh";
+            inText = name == "t";
+        } else if (token == XmlPull::Token::EndElement) {
+            const std::string_view name = pull.name();
             if (name == element)
                 return;
-            phonetic -= name == u"rPh";
+            phonetic -= name == "rPh";
             inText = false;
-        } else if (token == QXmlStreamReader::Characters && inText && phonetic == 0) {
-            out += utf8(pull.xml().text());
+        } else if (token == XmlPull::Token::Text && inText && phonetic == 0) {
+            out += pull.text();
         }
     }
 }
@@ -225,14 +171,14 @@ bool readSharedStrings(ZipArchive& zip, const std::string& part, std::vector<std
     }
     XmlPull pull([&entry](std::string& chunk) { return entry.next(chunk); });
     while (pull.advance()) {
-        if (pull.isStart(u"si")) {
+        if (pull.isStart("si")) {
             strings.emplace_back();
-            collectText(pull, u"si", strings.back());
+            collectText(pull, "si", strings.back());
         }
     }
     if (pull.feedFailed())
         error = entry.error();
-    else if (pull.xml().hasError())
+    else if (pull.hasError())
         error = damagedPart(part, pull);
     return error.empty();
 }
@@ -245,6 +191,23 @@ struct Cell {
     std::size_t column = 0;
     std::string text;
 };
+
+enum class CellType { Number, SharedString, InlineString, Boolean, Text };
+
+// A cell's t attribute; formulas' text, errors and dates are kept as written,
+// and anything else is read as a number, as before.
+CellType cellTypeOf(std::string_view type)
+{
+    if (type == "s")
+        return CellType::SharedString;
+    if (type == "inlineStr")
+        return CellType::InlineString;
+    if (type == "b")
+        return CellType::Boolean;
+    if (type == "str" || type == "e" || type == "d")
+        return CellType::Text;
+    return CellType::Number;
+}
 
 // The 0-based column of a reference such as "AB12".
 bool columnOf(std::string_view reference, std::size_t& column)
@@ -285,13 +248,13 @@ public:
     {
         std::size_t rowsRead = 0;
         while (pull.advance()) {
-            if (pull.isStart(u"row")) {
+            if (pull.isStart("row")) {
                 if (!startRow(pull, problem))
                     return false;
-            } else if (pull.isStart(u"c")) {
+            } else if (pull.isStart("c")) {
                 if (!readCell(pull, problem))
                     return false;
-            } else if (pull.isEnd(u"row")) {
+            } else if (pull.isEnd("row")) {
                 if (!finishRow(problem))
                     return false;
                 if (progress && ++rowsRead % kProgressStep == 0 &&
@@ -313,7 +276,7 @@ private:
 
     bool startRow(XmlPull& pull, Problem& problem)
     {
-        const std::string r = attribute(pull.xml(), "r");
+        const std::string r(pull.attribute("r"));
         std::size_t row = m_row + 1;
         if (!r.empty() && !parseCount(r, kMaxRow, row))
             return damaged(lang::trf("bad row number '%1'", "行号“%1”无效", {r}), problem);
@@ -325,8 +288,8 @@ private:
 
     bool readCell(XmlPull& pull, Problem& problem)
     {
-        const std::string reference = attribute(pull.xml(), "r");
-        const std::string type = attribute(pull.xml(), "t");
+        const std::string reference(pull.attribute("r"));
+        const CellType type = cellTypeOf(pull.attribute("t"));
         std::size_t column = m_column + 1;
         if (!reference.empty() && !columnOf(reference, column))
             return damaged(lang::trf("bad cell reference '%1'", "单元格引用“%1”无效", {reference}), problem);
@@ -335,13 +298,13 @@ private:
         m_column = column;
         std::string value, inlineText;
         bool inValue = false;
-        while (pull.advance() && !pull.isEnd(u"c")) {
-            if (pull.isStart(u"is"))
-                collectText(pull, u"is", inlineText);
-            else if (pull.token() == QXmlStreamReader::StartElement || pull.token() == QXmlStreamReader::EndElement)
-                inValue = pull.isStart(u"v");
-            else if (pull.token() == QXmlStreamReader::Characters && inValue)
-                value += utf8(pull.xml().text());
+        while (pull.advance() && !pull.isEnd("c")) {
+            if (pull.isStart("is"))
+                collectText(pull, "is", inlineText);
+            else if (pull.token() == XmlPull::Token::StartElement || pull.token() == XmlPull::Token::EndElement)
+                inValue = pull.isStart("v");
+            else if (pull.token() == XmlPull::Token::Text && inValue)
+                value += pull.text();
         }
         std::string text;
         if (!cellText(type, value, inlineText, text))
@@ -353,18 +316,18 @@ private:
         return true;
     }
 
-    bool cellText(const std::string& type, const std::string& value, std::string& inlineText, std::string& text) const
+    bool cellText(CellType type, const std::string& value, std::string& inlineText, std::string& text) const
     {
-        if (type == "s") {
+        if (type == CellType::SharedString) {
             std::size_t index = 0;
             if (!parseNumber(value, index) || index >= m_strings.size())
                 return false;
             text = m_strings[index];
-        } else if (type == "inlineStr") {
+        } else if (type == CellType::InlineString) {
             text = std::move(inlineText);
-        } else if (type == "b") {
+        } else if (type == CellType::Boolean) {
             text = value == "1" ? "TRUE" : value == "0" ? "FALSE" : value;
-        } else if (type == "str" || type == "e" || type == "d") {
+        } else if (type == CellType::Text) {
             text = value;
         } else {
             text = plainNumberText(value);
@@ -436,7 +399,7 @@ bool readXlsx(std::string_view bytes, std::vector<Record>& records, Problem& pro
     SheetReader sheet(strings, records);
     if (!sheet.read(pull, progress, entry, problem))
         return false;
-    if (pull.feedFailed() || pull.xml().hasError()) {
+    if (pull.feedFailed() || pull.hasError()) {
         problem = {0, pull.feedFailed() ? entry.error() : damagedPart(parts.sheet, pull)};
         return false;
     }
