@@ -82,7 +82,10 @@ private:
     bool m_eof = true;
 };
 
-void bindValues(sqlite3_stmt* statement, const std::vector<Value>& values)
+// `lifetime` is SQLITE_STATIC where the values outlive the statement's step
+// (SQLite then keeps no copy of its own), SQLITE_TRANSIENT otherwise.
+void bindValues(sqlite3_stmt* statement, const std::vector<Value>& values,
+                sqlite3_destructor_type lifetime = SQLITE_TRANSIENT)
 {
     for (std::size_t i = 0; i < values.size(); ++i) {
         const Value& value = values[i];
@@ -91,11 +94,10 @@ void bindValues(sqlite3_stmt* statement, const std::vector<Value>& values)
         case Value::Kind::Null: sqlite3_bind_null(statement, mark); break;
         case Value::Kind::Integer: sqlite3_bind_int64(statement, mark, value.integer()); break;
         case Value::Kind::Text:
-            sqlite3_bind_text64(statement, mark, value.bytes().data(), value.bytes().size(), SQLITE_TRANSIENT,
-                                SQLITE_UTF8);
+            sqlite3_bind_text64(statement, mark, value.bytes().data(), value.bytes().size(), lifetime, SQLITE_UTF8);
             break;
         case Value::Kind::Blob:
-            sqlite3_bind_blob64(statement, mark, value.bytes().data(), value.bytes().size(), SQLITE_TRANSIENT);
+            sqlite3_bind_blob64(statement, mark, value.bytes().data(), value.bytes().size(), lifetime);
             break;
         }
     }
@@ -137,12 +139,16 @@ public:
         }
         std::vector<Value> values;
         bool ok = true;
+        // The values stay put for the step; the bindings are cleared before
+        // `next` changes them, so SQLite never holds a pointer into a value
+        // that has gone.
         while (ok && next(values)) {
-            bindValues(statement, values);
+            bindValues(statement, values, SQLITE_STATIC);
             ok = sqlite3_step(statement) == SQLITE_DONE;
             if (!ok)
                 error = m_notes->note();
             sqlite3_reset(statement);
+            sqlite3_clear_bindings(statement);
         }
         sqlite3_finalize(statement);
         return ok;

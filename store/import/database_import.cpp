@@ -76,7 +76,10 @@ bool insertRows(store::DbConnection& connection, const std::vector<ImportRow>& r
         if (i == rows.size())
             return false;
         const ImportRow& row = rows[i++];
-        values = {row.name, row.number, row.isluck};
+        values.resize(3);
+        values[0] = store::Value(row.name);
+        values[1] = store::Value(row.number);
+        values[2] = store::Value(row.isluck);
         ++outcome.inserted;
         return true;
     };
