@@ -8,9 +8,7 @@ namespace fuzz {
 
 namespace {
 
-// The XLSX reader's target joins this list (as "xlsx", with its corpus in
-// fuzz/corpus/xlsx/) once that reader is part of the program.
-constexpr std::array<Target, 12> kTargets = {{
+constexpr std::array<Target, 13> kTargets = {{
     {"inflate", runInflate},
     {"inflate_zlib", runInflateVersusZlib},
     {"gif_lzw", runGifLzw},
@@ -22,6 +20,7 @@ constexpr std::array<Target, 12> kTargets = {{
     {"loader", runLoader},
     {"csv", runCsv},
     {"xlsx", runXlsx},
+    {"xml", runXml},
     {"design_data", runDesignData},
 }};
 

@@ -40,6 +40,7 @@ void runBmp(std::span<const std::uint8_t> input);
 void runLoader(std::span<const std::uint8_t> input);
 void runCsv(std::span<const std::uint8_t> input);
 void runXlsx(std::span<const std::uint8_t> input);
+void runXml(std::span<const std::uint8_t> input);
 void runDesignData(std::span<const std::uint8_t> input);
 
 }  // namespace fuzz

@@ -319,6 +319,22 @@ def xlsx_seeds():
                                            (2, [("A2", "s", 2), ("B2", "inline", "1.38665E+10")])], shared))
 
 
+def xml_seeds():
+    ns = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
+    documents = {
+        "sheet.xml": f'<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\r\n<worksheet {ns}><sheetData>'
+                     '<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="inlineStr"><is><t>张三</t></is></c></row>'
+                     '<row r="2"><c r="A2"/><c r="B2"><v>13866512345</v></c></row></sheetData></worksheet>',
+        "strings.xml": f'<sst {ns}><si><t xml:space="preserve"> a&amp;b </t></si><si><r><t>&#x4E2D;</t></r>'
+                       '<rPh sb="0"><t>x</t></rPh></si><si><t><![CDATA[<c>]]></t></si><!-- note --></sst>',
+        "prefixed.xml": '<x:worksheet xmlns:x="u" xmlns:r="v"><x:sheet r:id="rId1" name=\'S\'/></x:worksheet>',
+        "latin1.xml": '<?xml version="1.0" encoding="ISO-8859-1"?><a>caf\xe9</a>',
+    }
+    for name, text in documents.items():
+        # The first byte sets the pieces' size.
+        write("xml", name, bytes([len(name)]) + text.encode("latin-1" if "latin1" in name else "utf-8"))
+
+
 def main():
     for target in os.listdir(CORPUS) if os.path.isdir(CORPUS) else []:
         shutil.rmtree(os.path.join(CORPUS, target))
@@ -329,6 +345,7 @@ def main():
     png_seeds()
     text_seeds()
     xlsx_seeds()
+    xml_seeds()
 
 
 if __name__ == "__main__":
