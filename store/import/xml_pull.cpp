@@ -350,7 +350,6 @@ bool XmlPull::readStartTag()
     const std::string_view name = tag.substr(0, i);
     if (name.empty() || name.find_first_of("<&\"'=") != std::string_view::npos)
         return fail("a tag without a proper name");
-    m_attributeStore.resize(std::max(m_attributeStore.size(), std::size_t(1)));
     std::size_t stored = 0;
     std::vector<std::size_t> storedAt;  // attributes whose value was decoded into the store
     while (i < tag.size()) {
@@ -386,8 +385,10 @@ bool XmlPull::readStartTag()
         std::string_view value;
         if (!decode(raw, m_attributeStore[stored], value))
             return false;
-        if (value.data() == m_attributeStore[stored].data())
-            storedAt.push_back(m_attributes.size()), ++stored;
+        if (value.data() == m_attributeStore[stored].data()) {
+            storedAt.push_back(m_attributes.size());
+            ++stored;
+        }
         m_attributes.push_back({attributeName, value});
     }
     // The store no longer grows: its texts stay where they are.
