@@ -41,25 +41,6 @@ DecodedText success(TextEncoding encoding, std::string text)
     return result;
 }
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 // UTF-16 after its byte-order mark; a lone surrogate or an odd byte count is
 // a damaged file, not something to repair.
 DecodedText decodeUtf16(std::string_view body, bool bigEndian)
@@ -94,7 +75,7 @@ DecodedText decodeUtf16(std::string_view body, bool bigEndian)
         }
         if (c == '\n')
             ++line;
-        appendUtf8(out, c);
+        store::AppendUtf8(out, c);
     }
     return success(TextEncoding::Utf16WithBom, std::move(out));
 }

@@ -59,25 +59,6 @@ char32_t referencedCharacter(std::string_view digits)
     return allowed ? value : 0;
 }
 
-void appendUtf8(char32_t c, std::string& out)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 // Turns a document in another encoding into UTF-8, chunk by chunk (a
@@ -425,9 +406,9 @@ bool XmlPull::readEndTag()
 }
 
 // Text as it stands, or with its entities replaced and line ends made '\n'
-// in `store`; refuses unknown entities, control characters and bytes that
+// in `decoded`; refuses unknown entities, control characters and bytes that
 // are not UTF-8.
-bool XmlPull::decode(std::string_view raw, std::string& store, std::string_view& result)
+bool XmlPull::decode(std::string_view raw, std::string& decoded, std::string_view& result)
 {
     const auto plain = [](char c) {
         const auto byte = static_cast<unsigned char>(c);
@@ -437,7 +418,7 @@ bool XmlPull::decode(std::string_view raw, std::string& store, std::string_view&
         result = raw;
         return true;
     }
-    store.clear();
+    decoded.clear();
     for (std::size_t i = 0; i < raw.size();) {
         const char c = raw[i];
         const auto byte = static_cast<unsigned char>(c);
@@ -451,18 +432,18 @@ bool XmlPull::decode(std::string_view raw, std::string& store, std::string_view&
             const auto named = std::find_if(std::begin(kNamed), std::end(kNamed),
                                             [&](const auto& known) { return known.first == entity; });
             if (named != std::end(kNamed)) {
-                store += named->second;
+                decoded += named->second;
             } else {
                 if (!startsWith(entity, "#"))
                     return fail("the unknown entity &" + std::string(entity) + ";");
                 const char32_t character = referencedCharacter(entity.substr(1));
                 if (character == 0)
                     return fail("&" + std::string(entity) + "; refers to no character allowed in XML");
-                appendUtf8(character, store);
+                store::AppendUtf8(decoded, character);
             }
             i = semicolon + 1;
         } else if (c == '\r') {
-            store += '\n';
+            decoded += '\n';
             i += i + 1 < raw.size() && raw[i + 1] == '\n' ? 2 : 1;
         } else if (byte < 0x20 && c != '\t' && c != '\n') {
             return fail("a control character in the text");
@@ -470,14 +451,14 @@ bool XmlPull::decode(std::string_view raw, std::string& store, std::string_view&
             const std::size_t length = store::Utf8SequenceLength(raw.substr(i));
             if (length == 0)
                 return fail("text that is not well-formed UTF-8");
-            store.append(raw.substr(i, length));
+            decoded.append(raw.substr(i, length));
             i += length;
         } else {
-            store += c;
+            decoded += c;
             ++i;
         }
     }
-    result = store;
+    result = decoded;
     return true;
 }
 

@@ -74,7 +74,7 @@ private:
     bool readStartTag();
     bool readEndTag();
     bool skipUntil(std::string_view end, std::size_t from, std::string_view what, std::size_t& found);
-    bool decode(std::string_view raw, std::string& out, std::string_view& result);
+    bool decode(std::string_view raw, std::string& decoded, std::string_view& result);
 
     Feed m_feed;
     std::unique_ptr<Transcoder> m_transcoder;
