@@ -97,7 +97,7 @@ std::string firstSheetId(const std::string& workbook)
 {
     XmlPull pull(wholeText(workbook));
     while (pull.advance()) {
-        if (pull.isStart("sheet"))
+        if (pull.isStart("sheet") && !pull.prefixedAttribute("id").empty())
             return std::string(pull.prefixedAttribute("id"));
     }
     return {};
