@@ -58,15 +58,12 @@ public:
 
     bool operator()(const importer::Progress& progress)
     {
-        using Stage = importer::Progress::Stage;
         if (progress.stage != m_stage) {
             m_stage = progress.stage;
-            m_dialog.setLabelText(qs(m_stage == Stage::Reading    ? lang::tr("Reading the list...", "正在读取名单……")
-                                     : m_stage == Stage::Checking ? lang::tr("Checking against the database...",
-                                                                             "正在与数据库核对……")
-                                                                  : lang::tr("Writing to the database...", "正在写入数据库……")));
+            m_dialog.setLabelText(qs(stageText(m_stage)));
         }
-        if (progress.total == 0) {
+        // A wait for another program's lock has no progress to show, only that it goes on.
+        if (progress.total == 0 || progress.stage == importer::Progress::Stage::Waiting) {
             m_dialog.setRange(0, 0);
             m_dialog.setValue(0);
         } else {
@@ -78,6 +75,25 @@ public:
     }
 
 private:
+    static std::string stageText(importer::Progress::Stage stage)
+    {
+        using Stage = importer::Progress::Stage;
+        switch (stage) {
+        case Stage::Reading:
+            break;
+        case Stage::Waiting:
+            return lang::trf("Another program holds a lock on the database file '%1'. Waiting for it to finish...\n"
+                             "Nothing has been imported yet.",
+                             "另一个程序锁住了数据库文件“%1”。正在等待它完成……\n目前还没有导入任何数据。",
+                             {conn::DbConnection->path()});
+        case Stage::Checking:
+            return lang::tr("Checking against the database...", "正在与数据库核对……");
+        case Stage::Writing:
+            return lang::tr("Writing to the database...", "正在写入数据库……");
+        }
+        return lang::tr("Reading the list...", "正在读取名单……");
+    }
+
     QProgressDialog m_dialog;
     importer::Progress::Stage m_stage = importer::Progress::Stage::Reading;
 };

@@ -171,9 +171,12 @@ public:
         using namespace std::chrono;
         if (!m_terminal || steady_clock::now() - m_start < milliseconds(500))
             return true;
-        std::string stage = progress.stage == importer::Progress::Stage::Reading    ? lang::tr("reading", "读取中")
-                            : progress.stage == importer::Progress::Stage::Checking ? lang::tr("checking", "核对中")
-                                                                                    : lang::tr("writing", "写入中");
+        using Stage = importer::Progress::Stage;
+        std::string stage = progress.stage == Stage::Reading    ? lang::tr("reading", "读取中")
+                            : progress.stage == Stage::Waiting  ? lang::tr("waiting for another program's lock",
+                                                                           "等待另一个程序释放锁")
+                            : progress.stage == Stage::Checking ? lang::tr("checking", "核对中")
+                                                                : lang::tr("writing", "写入中");
         if (progress.total > 0)
             stage += " " + std::to_string(progress.done * 100 / progress.total) + "%";
         std::fprintf(stderr, "\r%s\033[K", stage.c_str());

@@ -1,6 +1,7 @@
 #include "store/import/database_import.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string_view>
 
 #include "platform/language/language.h"
@@ -11,6 +12,8 @@ namespace importer {
 namespace {
 
 const char* const kInsert = "insert into sheet (user_name, user_number, isluck) values (?, ?, ?)";
+// How long one attempt at the write lock waits before progress is told.
+constexpr int kLockPollMs = 100;
 const char* const kSelectNumbered = "select id, user_name, user_number from sheet where user_number is not null";
 
 std::string_view trimmed(std::string_view s)
@@ -101,14 +104,44 @@ WriteOutcome finish(store::DbConnection& connection, bool written, WriteOutcome 
     return outcome;
 }
 
+// Takes the write lock within the connection's lock wait, as
+// BeginTransaction() does, but in short attempts with progress told between
+// them: a window stays alive while another program holds the lock, and the
+// operator can stop waiting. The connection's lock wait is kept.
+bool beginReporting(store::DbConnection& connection, const ProgressFn& progress, WriteOutcome& outcome)
+{
+    if (!progress)
+        return connection.BeginTransaction(store::TransactionKind::Import);
+    using namespace std::chrono;
+    const int lockWait = connection.lockWait();
+    connection.setLockWait(std::min(lockWait, kLockPollMs));
+    const auto start = steady_clock::now();
+    bool begun = false;
+    for (;;) {
+        begun = connection.BeginTransaction(store::TransactionKind::Import);
+        if (begun || connection.errorKind() != store::ErrorKind::Busy)
+            break;
+        const auto waited = duration_cast<milliseconds>(steady_clock::now() - start).count();
+        if (waited >= lockWait)
+            break;
+        if (!progress({Progress::Stage::Waiting, std::size_t(waited), std::size_t(lockWait)})) {
+            outcome.stopped = true;
+            break;
+        }
+    }
+    connection.setLockWait(lockWait);
+    return begun;
+}
+
 }  // namespace
 
 WriteOutcome writeParticipants(store::DbConnection& connection, const std::vector<ImportRow>& rows,
                                const ProgressFn& progress)
 {
     WriteOutcome outcome;
-    if (!connection.BeginTransaction(store::TransactionKind::Import)) {
-        outcome.error = connection.error();
+    if (!beginReporting(connection, progress, outcome)) {
+        if (!outcome.stopped)
+            outcome.error = connection.error();
         return outcome;
     }
     std::vector<char> present(rows.size(), 0);

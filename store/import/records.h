@@ -22,7 +22,9 @@ struct Problem {
 
 // How far an import has come, for a progress display.
 struct Progress {
-    enum class Stage { Reading, Checking, Writing };
+    // Waiting: another program holds the database's write lock; done and
+    // total count milliseconds of the connection's lock wait.
+    enum class Stage { Reading, Waiting, Checking, Writing };
     Stage stage = Stage::Reading;
     std::size_t done = 0;
     std::size_t total = 0;  // 0 when unknown

@@ -9,11 +9,13 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStyleOptionComboBox>
 #include <QtTest>
 
 #include "app/grid.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/fake_file_dialogs.h"
 
 namespace {
 
@@ -297,6 +299,47 @@ private slots:
         sendKey(w->txtci, Qt::Key_Return);
         QCOMPARE(folder.boxes.texts(), QStringList{"请先选择等级"});
         QVERIFY(!w->Rolling());
+    }
+
+    // The window's command keys act whatever control has the focus, also
+    // the count box, which holds it from the start: a text box must not
+    // take them as editing keys.
+    void commandKeysActFromEveryControl_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("key");
+        for (const char* focus : {"txtci", "Text1", "Combo1", "Grid2"}) {
+            QTest::addRow("Ctrl+E in %s", focus) << focus << "exportDrawAction" << int(Qt::CTRL | Qt::Key_E);
+            QTest::addRow("Ctrl+Shift+E in %s", focus)
+                << focus << "exportAllAction" << int(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
+            QTest::addRow("Ctrl+H in %s", focus) << focus << "historyAction" << int(Qt::CTRL | Qt::Key_H);
+            QTest::addRow("Ctrl+I in %s", focus) << focus << "importAction" << int(Qt::CTRL | Qt::Key_I);
+        }
+    }
+    void commandKeysActFromEveryControl()
+    {
+        QFETCH(QString, focus);
+        QFETCH(QString, action);
+        QFETCH(int, key);
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(5));
+        FakeFileDialogs dialogs;  // every file dialog is cancelled
+        auto w = folder.start();
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        auto* target = w->findChild<QWidget*>(focus);
+        QVERIFY(target);
+        target->setFocus();
+        auto* command = w->findChild<QAction*>(action);
+        QVERIFY(command);
+        QSignalSpy triggered(command, &QAction::triggered);
+        const QString before = w->txtci->text();
+        QTest::keyClick(target, Qt::Key(key & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        QCOMPARE(triggered.count(), 1);
+        QCOMPARE(w->txtci->text(), before);
     }
 
     // Once the operator types into a text box, Space is a character there.

@@ -1,6 +1,7 @@
 // Another program holding the database's write lock at a stop, a void or a
 // reset: the window waits with a busy cursor and a notice, the operator may
-// wait again or give up, and nothing is marked unless the whole draw is.
+// wait again or give up, and nothing is marked unless the whole draw is. An
+// import waits in its own progress dialog, which can stop it.
 
 #include <algorithm>
 #include <chrono>
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QTimer>
@@ -15,6 +17,7 @@
 
 #include "app/grid.h"
 #include "app/lock_wait.h"
+#include "platform/language/language.h"
 #include "tests/app/app_fixture.h"
 
 namespace {
@@ -183,6 +186,60 @@ private slots:
         QCOMPARE(folder.wonCount(), 2);
         QCOMPARE(notices.shown, 0);
         QVERIFY(folder.boxes.shown.empty());
+    }
+
+    void anImportWaitsInItsProgressDialog_data()
+    {
+        QTest::addColumn<int>("releaseAtMs");
+        QTest::addColumn<int>("cancelAtMs");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("released while waiting") << 800 << kNever << "imported 1 participants";
+        QTest::newRow("stopped from the dialog") << kNever << 800 << "the import was stopped; nothing was imported";
+        QTest::newRow("held past the wait") << kNever << kNever << "in use by another program";
+    }
+
+    void anImportWaitsInItsProgressDialog()
+    {
+        QFETCH(int, releaseAtMs);
+        QFETCH(int, cancelAtMs);
+        QFETCH(QString, summary);
+        lang::setUiLanguage(lang::Language::English);
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(2));
+        auto w = folder.start();
+        QVERIFY(w);
+        conn::DbConnection->setLockWait(1500);
+        const QString list = folder.path() + QStringLiteral("/in.csv");
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("user_name,user_number\nnew,N9\n");
+        file.close();
+
+        LockHolder other(folder.dbPath());
+        bool waitingShown = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (auto* progress = w->findChild<QProgressDialog*>(); progress && progress->isVisible())
+                waitingShown = waitingShown || progress->labelText().contains(folder.dbPath());
+        });
+        watch.start(20);
+        if (releaseAtMs != kNever)
+            QTimer::singleShot(releaseAtMs, [&] { other.release(); });
+        if (cancelAtMs != kNever)
+            QTimer::singleShot(cancelAtMs, [&] {
+                if (auto* progress = w->findChild<QProgressDialog*>())
+                    progress->cancel();
+            });
+        w->ImportParticipantsFrom(list);
+        watch.stop();
+        other.release();
+
+        QVERIFY2(waitingShown, "the wait is shown, naming the file, while the window stays alive");
+        QCOMPARE(folder.boxes.shown.size(), std::size_t(1));
+        QVERIFY2(folder.boxes.shown[0].text.contains(summary), qPrintable(folder.boxes.shown[0].text));
+        QCOMPARE(folder.flags().size(), std::size_t(releaseAtMs != kNever ? 3 : 2));
+        QCOMPARE(conn::DbConnection->lockWait(), 1500);
+        QVERIFY(folder.exitCodes.empty());
     }
 };
 

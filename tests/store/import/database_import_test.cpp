@@ -107,4 +107,65 @@ TEST(WriteParticipants, AStoppedImportWritesNothing)
     }
 }
 
+TEST(WriteParticipants, WaitsForAnotherProgramsLockTellingProgress)
+{
+    // What the progress function does at each wait: go on, stop, or let the
+    // other program finish at the third wait.
+    enum class Answer { GoOn, Stop, ReleaseAtThird };
+    struct Case {
+        const char* label;
+        Answer answer;
+        bool ok, stopped;
+        std::size_t participants;  // afterwards
+    };
+    const Case cases[] = {
+        {"the lock outlasts the wait", Answer::GoOn, false, false, 1},
+        {"the operator stops waiting", Answer::Stop, false, true, 1},
+        {"the other program finishes", Answer::ReleaseAtThird, true, false, 2},
+    };
+    constexpr int kLockWaitMs = 600;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        storetest::TempDir dir;
+        const std::string path = dir.file("Sbase.mdb");
+        storetest::makeSheet(path, "(1, 'a', '11', '否')");
+        store::DbConnection other;
+        ASSERT_TRUE(other.OpenFile(path)) << other.error();
+        ASSERT_TRUE(other.BeginTransaction(store::TransactionKind::Import)) << other.error();
+        store::DbConnection db;
+        ASSERT_TRUE(db.OpenFile(path)) << db.error();
+        db.setLockWait(kLockWaitMs);
+
+        std::vector<importer::Progress> waits;
+        const importer::WriteOutcome outcome =
+            importer::writeParticipants(db, {{2, "b", "12", "否"}}, [&](const importer::Progress& p) {
+                if (p.stage != importer::Progress::Stage::Waiting)
+                    return true;
+                waits.push_back(p);
+                if (c.answer == Answer::ReleaseAtThird && waits.size() == 3)
+                    other.RollbackTransaction();
+                return c.answer != Answer::Stop;
+            });
+        other.RollbackTransaction();
+
+        EXPECT_EQ(outcome.ok, c.ok) << outcome.error;
+        EXPECT_EQ(outcome.stopped, c.stopped);
+        if (!c.ok && !c.stopped) {
+            EXPECT_NE(outcome.error.find("in use by another program"), std::string::npos) << outcome.error;
+        }
+        ASSERT_FALSE(waits.empty()) << "the wait must be told, not sat out";
+        if (c.answer == Answer::GoOn) {
+            EXPECT_GE(waits.size(), 3u);
+        }
+        for (const importer::Progress& p : waits) {
+            EXPECT_EQ(p.total, std::size_t(kLockWaitMs));
+            EXPECT_LT(p.done, p.total);
+        }
+        EXPECT_EQ(db.lockWait(), kLockWaitMs);
+        store::Counts counts;
+        ASSERT_TRUE(store::CountParticipants(db, counts)) << db.error();
+        EXPECT_EQ(counts.all, (long long)c.participants);
+    }
+}
+
 }  // namespace
