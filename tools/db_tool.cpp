@@ -177,7 +177,8 @@ public:
                                                                            "等待另一个程序释放锁")
                             : progress.stage == Stage::Checking ? lang::tr("checking", "核对中")
                                                                 : lang::tr("writing", "写入中");
-        if (progress.total > 0)
+        // A lock wait's share of its limit is no progress: it is shown as going on.
+        if (progress.total > 0 && progress.stage != Stage::Waiting)
             stage += " " + std::to_string(progress.done * 100 / progress.total) + "%";
         std::fprintf(stderr, "\r%s\033[K", stage.c_str());
         m_shown = true;
