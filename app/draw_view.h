@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "store/draw_record.h"
+#include "draw/draw_record.h"
 
 class Grid;
 

@@ -13,9 +13,9 @@
 #include <QWidget>
 
 #include "controls/lumenbutton/lumen_button.h"
-#include "store/draw_record.h"
-#include "store/participant_list.h"
-#include "store/prize_draw.h"
+#include "draw/draw_record.h"
+#include "draw/participant_list.h"
+#include "draw/prize_draw.h"
 
 class QAction;
 class QComboBox;

@@ -10,7 +10,7 @@
 #include "platform/language/language.h"
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/message_box.h"
-#include "store/import/participant_import.h"
+#include "import/participant_import.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "platform/language/language.h"
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/message_box.h"
-#include "store/results_export.h"
+#include "export/results_export.h"
 
 using drawview::Say;
 using drawview::Text;

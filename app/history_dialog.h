@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "store/draw_record.h"
+#include "draw/draw_record.h"
 
 class QPushButton;
 class QTableWidget;

@@ -3,7 +3,7 @@
 // the id, 2 the name, 3 the number, read straight from the held list.
 
 #include "app/grid.h"
-#include "store/participant_list.h"
+#include "draw/participant_list.h"
 
 class ParticipantRows : public GridRows {
 public:

@@ -21,7 +21,7 @@
 
 #include "bench_support.h"
 #include "store/participants.h"
-#include "store/prize_draw.h"
+#include "draw/prize_draw.h"
 
 namespace {
 

@@ -30,7 +30,7 @@
 #include "app/form1.h"
 #include "app/startup.h"
 #include "bench_support.h"
-#include "store/import/participant_import.h"
+#include "import/participant_import.h"
 
 namespace {
 

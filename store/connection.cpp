@@ -1,7 +1,7 @@
 #include "store/connection.h"
 
 #include "platform/language/language.h"
-#include "store/draw_record.h"
+#include "draw/draw_record.h"
 #include "store/postgres_backend.h"
 #include "store/sqlite_backend.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/language/language.h"
-#include "store/draw_verify.h"
+#include "draw/draw_verify.h"
 #include "store/utf8.h"
 
 namespace store {

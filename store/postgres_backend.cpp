@@ -8,7 +8,6 @@
 #include <libpq-fe.h>
 
 #include "store/connection.h"
-#include "store/draw_record.h"
 #include "store/schema.h"
 #include "store/sha256.h"
 

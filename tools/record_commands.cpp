@@ -5,9 +5,9 @@
 
 #include "platform/language/language.h"
 #include "store/connection.h"
-#include "store/draw_verify.h"
-#include "store/prize_draw.h"
-#include "store/results_export.h"
+#include "draw/draw_verify.h"
+#include "draw/prize_draw.h"
+#include "export/results_export.h"
 
 namespace dbrecord {
 namespace {

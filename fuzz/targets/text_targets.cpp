@@ -9,11 +9,11 @@
 
 #include "app/design_data.h"
 #include "fuzz/fuzz_targets.h"
-#include "store/import/csv_reader.h"
-#include "store/import/participant_rows.h"
-#include "store/import/text_encoding.h"
-#include "store/import/xlsx_reader.h"
-#include "store/import/xml_pull.h"
+#include "import/csv_reader.h"
+#include "import/participant_rows.h"
+#include "import/text_encoding.h"
+#include "import/xlsx_reader.h"
+#include "import/xml_pull.h"
 #include "store/utf8.h"
 
 namespace fuzz {

@@ -7,7 +7,7 @@
 #include <QtTest>
 
 #include "app/grid.h"
-#include "store/draw_verify.h"
+#include "draw/draw_verify.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/pg_test_server.h"
 

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "store/participants.h"
-#include "store/prize_draw.h"
+#include "draw/prize_draw.h"
 #include "tests/store/store_test_support.h"
 
 namespace {

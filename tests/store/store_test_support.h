@@ -13,7 +13,6 @@
 
 #include "platform/language/language.h"
 #include "store/connection.h"
-#include "store/draw_picks.h"
 #include "tests/support/pg_test_server.h"
 
 namespace storetest {
@@ -187,13 +186,5 @@ protected:
 #define SORTIA_ON_BOTH_KINDS(suite) \
     INSTANTIATE_TEST_SUITE_P(Kinds, suite, ::testing::Values(storetest::Kind::SQLite, storetest::Kind::PostgreSQL), \
                              storetest::kindName)
-
-// A seed of 32 equal bytes.
-inline store::Seed seedOf(std::uint8_t value)
-{
-    store::Seed seed;
-    seed.fill(value);
-    return seed;
-}
 
 }  // namespace storetest

@@ -10,7 +10,7 @@
 
 #include <sqlite3.h>
 
-#include "store/prize_draw.h"
+#include "draw/prize_draw.h"
 #include "tests/store/store_test_support.h"
 #include "tests/support/small_filesystem.h"
 #include "tests/tools/db_tool_fixture.h"

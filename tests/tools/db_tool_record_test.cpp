@@ -3,7 +3,7 @@
 // independent readers, two draws at once, and a check made from the
 // README's description alone.
 
-#include "store/prize_draw.h"
+#include "draw/prize_draw.h"
 #include "tests/store/store_test_support.h"
 #include "tests/tools/db_tool_fixture.h"
 

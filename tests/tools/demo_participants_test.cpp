@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "store/import/text_encoding.h"
+#include "import/text_encoding.h"
 #include "tools/demo_participants.h"
 
 namespace {

@@ -1,0 +1,114 @@
+#pragma once
+// Drawing winners and voiding an absent one: the whole transaction (list,
+// picks, the still-not-won check, the marks and the draw record) shared by
+// the window and the command-line tool.
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "draw/draw_picks.h"
+#include "draw/draw_record.h"
+#include "store/participants.h"
+
+namespace store {
+
+// Uniform random integers seeded from the operating system, for the rolling
+// display's start row (which has no influence on any winner).
+class RandomSource {
+public:
+    RandomSource();
+    void Reseed();
+    void Seed(std::uint64_t seed) { m_engine.seed(seed); }
+    // A uniform integer in [low, high], without modulo bias.
+    std::size_t Uniform(std::size_t low, std::size_t high);
+
+private:
+    std::mt19937_64 m_engine;
+};
+
+// How many times a draw is tried afresh when other programs keep marking
+// its winners first.
+constexpr int kMaxDrawAttempts = 5;
+// How many times a draw or void is tried afresh when the database server
+// undoes it because another PC's draw ran at the same moment.
+constexpr int kMaxConflictAttempts = 10;
+
+enum class DrawStatus {
+    Done,
+    NobodyLeft,          // no participant has not won yet
+    CountOutOfRange,     // count < 1 or more than the eligible participants
+    ListKeptChanging,    // winners were taken by others kMaxDrawAttempts times
+    MarkChangedNothing,  // a winner's mark changed no row: the draw was undone
+    BadList,             // the participants' ids cannot name their rows
+    NotLastDraw,         // a void of a draw that is no longer the last
+    NoSuchPosition,      // a void of a position the draw does not have
+    KeptConflicting,     // the server undid it kMaxConflictAttempts times for draws at the same moment
+    ConnectionLost,      // the server went away before the commit: nothing was recorded
+    OutcomeUnknown,      // the server went away during the commit: it may have been recorded
+    DatabaseError,
+};
+
+struct DrawRequest {
+    std::string level;
+    long long count = 0;
+    // The eligible list the caller loaded and showed (the window's press);
+    // nullptr loads it inside the write transaction.
+    const std::vector<std::int64_t>* listedIds = nullptr;
+    // EncodeIds and EligibleDigest of *listedIds, when the caller has them
+    // already (worked out while the display rolled); nullptr works them out.
+    const std::string* listedEncoding = nullptr;
+    const std::string* listedDigest = nullptr;
+    SeedSource seeds = SystemSeed;
+};
+
+struct DrawResult {
+    DrawStatus status = DrawStatus::Done;
+    DrawRecord record;       // as written, when Done
+    long long available = 0; // participants who could win
+    int attempts = 0;
+    std::string error;       // the database's message, or why the draw was refused
+    // When Done: the ids of every row the draw turned from not won to won
+    // (the winners and the rows sharing their numbers); nullopt when one of
+    // those ids is not a whole number.
+    std::optional<std::vector<std::int64_t>> markedIds;
+    // For DatabaseError: whether trying again may help (another program's
+    // lock, a full disk). Nothing was marked or recorded either way.
+    ErrorKind errorKind = ErrorKind::None;
+};
+
+// One draw in one write transaction: reads the eligible list (or takes the
+// caller's), picks the winners from a fresh seed, checks that each is still
+// not won, marks each by its row and, when it has one, by its number, and
+// records the draw. A winner taken by another program meanwhile undoes the
+// attempt and the draw is tried again from a fresh list; so does a
+// transaction the server undid for a draw from another PC at the same moment.
+// Nothing is marked or recorded unless everything is. A lost connection to
+// the server is ConnectionLost (or OutcomeUnknown when it went during the
+// commit and could not be asked again whether the draw was recorded).
+DrawResult RunDraw(DbConnection& connection, const DrawRequest& request);
+
+// Voids the holder of `position` in draw `drawId`, which must be the last
+// draw, and draws one replacement from those still not won, marked and
+// recorded in one transaction. The voided winner stays marked. When Done,
+// result.record is the draw with its voids.
+DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int position,
+                          const SeedSource& seeds = SystemSeed);
+
+// True when another program's lock kept the draw or void out: nothing was
+// marked or recorded, and the same request may simply be made again.
+inline bool KeptOutByLock(const DrawResult& result)
+{
+    return result.status == DrawStatus::DatabaseError && result.errorKind == ErrorKind::Busy;
+}
+
+// The ids of the not-yet-won participants in list order (highest id first).
+bool LoadEligibleIds(DbConnection& connection, EligibleListBuilder& list);
+
+// Why a draw or void was refused, for statuses that carry no text of their
+// own (every status but Done and CountOutOfRange), in the user's language.
+std::string DescribeRefusal(const DrawResult& result);
+
+}  // namespace store

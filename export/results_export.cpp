@@ -1,0 +1,194 @@
+#include "export/results_export.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <xlsxwriter.h>
+
+#include "platform/language/language.h"
+#include "store/utf8.h"
+
+namespace store {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string csvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::vector<std::string> fieldsOf(const ResultRow& row)
+{
+    return {row.level, std::to_string(row.drawId), LocalTimeText(row.time), std::to_string(row.position),
+            row.name, row.number, row.note};
+}
+
+bool writeCsv(const std::vector<ResultRow>& rows, const std::string& path, std::string& error)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << "\xEF\xBB\xBF";
+    auto writeLine = [&out](const std::vector<std::string>& fields) {
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            out << (i ? "," : "") << csvField(ValidUtf8(fields[i]));
+        out << "\r\n";
+    };
+    writeLine(ResultColumns());
+    for (const ResultRow& row : rows)
+        writeLine(fieldsOf(row));
+    out.close();
+    if (!out) {
+        error = lang::trf("cannot write '%1'", "无法写入“%1”", {path});
+        return false;
+    }
+    return true;
+}
+
+lxw_datetime excelTime(const std::string& utcIso)
+{
+    lxw_datetime when{};
+    const std::string local = LocalTimeText(utcIso);
+    if (std::sscanf(local.c_str(), "%4d-%2d-%2d %2d:%2d:%lf", &when.year, &when.month, &when.day, &when.hour,
+                    &when.min, &when.sec) != 6)
+        when = lxw_datetime{};
+    return when;
+}
+
+bool writeXlsx(const std::vector<ResultRow>& rows, const std::string& path, std::string& error)
+{
+    lxw_workbook* book = workbook_new(path.c_str());
+    if (!book) {
+        error = lang::trf("cannot write '%1'", "无法写入“%1”", {path});
+        return false;
+    }
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    lxw_format* timeFormat = workbook_add_format(book);
+    format_set_num_format(timeFormat, "yyyy-mm-dd hh:mm:ss");
+    lxw_format* titleFormat = workbook_add_format(book);
+    format_set_bold(titleFormat);
+    const std::vector<std::string> titles = ResultColumns();
+    for (std::size_t c = 0; c < titles.size(); ++c)
+        worksheet_write_string(sheet, 0, lxw_col_t(c), titles[c].c_str(), titleFormat);
+    worksheet_set_column(sheet, 0, 0, 12, nullptr);
+    worksheet_set_column(sheet, 2, 2, 20, nullptr);
+    worksheet_set_column(sheet, 4, 6, 24, nullptr);
+    lxw_error status = LXW_NO_ERROR;
+    auto keep = [&status](lxw_error e) {
+        if (status == LXW_NO_ERROR)
+            status = e;
+    };
+    lxw_row_t r = 1;
+    for (const ResultRow& row : rows) {
+        // Texts stay texts: a number such as 13800000001 must not become 1.38E+10.
+        keep(worksheet_write_string(sheet, r, 0, ValidUtf8(row.level).c_str(), nullptr));
+        keep(worksheet_write_number(sheet, r, 1, double(row.drawId), nullptr));
+        lxw_datetime when = excelTime(row.time);
+        keep(when.year ? worksheet_write_datetime(sheet, r, 2, &when, timeFormat)
+                       : worksheet_write_string(sheet, r, 2, row.time.c_str(), nullptr));
+        keep(worksheet_write_number(sheet, r, 3, row.position, nullptr));
+        keep(worksheet_write_string(sheet, r, 4, ValidUtf8(row.name).c_str(), nullptr));
+        keep(worksheet_write_string(sheet, r, 5, ValidUtf8(row.number).c_str(), nullptr));
+        keep(worksheet_write_string(sheet, r, 6, ValidUtf8(row.note).c_str(), nullptr));
+        ++r;
+    }
+    keep(workbook_close(book));
+    if (status != LXW_NO_ERROR) {
+        error = lang::trf("cannot write '%1': %2", "无法写入“%1”：%2", {path, lxw_strerror(status)});
+        return false;
+    }
+    return true;
+}
+
+std::string lowerSuffix(const std::string& path)
+{
+    std::string suffix = fs::path(path).extension().string();
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return suffix;
+}
+
+}  // namespace
+
+std::vector<std::string> ResultColumns()
+{
+    if (lang::uiLanguage() == lang::Language::Chinese)
+        return {"奖项", "抽奖编号", "时间", "名次", "姓名", "号码", "备注"};
+    return {"level", "draw", "time", "position", "name", "number", "note"};
+}
+
+std::vector<ResultRow> ResultRows(const std::vector<DrawRecord>& draws)
+{
+    std::vector<ResultRow> rows;
+    for (const DrawRecord& draw : draws) {
+        std::vector<RecordedWinner> holders = draw.winners;
+        std::vector<std::string> notes(holders.size()), times(holders.size(), draw.time);
+        std::vector<ResultRow> voided;
+        for (const DrawVoid& entry : draw.voids) {
+            for (std::size_t k = 0; k < holders.size(); ++k) {
+                if (holders[k].position != entry.position)
+                    continue;
+                voided.push_back({draw.level, draw.id, entry.time, entry.position, holders[k].name.value_or(""),
+                                  holders[k].number.value_or(""), lang::tr("void", "作废")});
+                notes[k] = lang::trf("replaces %1", "补抽，替换 %1", {holders[k].name.value_or("")});
+                times[k] = entry.time;
+                holders[k] = entry.replacement;
+            }
+        }
+        for (std::size_t k = 0; k < holders.size(); ++k)
+            rows.push_back({draw.level, draw.id, times[k], holders[k].position, holders[k].name.value_or(""),
+                            holders[k].number.value_or(""), notes[k]});
+        rows.insert(rows.end(), voided.begin(), voided.end());
+    }
+    return rows;
+}
+
+bool ExportResults(const std::vector<ResultRow>& rows, const std::string& path, std::string& error)
+{
+    const std::string suffix = lowerSuffix(path);
+    if (suffix != ".csv" && suffix != ".xlsx") {
+        error = lang::trf("'%1' must end in .csv or .xlsx", "“%1”的扩展名必须是 .csv 或 .xlsx", {path});
+        return false;
+    }
+    // A temporary name in the same folder, then a rename: never half a file
+    // under the final name.
+    std::string temporary = (fs::path(path).parent_path() / ".sortia-export-XXXXXX").string();
+    if (fs::path(path).parent_path().empty())
+        temporary = ".sortia-export-XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        error = lang::trf("cannot write in the folder of '%1'", "无法在“%1”所在的文件夹中写入", {path});
+        return false;
+    }
+    close(fd);
+    const bool written = suffix == ".csv" ? writeCsv(rows, temporary, error) : writeXlsx(rows, temporary, error);
+    std::error_code ec;
+    if (written) {
+        fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                       fs::perms::others_read, ec);
+        fs::rename(temporary, path, ec);
+        if (!ec)
+            return true;
+        error = lang::trf("cannot write '%1': %2", "无法写入“%1”：%2", {path, ec.message()});
+    }
+    fs::remove(temporary, ec);
+    if (written)
+        return false;
+    // The message names the temporary file; the operator knows only the final one.
+    const std::size_t at = error.find(temporary);
+    if (at != std::string::npos)
+        error.replace(at, temporary.size(), path);
+    return false;
+}
+
+}  // namespace store

@@ -1,0 +1,260 @@
+// The draw transaction: winners follow from the seed and the list, are
+// marked by row (whatever their number holds) and recorded with the marks;
+// a winner taken by another program is drawn again; anything that goes
+// wrong leaves nobody marked and nothing recorded.
+
+#include <map>
+#include <set>
+
+#include "platform/language/language.h"
+#include "draw/prize_draw.h"
+#include "store/sha256.h"
+#include "tests/store/store_test_support.h"
+
+namespace {
+
+store::Seed fixedSeed(std::uint8_t first = 0)
+{
+    store::Seed seed;
+    for (std::size_t i = 0; i < seed.size(); ++i)
+        seed[i] = std::uint8_t(first + i);
+    return seed;
+}
+
+std::map<std::int64_t, std::string> flags(store::DbConnection& connection)
+{
+    std::map<std::int64_t, std::string> result;
+    auto rows = connection.Execute("select id, isluck from sheet");
+    for (; rows && !rows->EndOfFile(); rows->MoveNext())
+        result[rows->FieldInteger(0)] = rows->Field(1);
+    return result;
+}
+
+long long drawCount(store::DbConnection& connection)
+{
+    long long last = -1;
+    EXPECT_TRUE(store::LastDrawId(connection, last)) << connection.error();
+    return last;
+}
+
+class DrawTest : public storetest::SheetOnBothKinds {
+protected:
+    void SetUp() override
+    {
+        openSheet(storetest::participantRows(10, 3));
+    }
+    store::DrawResult draw(long long n, const std::string& level = "一等奖")
+    {
+        store::DrawRequest request;
+        request.level = level;
+        request.count = n;
+        return store::RunDraw(m_connection, request);
+    }
+    long long wonCount()
+    {
+        store::Counts counts;
+        EXPECT_TRUE(store::CountParticipants(m_connection, counts));
+        return counts.won;
+    }
+};
+SORTIA_ON_BOTH_KINDS(DrawTest);
+
+TEST_P(DrawTest, MarksAndRecordsExactlyTheWinnersItReports)
+{
+    const store::DrawResult result = draw(3);
+    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    EXPECT_EQ(result.available, 7);
+    const store::DrawRecord& record = result.record;
+    ASSERT_EQ(record.winners.size(), 3u);
+    EXPECT_EQ(record.id, 1);
+    EXPECT_EQ(record.level, "一等奖");
+    EXPECT_EQ(record.requested, 3);
+    EXPECT_EQ(record.eligibleCount, 7);
+    EXPECT_EQ(record.previousDigest, store::kChainStart);
+    EXPECT_EQ(record.time.size(), 20u);
+    std::set<std::int64_t> ids;
+    const auto marks = flags(m_connection);
+    for (std::size_t k = 0; k < 3; ++k) {
+        const store::RecordedWinner& winner = record.winners[k];
+        EXPECT_EQ(winner.position, int(k + 1));
+        EXPECT_GT(winner.id, 3) << "an earlier winner was drawn again";
+        EXPECT_EQ(winner.name, "p" + std::to_string(winner.id));
+        EXPECT_EQ(winner.number, "n" + std::to_string(winner.id));
+        EXPECT_EQ(marks.at(winner.id), "是");
+        ids.insert(winner.id);
+    }
+    EXPECT_EQ(ids.size(), 3u);
+    EXPECT_EQ(wonCount(), 6);
+
+    store::DrawRecord stored;
+    ASSERT_TRUE(store::ReadDraw(m_connection, 1, stored, true)) << m_connection.error();
+    EXPECT_EQ(stored.digest, record.digest);
+    EXPECT_EQ(stored.digest, store::DrawDigest(stored));
+    EXPECT_EQ(stored.winners.size(), 3u);
+    EXPECT_EQ(stored.eligibleIds, store::EncodeIds({10, 9, 8, 7, 6, 5, 4}));
+}
+
+TEST_P(DrawTest, WinnersFollowFromTheSeedAndTheListHighestIdFirst)
+{
+    store::DrawRequest request;
+    request.count = 3;
+    request.seeds = [] { return fixedSeed(); };
+    const store::DrawResult result = store::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    const std::vector<std::int64_t> list = {10, 9, 8, 7, 6, 5, 4};
+    const auto picks = store::PickIndices(fixedSeed(), list.size(), 3);
+    for (std::size_t k = 0; k < 3; ++k)
+        EXPECT_EQ(result.record.winners[k].id, list[picks[k]]);
+    EXPECT_EQ(result.record.seed, store::ToHex(fixedSeed().data(), 32));
+}
+
+TEST_P(DrawTest, RefusesCountsItCannotDrawAndMarksNobody)
+{
+    for (long long n : {0LL, -1LL, 8LL, 1000000LL}) {
+        const store::DrawResult result = draw(n);
+        EXPECT_EQ(result.status, store::DrawStatus::CountOutOfRange) << n;
+        EXPECT_TRUE(result.record.winners.empty()) << n;
+        EXPECT_EQ(result.available, 7) << n;
+        EXPECT_EQ(wonCount(), 3) << n;
+    }
+    EXPECT_EQ(drawCount(m_connection), 0);
+}
+
+TEST_P(DrawTest, TheWholeRestCanBeDrawnThenNobodyIsLeft)
+{
+    ASSERT_EQ(draw(7).status, store::DrawStatus::Done);
+    EXPECT_EQ(wonCount(), 10);
+    const store::DrawResult none = draw(1);
+    EXPECT_EQ(none.status, store::DrawStatus::NobodyLeft);
+    EXPECT_EQ(none.available, 0);
+    EXPECT_EQ(drawCount(m_connection), 1);
+}
+
+TEST_P(DrawTest, AWinnerTakenSinceTheListWasReadIsDrawnAgainFromAFreshList)
+{
+    const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
+    // Another program marks all but row 4 after the list was read.
+    ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id between 5 and 10"));
+    store::DrawRequest request;
+    request.count = 1;
+    request.listedIds = &listed;
+    request.seeds = [] { return fixedSeed(); };  // picks index 5 of seven: row 5, taken
+    const store::DrawResult result = store::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    EXPECT_EQ(result.attempts, 2);
+    ASSERT_EQ(result.record.winners.size(), 1u);
+    EXPECT_EQ(result.record.winners[0].id, 4);
+    EXPECT_EQ(result.record.eligibleCount, 1) << "the record holds the fresh list";
+    EXPECT_EQ(wonCount(), 10);
+    EXPECT_EQ(drawCount(m_connection), 1);
+}
+
+TEST_P(DrawTest, ThePicksFromTheCallersListAreRecordedWithThatList)
+{
+    // A list that is stale but whose winners are all still free is drawn as it was shown.
+    const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
+    ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id = 4"));  // not the one picked
+    store::DrawRequest request;
+    request.count = 1;
+    request.listedIds = &listed;
+    request.seeds = [] { return fixedSeed(); };
+    const store::DrawResult result = store::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    EXPECT_EQ(result.attempts, 1);
+    EXPECT_EQ(result.record.winners[0].id, 5);
+    EXPECT_EQ(result.record.eligibleIds, store::EncodeIds(listed));
+}
+
+TEST_P(DrawTest, WinnersTakenAgainAndAgainEndInARefusalWithNothingMarked)
+{
+    // Someone marks every row between the list and the marks, on every try.
+    store::DrawRequest request;
+    request.count = 2;
+    request.seeds = [this] {
+        m_connection.Run("update sheet set isluck = '是'");
+        return fixedSeed();
+    };
+    const store::DrawResult result = store::RunDraw(m_connection, request);
+    EXPECT_EQ(result.status, store::DrawStatus::ListKeptChanging);
+    EXPECT_EQ(result.attempts, store::kMaxDrawAttempts);
+    EXPECT_NE(store::DescribeRefusal(result).find("nobody was marked"), std::string::npos);
+    EXPECT_EQ(wonCount(), 3);
+    EXPECT_EQ(drawCount(m_connection), 0);
+}
+
+TEST_P(DrawTest, AMarkThatChangesNoRowUndoesTheWholeDraw)
+{
+    ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id between 5 and 9"));
+    m_db.refuse("sheet", "update", "old.id = 4", "");
+    const store::DrawResult result = draw(2);  // rows 10 and 4: both drawn
+    EXPECT_EQ(result.status, store::DrawStatus::MarkChangedNothing);
+    const std::string message = store::DescribeRefusal(result);
+    EXPECT_NE(message.find("changed no row"), std::string::npos) << message;
+    EXPECT_NE(message.find("id 4"), std::string::npos) << message;
+    EXPECT_EQ(flags(m_connection).at(10), "否") << "the other winner's mark must be undone";
+    EXPECT_EQ(drawCount(m_connection), 0);
+}
+
+TEST_P(DrawTest, AFailingRecordLeavesNobodyMarked)
+{
+    m_db.refuse("draw_winner", "insert", "true", "record refused");
+    const store::DrawResult result = draw(2);
+    EXPECT_EQ(result.status, store::DrawStatus::DatabaseError);
+    EXPECT_NE(result.error.find("record refused"), std::string::npos) << result.error;
+    EXPECT_EQ(wonCount(), 3);
+    EXPECT_EQ(drawCount(m_connection), 0);
+}
+
+TEST_P(DrawTest, ResetKeepsTheHistory)
+{
+    ASSERT_EQ(draw(2).status, store::DrawStatus::Done);
+    ASSERT_TRUE(store::ResetWinners(m_connection));
+    EXPECT_EQ(wonCount(), 0);
+    std::vector<store::DrawRecord> history;
+    ASSERT_TRUE(store::ReadHistory(m_connection, history));
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].winners.size(), 2u);
+    const store::DrawResult second = draw(10);
+    ASSERT_EQ(second.status, store::DrawStatus::Done) << second.error;
+    EXPECT_EQ(second.record.previousDigest, history[0].digest);
+}
+
+// Marking by row: numbers another program stored as integers, numbers that
+// are not UTF-8, and Null numbers, which name nobody else.
+TEST(MarkingByRow, MarksTheWinnerWhateverItsNumberHolds)
+{
+    struct Case {
+        const char* label;
+        const char* number;        // SQL expression for row 1's user_number
+        const char* otherNumber;   // SQL expression for row 2's, whose isluck is 'x'
+        const char* otherAfter;    // row 2's isluck after the draw
+        std::optional<std::string> recorded;
+    };
+    const Case cases[] = {
+        {"integer", "13800000001", "13800000002", "x", "13800000001"},
+        {"not UTF-8", "cast(X'B2E2CAD4' as text)", "'other'", "x", std::string("\xB2\xE2\xCA\xD4")},
+        {"Null", "NULL", "''", "x", std::nullopt},
+        {"shared text", "'77'", "'77'", "是", "77"},  // the number still marks every row that holds it
+    };
+    for (const Case& c : cases) {
+        storetest::TempDir dir;
+        const std::string path = dir.file("Sbase.mdb");
+        // user_number without a type, as another program may have made it.
+        storetest::runSql(path, std::string("create table sheet (id integer primary key, user_name text,"
+                                            " user_number, isluck text);"
+                                            "insert into sheet values (1, 'w', ") +
+                                    c.number + ", '否'), (2, 'o', " + c.otherNumber + ", 'x');");
+        store::DbConnection connection;
+        ASSERT_TRUE(connection.OpenFile(path)) << connection.error();
+        store::DrawRequest request;
+        request.count = 1;
+        const store::DrawResult result = store::RunDraw(connection, request);
+        ASSERT_EQ(result.status, store::DrawStatus::Done) << c.label << ": " << result.error;
+        EXPECT_EQ(result.record.winners[0].number, c.recorded) << c.label;
+        const auto marks = flags(connection);
+        EXPECT_EQ(marks.at(1), "是") << c.label;
+        EXPECT_EQ(marks.at(2), c.otherAfter) << c.label;
+    }
+}
+
+}  // namespace
