@@ -24,30 +24,30 @@ QString Text(const std::optional<std::string>& bytes)
     return bytes ? Text(*bytes) : QString();
 }
 
-QString RecordLine(const store::DrawRecord& record)
+QString RecordLine(const draw::DrawRecord& record)
 {
     return Text(lang::trf("Draw %1 · %2 · digest %3", "第 %1 次抽奖 · %2 · 摘要 %3",
-                          {std::to_string(record.id), store::LocalTimeText(record.time),
+                          {std::to_string(record.id), draw::LocalTimeText(record.time),
                            record.digest.substr(0, kDigestShown)}));
 }
 
-int WinnerRows(const store::DrawRecord& record)
+int WinnerRows(const draw::DrawRecord& record)
 {
     return int(record.winners.size());
 }
 
-void FillWinnersGrid(Grid& grid, const store::DrawRecord& record)
+void FillWinnersGrid(Grid& grid, const draw::DrawRecord& record)
 {
-    const std::vector<store::RecordedWinner> current = store::CurrentWinners(record);
-    const std::vector<store::RecordedWinner> voided = store::VoidedWinners(record);
+    const std::vector<draw::RecordedWinner> current = draw::CurrentWinners(record);
+    const std::vector<draw::RecordedWinner> voided = draw::VoidedWinners(record);
     grid.setRows(int(current.size() + voided.size()) + 1);
     int row = 1;
-    for (const store::RecordedWinner& winner : current) {
+    for (const draw::RecordedWinner& winner : current) {
         grid.setTextMatrix(row, 1, Text(winner.name));
         grid.setTextMatrix(row, 2, Text(winner.number));
         ++row;
     }
-    for (const store::RecordedWinner& winner : voided) {
+    for (const draw::RecordedWinner& winner : voided) {
         grid.setTextMatrix(row, 1, Text(lang::trf("(void) %1", "（作废）%1", {winner.name.value_or("")})));
         grid.setTextMatrix(row, 2, Text(winner.number));
         ++row;

@@ -12,14 +12,14 @@ class Grid;
 namespace drawview {
 
 // "Draw 3 · 2025-06-01 20:15:03 · digest 5f3a9c0e1b2d4f6a", in the user's language.
-QString RecordLine(const store::DrawRecord& record);
+QString RecordLine(const draw::DrawRecord& record);
 
 // Rows 1 .. N: the winners now holding positions 1 .. N (column 1 the name,
 // column 2 the number); then one row per voided winner, marked as void.
-void FillWinnersGrid(Grid& grid, const store::DrawRecord& record);
+void FillWinnersGrid(Grid& grid, const draw::DrawRecord& record);
 
 // The number of winners (positions) of the draw: the rows before the voids.
-int WinnerRows(const store::DrawRecord& record);
+int WinnerRows(const draw::DrawRecord& record);
 
 // One of the two texts in the user's language (lang::tr), for the screen.
 QString Say(const char* english, const char* chinese);

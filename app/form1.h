@@ -66,7 +66,7 @@ public:
     // separator named "participantsSection", is for participant commands.
     QMenu* WinnersMenu() const { return m_winnersMenu; }
     // The draw Grid2 shows, as recorded.
-    const std::optional<store::DrawRecord>& ShownDraw() const { return m_shownDraw; }
+    const std::optional<draw::DrawRecord>& ShownDraw() const { return m_shownDraw; }
 
     // ---- Size and full screen ----
     // The window shows its design this many times its designed size (1:
@@ -86,7 +86,7 @@ public:
     // ---- Window state ----
     std::size_t RollIndex() const { return m_rollIndex; }
     // The participants Grid1 shows, as held in memory.
-    const store::ParticipantList& List() const { return m_list; }
+    const draw::ParticipantList& List() const { return m_list; }
     int BackgroundIndex() const { return m_backgroundIndex; }
     bool Rolling() const { return Timer1->isActive(); }
     QString helpPagePath() const;
@@ -119,7 +119,7 @@ public:
     LumenButton* LumenButton7 = nullptr;
     QTimer* Timer1 = nullptr;
 
-    store::RandomSource& random() { return m_random; }
+    draw::RandomSource& random() { return m_random; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -146,12 +146,12 @@ private:
     QImage m_background;
     std::size_t m_rollIndex = 0;
     int m_backgroundIndex = 0;
-    store::RandomSource m_random;
+    draw::RandomSource m_random;
     // The list Grid1 shows, row 1 first, which the draw draws from.
-    store::ParticipantList m_list;
+    draw::ParticipantList m_list;
     std::unique_ptr<ParticipantRows> m_listRows;
     std::uint64_t m_shownVersion = 0;  // of m_list, as Grid1 was last told
-    std::optional<store::DrawRecord> m_shownDraw;
+    std::optional<draw::DrawRecord> m_shownDraw;
     QMenu* m_winnersMenu = nullptr;
 };
 

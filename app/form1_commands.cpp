@@ -54,7 +54,7 @@ void form1::LoadParticipants()
     // A program holding the whole file (an exclusive lock) keeps even reading out.
     bool held = false;
     lockwait::RunWaiting(*conn::DbConnection, this, [&] {
-        held = store::RefreshNotWon(*conn::DbConnection, m_list);
+        held = draw::RefreshNotWon(*conn::DbConnection, m_list);
         return !held && conn::DbConnection->errorKind() == store::ErrorKind::Busy;
     });
     if (!held) {
@@ -134,32 +134,32 @@ void form1::stopDraw(long long n)
     // The list just loaded is the one drawn from; the store checks inside its
     // transaction that nobody in it has won meanwhile, and draws afresh if so.
     // A list whose ids cannot name their rows is refused there.
-    store::DrawRequest request;
+    draw::DrawRequest request;
     request.level = Combo1->currentText().toStdString();
     request.count = n;
     // Another program's lock is waited out with the window alive; giving up
     // leaves the last (busy) result, reported like any database error.
-    store::DrawResult result;
+    draw::DrawResult result;
     lockwait::RunWaiting(*conn::DbConnection, this, [&] {
-        result = store::DrawFromList(*conn::DbConnection, m_list, request);
-        return store::KeptOutByLock(result);
+        result = draw::DrawFromList(*conn::DbConnection, m_list, request);
+        return draw::KeptOutByLock(result);
     });
     // The winners may have left the list already: Grid1 must not show it as it was.
     showList();
     switch (result.status) {
-    case store::DrawStatus::Done:
+    case draw::DrawStatus::Done:
         break;
-    case store::DrawStatus::DatabaseError:
+    case draw::DrawStatus::DatabaseError:
         reportDatabaseError(result.error);
         return;
-    case store::DrawStatus::NobodyLeft:
+    case draw::DrawStatus::NobodyLeft:
         ui::messageBox().show(kNothingFound, QStringLiteral("提示信息"), ui::Buttons::Ok, ui::Icon::Information);
         return;
-    case store::DrawStatus::CountOutOfRange:
+    case draw::DrawStatus::CountOutOfRange:
         refuseCount(result.available);
         return;
     default:
-        refuse(drawview::Text(store::DescribeRefusal(result)));
+        refuse(drawview::Text(draw::DescribeRefusal(result)));
         return;
     }
 

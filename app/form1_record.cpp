@@ -90,7 +90,7 @@ void form1::VoidWinner(int row)
         refuse(Say("Select a winner of the draw shown first.", "请先选中本次抽奖的一名中奖者。"));
         return;
     }
-    const store::RecordedWinner holder = store::CurrentWinners(*m_shownDraw)[std::size_t(row - 1)];
+    const draw::RecordedWinner holder = draw::CurrentWinners(*m_shownDraw)[std::size_t(row - 1)];
     const ui::Result answer = ui::messageBox().show(
         Text(lang::trf("Void winner %1, %2, and draw one replacement from those who have not won yet?\n"
                        "The voided winner stays marked as having won.",
@@ -99,17 +99,17 @@ void form1::VoidWinner(int row)
         Say("Void a winner", "作废中奖者"), ui::Buttons::YesNo, ui::Icon::Question, ui::Result::No);
     if (answer != ui::Result::Yes)
         return;
-    store::DrawResult result;
+    draw::DrawResult result;
     lockwait::RunWaiting(*conn::DbConnection, this, [&] {
-        result = store::VoidAndReplace(*conn::DbConnection, m_shownDraw->id, holder.position);
-        return store::KeptOutByLock(result);
+        result = draw::VoidAndReplace(*conn::DbConnection, m_shownDraw->id, holder.position);
+        return draw::KeptOutByLock(result);
     });
-    if (result.status == store::DrawStatus::DatabaseError) {
+    if (result.status == draw::DrawStatus::DatabaseError) {
         conn::FatalError(Text(result.error));
         return;
     }
-    if (result.status != store::DrawStatus::Done) {
-        refuse(Text(store::DescribeRefusal(result)));
+    if (result.status != draw::DrawStatus::Done) {
+        refuse(Text(draw::DescribeRefusal(result)));
         return;
     }
     m_shownDraw = result.record;
@@ -121,9 +121,9 @@ void form1::VoidWinner(int row)
 
 void form1::ExportDraws(std::optional<long long> drawId)
 {
-    std::vector<store::DrawRecord> draws(1);
-    const bool read = drawId ? store::ReadDraw(*conn::DbConnection, *drawId, draws[0])
-                             : store::ReadHistory(*conn::DbConnection, draws);
+    std::vector<draw::DrawRecord> draws(1);
+    const bool read = drawId ? draw::ReadDraw(*conn::DbConnection, *drawId, draws[0])
+                             : draw::ReadHistory(*conn::DbConnection, draws);
     if (!read) {
         refuse(Text(conn::DbConnection->error()));
         return;
@@ -135,9 +135,9 @@ void form1::ExportDraws(std::optional<long long> drawId)
                                                     QStringLiteral("Excel (*.xlsx);;CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    const std::vector<store::ResultRow> rows = store::ResultRows(draws);
+    const std::vector<exporter::ResultRow> rows = exporter::ResultRows(draws);
     std::string error;
-    if (!store::ExportResults(rows, path.toStdString(), error)) {
+    if (!exporter::ExportResults(rows, path.toStdString(), error)) {
         refuse(Text(error));
         return;
     }
@@ -148,8 +148,8 @@ void form1::ExportDraws(std::optional<long long> drawId)
 
 void form1::ShowHistory()
 {
-    std::vector<store::DrawRecord> draws;
-    if (!store::ReadHistory(*conn::DbConnection, draws)) {
+    std::vector<draw::DrawRecord> draws;
+    if (!draw::ReadHistory(*conn::DbConnection, draws)) {
         refuse(Text(conn::DbConnection->error()));
         return;
     }
@@ -166,8 +166,8 @@ void form1::ShowHistory()
 
 void form1::ReprintDraw(long long drawId)
 {
-    store::DrawRecord record;
-    if (!store::ReadDraw(*conn::DbConnection, drawId, record)) {
+    draw::DrawRecord record;
+    if (!draw::ReadDraw(*conn::DbConnection, drawId, record)) {
         refuse(Text(conn::DbConnection->error()));
         return;
     }

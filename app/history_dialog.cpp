@@ -14,7 +14,7 @@ constexpr int kDigestShown = 16;
 
 }  // namespace
 
-HistoryDialog::HistoryDialog(const std::vector<store::DrawRecord>& draws, QWidget* parent) : QDialog(parent)
+HistoryDialog::HistoryDialog(const std::vector<draw::DrawRecord>& draws, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(drawview::Say("Recorded draws", "抽奖记录"));
     resize(760, 420);
@@ -31,7 +31,7 @@ HistoryDialog::HistoryDialog(const std::vector<store::DrawRecord>& draws, QWidge
     int row = 0;
     for (auto draw = draws.rbegin(); draw != draws.rend(); ++draw, ++row) {
         const QStringList cells = {QString::number(draw->id),
-                                   drawview::Text(store::LocalTimeText(draw->time)),
+                                   drawview::Text(draw::LocalTimeText(draw->time)),
                                    drawview::Text(draw->level),
                                    QString::number(draw->winners.size()),
                                    QString::number(draw->eligibleCount),

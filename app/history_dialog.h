@@ -14,7 +14,7 @@ class QTableWidget;
 class HistoryDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit HistoryDialog(const std::vector<store::DrawRecord>& draws, QWidget* parent = nullptr);
+    explicit HistoryDialog(const std::vector<draw::DrawRecord>& draws, QWidget* parent = nullptr);
 
     QTableWidget* table() const { return m_table; }
     QPushButton* printButton() const { return m_print; }

@@ -7,7 +7,7 @@
 
 class ParticipantRows : public GridRows {
 public:
-    explicit ParticipantRows(const store::ParticipantList& list) : m_list(list) {}
+    explicit ParticipantRows(const draw::ParticipantList& list) : m_list(list) {}
     int count() const override { return int(m_list.size()); }
     QString text(int row, int column) const override
     {
@@ -23,5 +23,5 @@ public:
 private:
     static QString fromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
-    const store::ParticipantList& m_list;
+    const draw::ParticipantList& m_list;
 };

@@ -108,8 +108,8 @@ Database* database(bool server, long count)
         std::fprintf(stderr, "%s\n", slot->connection.error().c_str());
         return nullptr;
     }
-    store::EligibleListBuilder list;
-    store::LoadEligibleIds(slot->connection, list);
+    draw::EligibleListBuilder list;
+    draw::LoadEligibleIds(slot->connection, list);
     slot->eligible = std::move(list.ids());
     return slot.get();
 }
@@ -138,18 +138,18 @@ void stop(benchmark::State& state, bool server, long count)
     if (!db)
         return state.SkipWithError("the database could not be made");
     for (auto _ : state) {
-        store::DrawRequest request;
+        draw::DrawRequest request;
         request.level = "一等奖";
         request.count = kWinners;
         request.listedIds = &db->eligible;
-        const store::DrawResult result = store::RunDraw(db->connection, request);
+        const draw::DrawResult result = draw::RunDraw(db->connection, request);
         state.PauseTiming();
-        if (result.status != store::DrawStatus::Done) {
-            state.SkipWithError(store::DescribeRefusal(result).c_str());
+        if (result.status != draw::DrawStatus::Done) {
+            state.SkipWithError(draw::DescribeRefusal(result).c_str());
             break;
         }
         std::unordered_set<std::int64_t> won;
-        for (const store::RecordedWinner& winner : result.record.winners)
+        for (const draw::RecordedWinner& winner : result.record.winners)
             won.insert(winner.id);
         std::erase_if(db->eligible, [&](std::int64_t id) { return won.count(id) != 0; });
         state.ResumeTiming();

@@ -122,12 +122,12 @@ void listLoadOurs(benchmark::State& state, long count)
 void listLoadStore(benchmark::State& state, long count)
 {
     Scene& s = scene(count);
-    store::ParticipantList list;
+    draw::ParticipantList list;
     for (auto _ : state) {
         state.PauseTiming();
         byAnother(s.dbPath(), "update sheet set user_name = 'changed ' || random() where id = 1");
         state.ResumeTiming();
-        store::RefreshNotWon(*conn::DbConnection, list);
+        draw::RefreshNotWon(*conn::DbConnection, list);
     }
 }
 

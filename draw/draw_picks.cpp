@@ -10,7 +10,7 @@
 #include "platform/language/language.h"
 #include "store/sha256.h"
 
-namespace store {
+namespace draw {
 
 Seed SystemSeed()
 {
@@ -76,10 +76,10 @@ std::uint64_t randomNumber(const Seed& seed, std::uint64_t j)
     std::uint8_t counter[8];
     for (int i = 0; i < 8; ++i)
         counter[i] = std::uint8_t(j >> (56 - 8 * i));
-    Sha256 hash;
+    store::Sha256 hash;
     hash.update(seed.data(), seed.size());
     hash.update(counter, sizeof counter);
-    const Digest digest = hash.finish();
+    const store::Digest digest = hash.finish();
     std::uint64_t u = 0;
     for (int i = 0; i < 8; ++i)
         u = u << 8 | digest[std::size_t(i)];
@@ -116,7 +116,7 @@ bool DecodeIds(std::string_view bytes, std::vector<std::int64_t>& ids)
 
 std::string EligibleDigest(std::string_view encodedIds)
 {
-    return ToHex(Sha256Of(encodedIds));
+    return store::ToHex(store::Sha256Of(encodedIds));
 }
 
 std::vector<std::size_t> PickIndices(const Seed& seed, std::size_t listSize, std::size_t n)
@@ -174,4 +174,4 @@ void EligibleListBuilder::clear()
     m_error.clear();
 }
 
-}  // namespace store
+}  // namespace draw

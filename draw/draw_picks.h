@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace store {
+namespace draw {
 
 using Seed = std::array<std::uint8_t, 32>;
 
@@ -61,4 +61,4 @@ private:
     std::string m_error;
 };
 
-}  // namespace store
+}  // namespace draw

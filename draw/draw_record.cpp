@@ -5,7 +5,7 @@
 
 #include "store/sha256.h"
 
-namespace store {
+namespace draw {
 
 const char* const kChainStart = "0000000000000000000000000000000000000000000000000000000000000000";
 
@@ -51,7 +51,7 @@ const char* const kCreateStatements[] = {
 };
 
 // The statements in the words of the connection's kind of database.
-std::vector<std::string> createStatements(const Dialect& dialect)
+std::vector<std::string> createStatements(const store::Dialect& dialect)
 {
     std::vector<std::string> statements;
     for (const char* statement : kCreateStatements) {
@@ -67,19 +67,7 @@ std::vector<std::string> createStatements(const Dialect& dialect)
     return statements;
 }
 
-const char* const kProbeStatements[] = {
-    "select draw_id from draw_record where 1 = 0",
-    "select draw_id from draw_winner where 1 = 0",
-    "select draw_id from draw_void where 1 = 0",
-};
-
-bool tablesPresent(DbConnection& connection)
-{
-    for (const char* probe : kProbeStatements)
-        if (!connection.Run(probe))
-            return false;
-    return true;
-}
+const char* const kRecordTables[] = {"draw_record", "draw_winner", "draw_void"};
 
 class NetstringDigest {
 public:
@@ -94,29 +82,39 @@ public:
     }
     NetstringDigest& add(long long number) { return add(std::to_string(number)); }
     NetstringDigest& add(const std::optional<std::string>& text) { return add(text.value_or(std::string())); }
-    std::string hex() { return ToHex(m_hash.finish()); }
+    std::string hex() { return store::ToHex(m_hash.finish()); }
 
 private:
-    Sha256 m_hash;
+    store::Sha256 m_hash;
 };
 
-Value optionalText(const std::optional<std::string>& text)
+store::Value optionalText(const std::optional<std::string>& text)
 {
-    return text ? Value(*text) : Value::Null();
+    return text ? store::Value(*text) : store::Value::Null();
 }
 
-std::optional<std::string> optionalField(const Recordset& row, int position)
+std::optional<std::string> optionalField(const store::Recordset& row, int position)
 {
     if (row.IsNull(position))
         return std::nullopt;
     return row.Field(position);
 }
 
+// The highest draw number of a record whose tables are there.
+bool maxDrawId(store::DbConnection& connection, long long& drawId)
+{
+    auto row = connection.Execute("select max(draw_id) from draw_record");
+    if (!row)
+        return false;
+    drawId = row->FieldInteger(0);
+    return true;
+}
+
 // The digest of the newest entry of the chain, kChainStart when it is empty.
-bool chainHead(DbConnection& connection, std::string& digest)
+bool chainHead(store::DbConnection& connection, std::string& digest)
 {
     long long lastDraw = 0;
-    if (!LastDrawId(connection, lastDraw))
+    if (!maxDrawId(connection, lastDraw))
         return false;
     digest = kChainStart;
     if (lastDraw == 0)
@@ -136,7 +134,7 @@ bool chainHead(DbConnection& connection, std::string& digest)
 }
 
 template <typename Read>
-bool readRows(DbConnection& connection, std::unique_ptr<Recordset> rows, Read read)
+bool readRows(store::DbConnection& connection, std::unique_ptr<store::Recordset> rows, Read read)
 {
     if (!rows)
         return false;
@@ -150,25 +148,25 @@ bool readRows(DbConnection& connection, std::unique_ptr<Recordset> rows, Read re
     return true;
 }
 
-bool readWinners(DbConnection& connection, DrawRecord& record)
+bool readWinners(store::DbConnection& connection, DrawRecord& record)
 {
     return readRows(connection,
                     connection.ExecuteBound("select position, participant_id, user_name, user_number from draw_winner"
                                             " where draw_id = ? order by position",
                                             {record.id}),
-                    [&](const Recordset& row) {
+                    [&](const store::Recordset& row) {
                         record.winners.push_back({int(row.FieldInteger(0)), row.FieldInteger(1),
                                                   optionalField(row, 2), optionalField(row, 3)});
                     });
 }
 
-bool readVoids(DbConnection& connection, DrawRecord& record, bool withIds)
+bool readVoids(store::DbConnection& connection, DrawRecord& record, bool withIds)
 {
     const std::string sql = std::string("select void_seq, position, voided_id, voided_at, eligible_count,"
                                         " eligible_digest, seed, replacement_id, replacement_name,"
                                         " replacement_number, previous_digest, record_digest, ") +
                             (withIds ? "eligible_ids" : "''") + " from draw_void where draw_id = ? order by void_seq";
-    return readRows(connection, connection.ExecuteBound(sql, {record.id}), [&](const Recordset& row) {
+    return readRows(connection, connection.ExecuteBound(sql, {record.id}), [&](const store::Recordset& row) {
         DrawVoid entry;
         entry.seq = int(row.FieldInteger(0));
         entry.position = int(row.FieldInteger(1));
@@ -189,7 +187,7 @@ const char* const kDrawColumns =
     "select draw_id, drawn_at, prize_level, requested, eligible_count, eligible_digest, seed, previous_digest,"
     " record_digest, ";
 
-DrawRecord drawFromRow(const Recordset& row)
+DrawRecord drawFromRow(const store::Recordset& row)
 {
     DrawRecord record;
     record.id = row.FieldInteger(0);
@@ -207,12 +205,23 @@ DrawRecord drawFromRow(const Recordset& row)
 
 }  // namespace
 
-bool EnsureDrawTables(DbConnection& connection)
+std::optional<bool> RecordPresent(store::DbConnection& connection)
 {
-    if (tablesPresent(connection))
-        return true;
-    if (connection.errorKind() == ErrorKind::ConnectionLost)
+    for (const char* table : kRecordTables) {
+        const std::optional<bool> present = connection.HasTable(table);
+        if (!present || !*present)
+            return present;
+    }
+    return true;
+}
+
+bool EnsureDrawTables(store::DbConnection& connection)
+{
+    const std::optional<bool> present = RecordPresent(connection);
+    if (!present)
         return false;
+    if (*present)
+        return true;
     // Two programs may open an old file at once: the transaction and
     // "if not exists" let exactly one of them add the tables.
     if (!connection.BeginTransaction())
@@ -266,10 +275,10 @@ std::string VoidDigest(long long drawId, const DrawVoid& entry)
     return digest.hex();
 }
 
-bool WriteDraw(DbConnection& connection, DrawRecord& record)
+bool WriteDraw(store::DbConnection& connection, DrawRecord& record)
 {
     long long lastDraw = 0;
-    if (!LastDrawId(connection, lastDraw) || !chainHead(connection, record.previousDigest))
+    if (!maxDrawId(connection, lastDraw) || !chainHead(connection, record.previousDigest))
         return false;
     record.id = lastDraw + 1;
     record.digest = DrawDigest(record);
@@ -277,7 +286,7 @@ bool WriteDraw(DbConnection& connection, DrawRecord& record)
                              " eligible_digest, eligible_ids, seed, previous_digest, record_digest)"
                              " values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                              {record.id, record.time, record.level, record.requested, record.eligibleCount,
-                              record.eligibleDigest, Value::Blob(record.eligibleIds), record.seed,
+                              record.eligibleDigest, store::Value::Blob(record.eligibleIds), record.seed,
                               record.previousDigest, record.digest}))
         return false;
     for (const RecordedWinner& winner : record.winners) {
@@ -290,7 +299,7 @@ bool WriteDraw(DbConnection& connection, DrawRecord& record)
     return true;
 }
 
-bool WriteVoid(DbConnection& connection, long long drawId, DrawVoid& entry)
+bool WriteVoid(store::DbConnection& connection, long long drawId, DrawVoid& entry)
 {
     auto last = connection.ExecuteBound("select max(void_seq) from draw_void where draw_id = ?", {drawId});
     if (!last || !chainHead(connection, entry.previousDigest))
@@ -302,14 +311,17 @@ bool WriteVoid(DbConnection& connection, long long drawId, DrawVoid& entry)
         " eligible_ids, seed, replacement_id, replacement_name, replacement_number, previous_digest, record_digest)"
         " values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
         {drawId, std::int64_t(entry.seq), std::int64_t(entry.position), entry.voidedId, entry.time,
-         entry.eligibleCount, entry.eligibleDigest, Value::Blob(entry.eligibleIds), entry.seed,
+         entry.eligibleCount, entry.eligibleDigest, store::Value::Blob(entry.eligibleIds), entry.seed,
          entry.replacement.id, optionalText(entry.replacement.name), optionalText(entry.replacement.number),
          entry.previousDigest, entry.digest});
 }
 
-bool ReadDraw(DbConnection& connection, long long drawId, DrawRecord& record, bool withIds)
+bool ReadDraw(store::DbConnection& connection, long long drawId, DrawRecord& record, bool withIds)
 {
     record = DrawRecord();
+    const std::optional<bool> present = RecordPresent(connection);
+    if (!present || !*present)
+        return false;  // a file without the record has no draw: false with an empty error
     auto row = connection.ExecuteBound(std::string(kDrawColumns) + (withIds ? "eligible_ids" : "''") +
                                            " from draw_record where draw_id = ?",
                                        {drawId});
@@ -323,11 +335,14 @@ bool ReadDraw(DbConnection& connection, long long drawId, DrawRecord& record, bo
     return readWinners(connection, record) && readVoids(connection, record, withIds);
 }
 
-bool ReadHistory(DbConnection& connection, std::vector<DrawRecord>& draws)
+bool ReadHistory(store::DbConnection& connection, std::vector<DrawRecord>& draws)
 {
     draws.clear();
+    const std::optional<bool> present = RecordPresent(connection);
+    if (!present || !*present)
+        return present.has_value();
     if (!readRows(connection, connection.Execute(std::string(kDrawColumns) + "'' from draw_record order by draw_id"),
-                  [&](const Recordset& row) { draws.push_back(drawFromRow(row)); }))
+                  [&](const store::Recordset& row) { draws.push_back(drawFromRow(row)); }))
         return false;
     for (DrawRecord& record : draws)
         if (!readWinners(connection, record) || !readVoids(connection, record, false))
@@ -335,13 +350,13 @@ bool ReadHistory(DbConnection& connection, std::vector<DrawRecord>& draws)
     return true;
 }
 
-bool LastDrawId(DbConnection& connection, long long& drawId)
+bool LastDrawId(store::DbConnection& connection, long long& drawId)
 {
-    auto row = connection.Execute("select max(draw_id) from draw_record");
-    if (!row)
-        return false;
-    drawId = row->FieldInteger(0);
-    return true;
+    drawId = 0;
+    const std::optional<bool> present = RecordPresent(connection);
+    if (!present || !*present)
+        return present.has_value();
+    return maxDrawId(connection, drawId);
 }
 
 std::vector<RecordedWinner> CurrentWinners(const DrawRecord& record)
@@ -397,4 +412,4 @@ std::string LocalTimeText(const std::string& utcIso)
     return text;
 }
 
-}  // namespace store
+}  // namespace draw

@@ -29,7 +29,7 @@
 
 #include "store/connection.h"
 
-namespace store {
+namespace draw {
 
 // The digest that stands before the first entry of the chain.
 extern const char* const kChainStart;
@@ -71,8 +71,13 @@ struct DrawRecord {
 };
 
 // Creates the record's tables when they are missing, in one transaction;
-// an existing database gains them silently. False with connection.error().
-bool EnsureDrawTables(DbConnection& connection);
+// an existing database gains them silently. Only commands that write to the
+// record call it: a file made by an older version, perhaps read-only, is
+// read as one without draws. False with connection.error().
+bool EnsureDrawTables(store::DbConnection& connection);
+// Whether the record's tables are there; nullopt with connection.error()
+// when that cannot be read.
+std::optional<bool> RecordPresent(store::DbConnection& connection);
 
 // The digests of the chain, lower-case hex SHA-256 over netstrings
 // ("<decimal length>:<bytes>,") of, in order:
@@ -89,19 +94,19 @@ std::string VoidDigest(long long drawId, const DrawVoid& entry);
 
 // Writes a draw inside the caller's transaction: gives it the next number,
 // chains it to the last entry and fills id, previousDigest and digest.
-bool WriteDraw(DbConnection& connection, DrawRecord& record);
+bool WriteDraw(store::DbConnection& connection, DrawRecord& record);
 // Writes a void of draw `drawId` inside the caller's transaction; fills seq,
 // previousDigest and digest.
-bool WriteVoid(DbConnection& connection, long long drawId, DrawVoid& entry);
+bool WriteVoid(store::DbConnection& connection, long long drawId, DrawVoid& entry);
 
 // Reads one draw with its winners and voids; `withIds` also reads the stored
 // eligible lists. False with connection.error(); a missing draw gives false
 // with an empty error.
-bool ReadDraw(DbConnection& connection, long long drawId, DrawRecord& record, bool withIds = false);
+bool ReadDraw(store::DbConnection& connection, long long drawId, DrawRecord& record, bool withIds = false);
 // Every draw, oldest first (without the stored lists).
-bool ReadHistory(DbConnection& connection, std::vector<DrawRecord>& draws);
+bool ReadHistory(store::DbConnection& connection, std::vector<DrawRecord>& draws);
 // The highest draw number, 0 when there is none.
-bool LastDrawId(DbConnection& connection, long long& drawId);
+bool LastDrawId(store::DbConnection& connection, long long& drawId);
 
 // Who holds each position now: the winners of the draw with every void's
 // replacement put in the voided winner's place, in position order.
@@ -114,4 +119,4 @@ std::string UtcNow();
 // Such a time as local time, "YYYY-MM-DD HH:MM:SS"; other texts unchanged.
 std::string LocalTimeText(const std::string& utcIso);
 
-}  // namespace store
+}  // namespace draw

@@ -8,7 +8,7 @@
 #include "draw/draw_record.h"
 #include "store/sha256.h"
 
-namespace store {
+namespace draw {
 
 bool VerifyReport::ok() const
 {
@@ -47,7 +47,7 @@ bool checkList(const std::string& encoded, long long count, const std::string& d
 bool seedBytes(const std::string& hex, Seed& seed, std::vector<std::string>& differences)
 {
     std::string bytes;
-    if (!FromHex(hex, bytes) || bytes.size() != seed.size()) {
+    if (!store::FromHex(hex, bytes) || bytes.size() != seed.size()) {
         differences.push_back(lang::tr("the seed is not 64 hexadecimal digits", "种子不是 64 位十六进制数"));
         return false;
     }
@@ -153,7 +153,7 @@ std::string lastDigestOf(const DrawRecord& record)
     return record.voids.empty() ? record.digest : record.voids.back().digest;
 }
 
-bool drawIds(DbConnection& connection, std::vector<long long>& ids)
+bool drawIds(store::DbConnection& connection, std::vector<long long>& ids)
 {
     auto rows = connection.Execute("select draw_id from draw_record order by draw_id");
     if (!rows)
@@ -175,11 +175,14 @@ void noteMissing(long long from, long long to, VerifyReport& report)
 
 }  // namespace
 
-bool VerifyDraws(DbConnection& connection, std::optional<long long> drawId, VerifyReport& report)
+bool VerifyDraws(store::DbConnection& connection, std::optional<long long> drawId, VerifyReport& report)
 {
     report = VerifyReport();
     std::vector<long long> ids;
-    if (!EnsureDrawTables(connection) || !drawIds(connection, ids))
+    const std::optional<bool> present = RecordPresent(connection);
+    if (!present)
+        return false;
+    if (*present && !drawIds(connection, ids))
         return false;
     report.lastDrawId = ids.empty() ? 0 : ids.back();
     std::string previous = kChainStart;
@@ -215,4 +218,4 @@ bool VerifyDraws(DbConnection& connection, std::optional<long long> drawId, Veri
     return true;
 }
 
-}  // namespace store
+}  // namespace draw

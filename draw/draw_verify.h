@@ -8,7 +8,7 @@
 
 #include "store/connection.h"
 
-namespace store {
+namespace draw {
 
 // The result for one entry of the chain: a draw (voidSeq 0) or one of its voids.
 struct EntryCheck {
@@ -29,6 +29,6 @@ struct VerifyReport {
 // Checks every draw, or only `drawId` (with its voids and its link to the
 // entry before it). False with connection.error() when the database cannot
 // be read; an unknown drawId gives false with an empty error.
-bool VerifyDraws(DbConnection& connection, std::optional<long long> drawId, VerifyReport& report);
+bool VerifyDraws(store::DbConnection& connection, std::optional<long long> drawId, VerifyReport& report);
 
-}  // namespace store
+}  // namespace draw

@@ -5,7 +5,7 @@
 #include <functional>
 #include <cstring>
 
-namespace store {
+namespace draw {
 
 namespace {
 
@@ -210,16 +210,16 @@ void ParticipantList::removeIds(std::vector<std::int64_t> ids)
     changed();
 }
 
-bool RefreshNotWon(DbConnection& connection, ParticipantList& list)
+bool RefreshNotWon(store::DbConnection& connection, ParticipantList& list)
 {
     // Asked before reading: a change that lands between the two makes the
     // next refresh read again rather than miss it.
-    const std::optional<ChangeStamp> now = connection.changeStamp();
+    const std::optional<store::ChangeStamp> now = connection.changeStamp();
     if (now && list.matches() == now)
         return true;
     list.clear();
     list.noteRead();
-    auto result = connection.Execute(kSelectNotWon);
+    auto result = connection.Execute(store::kSelectNotWon);
     if (!result)
         return false;
     for (; !result->EndOfFile(); result->MoveNext()) {
@@ -239,7 +239,7 @@ bool RefreshNotWon(DbConnection& connection, ParticipantList& list)
     return true;
 }
 
-DrawResult DrawFromList(DbConnection& connection, ParticipantList& list, DrawRequest request)
+DrawResult DrawFromList(store::DbConnection& connection, ParticipantList& list, DrawRequest request)
 {
     if (!list.drawable()) {
         DrawResult refused;
@@ -247,12 +247,12 @@ DrawResult DrawFromList(DbConnection& connection, ParticipantList& list, DrawReq
         refused.error = list.problem();
         return refused;
     }
-    const std::optional<ChangeStamp> before = connection.changeStamp();
+    const std::optional<store::ChangeStamp> before = connection.changeStamp();
     request.listedIds = &list.ids();
     request.listedEncoding = &list.encodedIds();
     request.listedDigest = &list.digest();
     DrawResult result = RunDraw(connection, request);
-    const std::optional<ChangeStamp> after = connection.changeStamp();
+    const std::optional<store::ChangeStamp> after = connection.changeStamp();
     // Nobody else committed from before the draw until now, and the list
     // matched the database before it: then the draw's own marks are the only
     // change, and they are known row by row.
@@ -269,4 +269,4 @@ DrawResult DrawFromList(DbConnection& connection, ParticipantList& list, DrawReq
     return result;
 }
 
-}  // namespace store
+}  // namespace draw

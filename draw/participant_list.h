@@ -17,7 +17,7 @@
 #include "draw/draw_picks.h"
 #include "draw/prize_draw.h"
 
-namespace store {
+namespace draw {
 
 class ParticipantList {
 public:
@@ -68,8 +68,8 @@ public:
 
     // Where the database stood when the list last matched it; nullopt when
     // that is not known (the list must be read again).
-    const std::optional<ChangeStamp>& matches() const { return m_matches; }
-    void setMatches(std::optional<ChangeStamp> stamp) { m_matches = stamp; }
+    const std::optional<store::ChangeStamp>& matches() const { return m_matches; }
+    void setMatches(std::optional<store::ChangeStamp> stamp) { m_matches = stamp; }
     void noteRead() { ++m_reads; }
 
 private:
@@ -84,7 +84,7 @@ private:
     // within the chunk in the lower.
     std::vector<std::uint64_t> m_rows;
     EligibleListBuilder m_ids;
-    std::optional<ChangeStamp> m_matches;
+    std::optional<store::ChangeStamp> m_matches;
     std::uint64_t m_version = 0;
     mutable std::optional<std::string> m_encoded;
     mutable std::optional<std::string> m_digest;
@@ -95,13 +95,13 @@ private:
 // the table again unless the database says that nothing has changed since
 // the list last matched it. False with connection.error() when reading
 // failed (the list is then empty); an empty list is not an error.
-bool RefreshNotWon(DbConnection& connection, ParticipantList& list);
+bool RefreshNotWon(store::DbConnection& connection, ParticipantList& list);
 
 // Runs a draw (see RunDraw) from the list as it stands, which the caller has
 // just refreshed and shown. When the draw is done and nobody else changed
 // the database meanwhile, the list drops exactly the rows the draw marked
 // and still matches the database; otherwise it is read again at the next
 // refresh. A list that is not drawable is refused with BadList.
-DrawResult DrawFromList(DbConnection& connection, ParticipantList& list, DrawRequest request);
+DrawResult DrawFromList(store::DbConnection& connection, ParticipantList& list, DrawRequest request);
 
-}  // namespace store
+}  // namespace draw

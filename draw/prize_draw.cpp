@@ -6,7 +6,7 @@
 #include "platform/language/language.h"
 #include "store/sha256.h"
 
-namespace store {
+namespace draw {
 
 RandomSource::RandomSource()
 {
@@ -50,7 +50,7 @@ struct Attempt {
 
 // Reads each picked participant inside the transaction: one who has won or
 // vanished since the list was read makes the attempt void.
-Outcome readPicked(DbConnection& connection, const std::vector<std::int64_t>& ids,
+Outcome readPicked(store::DbConnection& connection, const std::vector<std::int64_t>& ids,
                    const std::vector<std::size_t>& picks, std::vector<RecordedWinner>& winners)
 {
     winners.clear();
@@ -59,7 +59,7 @@ Outcome readPicked(DbConnection& connection, const std::vector<std::int64_t>& id
         auto row = connection.ExecuteBound(kSelectRow, {id});
         if (!row)
             return Outcome::Error;
-        if (row->EndOfFile() || row->Field(2) != kNotWon)
+        if (row->EndOfFile() || row->Field(2) != store::kNotWon)
             return Outcome::Taken;
         RecordedWinner winner{int(k + 1), id, std::nullopt, std::nullopt};
         if (!row->IsNull(0))
@@ -73,7 +73,7 @@ Outcome readPicked(DbConnection& connection, const std::vector<std::int64_t>& id
 
 // Adds the ids of the not-yet-won rows holding `number` to `marked`; a row
 // whose id is not a whole number makes the set unknown.
-bool noteSharing(DbConnection& connection, const std::string& number, std::optional<std::vector<std::int64_t>>& marked)
+bool noteSharing(store::DbConnection& connection, const std::string& number, std::optional<std::vector<std::int64_t>>& marked)
 {
     auto rows = connection.Execute(kSelectSharing, {number});
     if (!rows)
@@ -92,7 +92,7 @@ bool noteSharing(DbConnection& connection, const std::string& number, std::optio
 // Every winner by its row (which must change), then by its number as the
 // program always has, so that rows sharing the number are marked too. A Null
 // number is marked by its row only: it names nobody else.
-Outcome markAll(DbConnection& connection, const std::vector<RecordedWinner>& winners, std::string& problem,
+Outcome markAll(store::DbConnection& connection, const std::vector<RecordedWinner>& winners, std::string& problem,
                 std::optional<std::vector<std::int64_t>>& marked)
 {
     marked.emplace();
@@ -109,36 +109,36 @@ Outcome markAll(DbConnection& connection, const std::vector<RecordedWinner>& win
     }
     for (const RecordedWinner& winner : winners)
         if (winner.number &&
-            (!noteSharing(connection, *winner.number, marked) || !connection.Run(kMarkWinner, {*winner.number})))
+            (!noteSharing(connection, *winner.number, marked) || !connection.Run(store::kMarkWinner, {*winner.number})))
             return Outcome::Error;
     return Outcome::Done;
 }
 
-Attempt pickAndMark(DbConnection& connection, const std::vector<std::int64_t>& ids, std::size_t n,
+Attempt pickAndMark(store::DbConnection& connection, const std::vector<std::int64_t>& ids, std::size_t n,
                     const SeedSource& seeds)
 {
     Attempt attempt;
     const Seed seed = seeds();
-    attempt.seedHex = ToHex(seed.data(), seed.size());
+    attempt.seedHex = store::ToHex(seed.data(), seed.size());
     attempt.outcome = readPicked(connection, ids, PickIndices(seed, ids.size(), n), attempt.winners);
     if (attempt.outcome == Outcome::Done)
         attempt.outcome = markAll(connection, attempt.winners, attempt.problem, attempt.marked);
     return attempt;
 }
 
-DrawResult failure(DbConnection& connection, DrawStatus status, std::string error = std::string())
+DrawResult failure(store::DbConnection& connection, DrawStatus status, std::string error = std::string())
 {
     // The kind of the failure is read before the rollback can change it.
-    const ErrorKind kind = connection.errorKind();
+    const store::ErrorKind kind = connection.errorKind();
     connection.RollbackTransaction();
     DrawResult result;
     result.status = status;
     result.error = status == DrawStatus::DatabaseError ? connection.error() : std::move(error);
     if (status == DrawStatus::DatabaseError)
         result.errorKind = kind;
-    if (status == DrawStatus::DatabaseError && kind == ErrorKind::ConnectionLost)
+    if (status == DrawStatus::DatabaseError && kind == store::ErrorKind::ConnectionLost)
         result.status = DrawStatus::ConnectionLost;
-    else if (status == DrawStatus::DatabaseError && kind == ErrorKind::Conflict)
+    else if (status == DrawStatus::DatabaseError && kind == store::ErrorKind::Conflict)
         result.status = DrawStatus::KeptConflicting;
     return result;
 }
@@ -150,7 +150,7 @@ DrawStatus statusOf(Outcome outcome)
 
 // The commit of `digest` was cut off with the connection: asks again, on a
 // fresh connection, whether it made it.
-DrawResult afterLostCommit(DbConnection& connection, DrawResult done)
+DrawResult afterLostCommit(store::DbConnection& connection, DrawResult done)
 {
     const std::string lost = connection.error();
     connection.RollbackTransaction();
@@ -166,13 +166,13 @@ DrawResult afterLostCommit(DbConnection& connection, DrawResult done)
 // Writes the record of a draw or void (`write` fills in its number and
 // digests) and commits, giving `done` when all went well.
 template <typename Write>
-DrawResult commitWith(DbConnection& connection, DrawResult done, Write write)
+DrawResult commitWith(store::DbConnection& connection, DrawResult done, Write write)
 {
     if (!write(done))
         return failure(connection, DrawStatus::DatabaseError);
     if (connection.CommitTransaction())
         return done;
-    if (connection.errorKind() == ErrorKind::ConnectionLost)
+    if (connection.errorKind() == store::ErrorKind::ConnectionLost)
         return afterLostCommit(connection, std::move(done));
     return failure(connection, DrawStatus::DatabaseError);
 }
@@ -195,7 +195,7 @@ DrawResult retryConflicts(RandomSource& random, Once once)
 
 // One try of a draw inside its own transaction; `retry` is set when a winner
 // was taken by another program and the draw should be tried afresh.
-DrawResult tryDraw(DbConnection& connection, const DrawRequest& request, bool useListed, bool& retry)
+DrawResult tryDraw(store::DbConnection& connection, const DrawRequest& request, bool useListed, bool& retry)
 {
     retry = false;
     if (!connection.BeginTransaction())
@@ -238,7 +238,7 @@ DrawResult tryDraw(DbConnection& connection, const DrawRequest& request, bool us
 
 }  // namespace
 
-bool LoadEligibleIds(DbConnection& connection, EligibleListBuilder& list)
+bool LoadEligibleIds(store::DbConnection& connection, EligibleListBuilder& list)
 {
     list.clear();
     auto rows = connection.Execute(kSelectEligibleIds);
@@ -256,7 +256,7 @@ bool LoadEligibleIds(DbConnection& connection, EligibleListBuilder& list)
     return true;
 }
 
-DrawResult RunDraw(DbConnection& connection, const DrawRequest& request)
+DrawResult RunDraw(store::DbConnection& connection, const DrawRequest& request)
 {
     if (!EnsureDrawTables(connection))
         return failure(connection, DrawStatus::DatabaseError);
@@ -280,7 +280,7 @@ DrawResult RunDraw(DbConnection& connection, const DrawRequest& request)
 
 namespace {
 
-DrawResult tryVoid(DbConnection& connection, long long drawId, int position, const SeedSource& seeds)
+DrawResult tryVoid(store::DbConnection& connection, long long drawId, int position, const SeedSource& seeds)
 {
     if (!connection.BeginTransaction())
         return failure(connection, DrawStatus::DatabaseError);
@@ -329,7 +329,7 @@ DrawResult tryVoid(DbConnection& connection, long long drawId, int position, con
 
 }  // namespace
 
-DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int position, const SeedSource& seeds)
+DrawResult VoidAndReplace(store::DbConnection& connection, long long drawId, int position, const SeedSource& seeds)
 {
     if (!EnsureDrawTables(connection))
         return failure(connection, DrawStatus::DatabaseError);
@@ -379,4 +379,4 @@ std::string DescribeRefusal(const DrawResult& result)
     return result.error;
 }
 
-}  // namespace store
+}  // namespace draw

@@ -13,7 +13,7 @@
 #include "draw/draw_record.h"
 #include "store/participants.h"
 
-namespace store {
+namespace draw {
 
 // Uniform random integers seeded from the operating system, for the rolling
 // display's start row (which has no influence on any winner).
@@ -76,7 +76,7 @@ struct DrawResult {
     std::optional<std::vector<std::int64_t>> markedIds;
     // For DatabaseError: whether trying again may help (another program's
     // lock, a full disk). Nothing was marked or recorded either way.
-    ErrorKind errorKind = ErrorKind::None;
+    store::ErrorKind errorKind = store::ErrorKind::None;
 };
 
 // One draw in one write transaction: reads the eligible list (or takes the
@@ -88,27 +88,27 @@ struct DrawResult {
 // Nothing is marked or recorded unless everything is. A lost connection to
 // the server is ConnectionLost (or OutcomeUnknown when it went during the
 // commit and could not be asked again whether the draw was recorded).
-DrawResult RunDraw(DbConnection& connection, const DrawRequest& request);
+DrawResult RunDraw(store::DbConnection& connection, const DrawRequest& request);
 
 // Voids the holder of `position` in draw `drawId`, which must be the last
 // draw, and draws one replacement from those still not won, marked and
 // recorded in one transaction. The voided winner stays marked. When Done,
 // result.record is the draw with its voids.
-DrawResult VoidAndReplace(DbConnection& connection, long long drawId, int position,
+DrawResult VoidAndReplace(store::DbConnection& connection, long long drawId, int position,
                           const SeedSource& seeds = SystemSeed);
 
 // True when another program's lock kept the draw or void out: nothing was
 // marked or recorded, and the same request may simply be made again.
 inline bool KeptOutByLock(const DrawResult& result)
 {
-    return result.status == DrawStatus::DatabaseError && result.errorKind == ErrorKind::Busy;
+    return result.status == DrawStatus::DatabaseError && result.errorKind == store::ErrorKind::Busy;
 }
 
 // The ids of the not-yet-won participants in list order (highest id first).
-bool LoadEligibleIds(DbConnection& connection, EligibleListBuilder& list);
+bool LoadEligibleIds(store::DbConnection& connection, EligibleListBuilder& list);
 
 // Why a draw or void was refused, for statuses that carry no text of their
 // own (every status but Done and CountOutOfRange), in the user's language.
 std::string DescribeRefusal(const DrawResult& result);
 
-}  // namespace store
+}  // namespace draw

@@ -12,7 +12,7 @@
 #include "platform/language/language.h"
 #include "store/utf8.h"
 
-namespace store {
+namespace exporter {
 namespace {
 
 namespace fs = std::filesystem;
@@ -32,7 +32,7 @@ std::string csvField(const std::string& text)
 
 std::vector<std::string> fieldsOf(const ResultRow& row)
 {
-    return {row.level, std::to_string(row.drawId), LocalTimeText(row.time), std::to_string(row.position),
+    return {row.level, std::to_string(row.drawId), draw::LocalTimeText(row.time), std::to_string(row.position),
             row.name, row.number, row.note};
 }
 
@@ -42,7 +42,7 @@ bool writeCsv(const std::vector<ResultRow>& rows, const std::string& path, std::
     out << "\xEF\xBB\xBF";
     auto writeLine = [&out](const std::vector<std::string>& fields) {
         for (std::size_t i = 0; i < fields.size(); ++i)
-            out << (i ? "," : "") << csvField(ValidUtf8(fields[i]));
+            out << (i ? "," : "") << csvField(store::ValidUtf8(fields[i]));
         out << "\r\n";
     };
     writeLine(ResultColumns());
@@ -59,7 +59,7 @@ bool writeCsv(const std::vector<ResultRow>& rows, const std::string& path, std::
 lxw_datetime excelTime(const std::string& utcIso)
 {
     lxw_datetime when{};
-    const std::string local = LocalTimeText(utcIso);
+    const std::string local = draw::LocalTimeText(utcIso);
     if (std::sscanf(local.c_str(), "%4d-%2d-%2d %2d:%2d:%lf", &when.year, &when.month, &when.day, &when.hour,
                     &when.min, &when.sec) != 6)
         when = lxw_datetime{};
@@ -92,15 +92,15 @@ bool writeXlsx(const std::vector<ResultRow>& rows, const std::string& path, std:
     lxw_row_t r = 1;
     for (const ResultRow& row : rows) {
         // Texts stay texts: a number such as 13800000001 must not become 1.38E+10.
-        keep(worksheet_write_string(sheet, r, 0, ValidUtf8(row.level).c_str(), nullptr));
+        keep(worksheet_write_string(sheet, r, 0, store::ValidUtf8(row.level).c_str(), nullptr));
         keep(worksheet_write_number(sheet, r, 1, double(row.drawId), nullptr));
         lxw_datetime when = excelTime(row.time);
         keep(when.year ? worksheet_write_datetime(sheet, r, 2, &when, timeFormat)
                        : worksheet_write_string(sheet, r, 2, row.time.c_str(), nullptr));
         keep(worksheet_write_number(sheet, r, 3, row.position, nullptr));
-        keep(worksheet_write_string(sheet, r, 4, ValidUtf8(row.name).c_str(), nullptr));
-        keep(worksheet_write_string(sheet, r, 5, ValidUtf8(row.number).c_str(), nullptr));
-        keep(worksheet_write_string(sheet, r, 6, ValidUtf8(row.note).c_str(), nullptr));
+        keep(worksheet_write_string(sheet, r, 4, store::ValidUtf8(row.name).c_str(), nullptr));
+        keep(worksheet_write_string(sheet, r, 5, store::ValidUtf8(row.number).c_str(), nullptr));
+        keep(worksheet_write_string(sheet, r, 6, store::ValidUtf8(row.note).c_str(), nullptr));
         ++r;
     }
     keep(workbook_close(book));
@@ -127,14 +127,14 @@ std::vector<std::string> ResultColumns()
     return {"level", "draw", "time", "position", "name", "number", "note"};
 }
 
-std::vector<ResultRow> ResultRows(const std::vector<DrawRecord>& draws)
+std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws)
 {
     std::vector<ResultRow> rows;
-    for (const DrawRecord& draw : draws) {
-        std::vector<RecordedWinner> holders = draw.winners;
+    for (const draw::DrawRecord& draw : draws) {
+        std::vector<draw::RecordedWinner> holders = draw.winners;
         std::vector<std::string> notes(holders.size()), times(holders.size(), draw.time);
         std::vector<ResultRow> voided;
-        for (const DrawVoid& entry : draw.voids) {
+        for (const draw::DrawVoid& entry : draw.voids) {
             for (std::size_t k = 0; k < holders.size(); ++k) {
                 if (holders[k].position != entry.position)
                     continue;
@@ -191,4 +191,4 @@ bool ExportResults(const std::vector<ResultRow>& rows, const std::string& path, 
     return false;
 }
 
-}  // namespace store
+}  // namespace exporter

@@ -7,7 +7,7 @@
 
 #include "draw/draw_record.h"
 
-namespace store {
+namespace exporter {
 
 // One line of the results: the columns level, draw, time (local), position,
 // name, number, note. Each position shows who holds it now; a voided winner
@@ -23,7 +23,7 @@ struct ResultRow {
     std::string note;
 };
 
-std::vector<ResultRow> ResultRows(const std::vector<DrawRecord>& draws);
+std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws);
 // The column titles, in the user's language.
 std::vector<std::string> ResultColumns();
 
@@ -32,4 +32,4 @@ std::vector<std::string> ResultColumns();
 // existing file is replaced only by a complete one. False with `error`.
 bool ExportResults(const std::vector<ResultRow>& rows, const std::string& path, std::string& error);
 
-}  // namespace store
+}  // namespace exporter

@@ -75,6 +75,9 @@ struct Dialect {
     // Run after rows were inserted into sheet with their ids given, so that
     // the database numbers new rows after them; nullptr when it does anyway.
     const char* afterExplicitIds;
+    // Counts the tables named by its one '?' (lower case) that this
+    // connection sees: 1 or 0.
+    const char* countTables;
 };
 
 // Where a database's contents stand as one connection sees them: two equal

@@ -1,7 +1,6 @@
 #include "store/connection.h"
 
 #include "platform/language/language.h"
-#include "draw/draw_record.h"
 #include "store/postgres_backend.h"
 #include "store/sqlite_backend.h"
 
@@ -146,11 +145,15 @@ bool DbConnection::OpenFile(const std::string& path, Access access)
         m_errorKind = kind;
         return false;
     }
-    // An older database gains the draw record's tables here. One that cannot
-    // take them (read-only) still opens for reading; a draw on it reports why.
-    EnsureDrawTables(*this);
-    setError(std::string());
     return true;
+}
+
+std::optional<bool> DbConnection::HasTable(const std::string& name)
+{
+    auto rows = ExecuteBound(dialect().countTables, {name});
+    if (!rows)
+        return std::nullopt;
+    return rows->FieldInteger(0) > 0;
 }
 
 void DbConnection::setLockWait(int milliseconds)

@@ -141,6 +141,10 @@ public:
     void noteReadError(const Recordset& result) { setError(result.error()); }
     // The SQL that differs between kinds of database (only while open).
     const Dialect& dialect() const { return m_backend->dialect(); }
+    // Whether the table `name` (lower case) exists; nullopt with error() when
+    // that cannot be read. Asks the catalogue, so that a missing table does
+    // not abort an open transaction.
+    std::optional<bool> HasTable(const std::string& name);
 
 private:
     bool fail(const std::string& message);

@@ -1,31 +1,45 @@
 #pragma once
 // Moving a whole participant database from one data source to another (an
 // SQLite file to a PostgreSQL server, or back): `sheet` with its ids and
-// flags, and the draw record as it stands, so that every draw still verifies
-// at the destination.
+// flags, and the tables the layers above keep beside it (the draw record),
+// as they stand.
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "store/connection.h"
 
 namespace store {
 
-struct CopyReport {
-    long long participants = 0;
-    long long draws = 0;
-    long long winners = 0;
-    long long voids = 0;
-    bool recordMatches = true;  // the source's record verifies (and so does the copy)
-    int extraColumns = 0;       // columns of the source's sheet beyond the four, not copied
+// A table as it is copied: its columns ("a, b, c"), how each is bound (I a
+// whole number, T text, B bytes, one letter per column) and an order that
+// keeps the copy reproducible.
+struct CopiedTable {
+    std::string table;
+    std::string columns;
+    std::string kinds;
+    std::string order;
 };
 
-// Copies everything of `from` into `to`, which must hold no participants and
-// no draws, in one transaction of `to`: all of it or nothing. The copy is
-// read in one transaction of `from`, so nothing written meanwhile half-counts.
-// Refuses, naming the table, row and column, a text that the destination
-// cannot hold (a PostgreSQL database takes only UTF-8 without NUL bytes).
-// Before committing, the copy's record is verified and must give what the
-// source's gives. False with `error`.
-bool CopyDatabase(DbConnection& from, DbConnection& to, CopyReport& report, std::string& error);
+struct CopyReport {
+    long long participants = 0;
+    std::vector<long long> rows;  // per table given to CopyDatabase, in its order
+    int extraColumns = 0;         // columns of the source's sheet beyond the four, not copied
+};
+
+// Run inside both transactions once everything is copied, before the
+// commit: false with `error` refuses the copy.
+using CopyCheck = std::function<bool(DbConnection& from, DbConnection& to, std::string& error)>;
+
+// Copies `sheet` and `tables` of `from` into `to`, which must hold no rows
+// in any of them, in one transaction of `to`: all of it or nothing. A table
+// the source lacks is taken as empty; the destination must have them all.
+// The copy is read in one transaction of `from`, so nothing written
+// meanwhile half-counts. Refuses, naming the table, row and column, a text
+// that the destination cannot hold (a PostgreSQL database takes only UTF-8
+// without NUL bytes). False with `error`.
+bool CopyDatabase(DbConnection& from, DbConnection& to, const std::vector<CopiedTable>& tables,
+                  const CopyCheck& check, CopyReport& report, std::string& error);
 
 }  // namespace store

@@ -20,7 +20,8 @@ namespace store {
 
 namespace {
 
-const Dialect kSqliteDialect{"SQLite", "integer", "blob", "id integer primary key", nullptr};
+const Dialect kSqliteDialect{"SQLite", "integer", "blob", "id integer primary key", nullptr,
+                             "select count(*) from sqlite_master where type = 'table' and lower(name) = ?"};
 
 // Turns the connection's last failure into words naming the file, and keeps
 // its kind; shared by the back end and its cursors.

@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "platform/language/language.h"
+#include "draw/draw_record.h"
+#include "draw/record_copy.h"
 #include "store/database_copy.h"
 #include "store/participants.h"
 #include "store/postgres_backend.h"
@@ -60,6 +62,15 @@ public:
         return false;
     }
 
+    // The destination takes the draw record's tables, when it lacks them.
+    bool ensureRecord(std::string& error)
+    {
+        if (draw::EnsureDrawTables(*m_connection))
+            return true;
+        error = m_connection->error();
+        return false;
+    }
+
     // Keeps what was copied: a new file takes its name.
     bool keep(std::string& error)
     {
@@ -99,14 +110,18 @@ int Copy(const Call& call)
     Destination destination(to);
     std::string error;
     store::CopyReport report;
-    if (!destination.open(error) || !store::CopyDatabase(source, destination.connection(), report, error) ||
+    bool recordMatches = true;
+    const std::vector<store::CopiedTable> tables = draw::RecordCopyTables();
+    if (!destination.open(error) || !destination.ensureRecord(error) ||
+        !store::CopyDatabase(source, destination.connection(), tables, draw::SameRecordCheck(recordMatches), report,
+                             error) ||
         !destination.keep(error))
         return call.fail(lang::trf("cannot copy %1 to %2: %3", "无法把 %1 复制到 %2：%3",
                                    {store::ShownDataSource(from), store::ShownDataSource(to), error}));
     std::printf("%s\n", lang::trf("copied %1 participants and %2 draws (%3 winners, %4 voids) from %5 to %6",
                                   "已复制 %1 名参与者和 %2 次抽奖（%3 名中奖者，%4 次作废），从 %5 到 %6",
-                                  {std::to_string(report.participants), std::to_string(report.draws),
-                                   std::to_string(report.winners), std::to_string(report.voids),
+                                  {std::to_string(report.participants), std::to_string(report.rows[0]),
+                                   std::to_string(report.rows[1]), std::to_string(report.rows[2]),
                                    store::ShownDataSource(from), store::ShownDataSource(to)})
                             .c_str());
     if (report.extraColumns > 0)
@@ -116,7 +131,7 @@ int Copy(const Call& call)
                                "注意：sheet 表除 id、user_name、user_number 和 isluck 外还有 %1 列，它们没有被复制",
                                {std::to_string(report.extraColumns)})
                          .c_str());
-    if (!report.recordMatches)
+    if (!recordMatches)
         std::fprintf(stderr, "%s\n",
                      lang::tr("warning: the draw record of the source does NOT verify; it was copied as it is "
                               "(run verify for the details)",

@@ -48,16 +48,16 @@ std::string noSuchDraw(long long drawId)
 
 // Reads one draw, or all of them when drawId is 0.
 bool readDraws(const Call& call, store::DbConnection& connection, long long drawId,
-               std::vector<store::DrawRecord>& draws)
+               std::vector<draw::DrawRecord>& draws)
 {
     if (drawId == 0) {
-        if (store::ReadHistory(connection, draws))
+        if (draw::ReadHistory(connection, draws))
             return true;
         call.fail(connection.error());
         return false;
     }
-    draws.assign(1, store::DrawRecord());
-    if (store::ReadDraw(connection, drawId, draws[0]))
+    draws.assign(1, draw::DrawRecord());
+    if (draw::ReadDraw(connection, drawId, draws[0]))
         return true;
     call.fail(connection.error().empty() ? noSuchDraw(drawId) : connection.error());
     return false;
@@ -70,7 +70,7 @@ bool optionalDrawId(const Call& call, long long& drawId)
     return call.args.empty() || (call.args.size() == 1 && parseInteger(call.args[0], drawId) && drawId >= 1);
 }
 
-void printEntry(const store::EntryCheck& entry)
+void printEntry(const draw::EntryCheck& entry)
 {
     const std::string name =
         entry.voidSeq == 0
@@ -108,7 +108,7 @@ int Draw(const Call& call)
 {
     long long n = 0;
     bool haveCount = false;
-    store::DrawRequest request;
+    draw::DrawRequest request;
     for (std::size_t i = 0; i < call.args.size(); ++i) {
         if (call.args[i] == "--level" && i + 1 < call.args.size())
             request.level = call.args[++i];
@@ -124,26 +124,26 @@ int Draw(const Call& call)
     if (!open(call, connection, store::Access::Change))
         return kExitFailure;
     request.count = n;
-    const store::DrawResult result = store::RunDraw(connection, request);
+    const draw::DrawResult result = draw::RunDraw(connection, request);
     switch (result.status) {
-    case store::DrawStatus::Done:
+    case draw::DrawStatus::Done:
         break;
-    case store::DrawStatus::NobodyLeft:
+    case draw::DrawStatus::NobodyLeft:
         std::fprintf(stderr, "没有找到相关信息！\n");
         return kExitFailure;
-    case store::DrawStatus::CountOutOfRange:
+    case draw::DrawStatus::CountOutOfRange:
         return call.fail(countRefusal(n, result.available));
     default:
-        return call.fail(store::DescribeRefusal(result));
+        return call.fail(draw::DescribeRefusal(result));
     }
     // The draw is committed and recorded: if this output is lost, history
     // and export still have it.
-    for (const store::RecordedWinner& winner : result.record.winners)
+    for (const draw::RecordedWinner& winner : result.record.winners)
         std::printf("%s\t%s\n", EscapeField(winner.name.value_or("")).c_str(),
                     EscapeField(winner.number.value_or("")).c_str());
     std::fprintf(stderr, "%s\n",
                  lang::trf("draw %1 recorded at %2, digest %3", "第 %1 次抽奖已记录，时间 %2，摘要 %3",
-                           {std::to_string(result.record.id), store::LocalTimeText(result.record.time),
+                           {std::to_string(result.record.id), draw::LocalTimeText(result.record.time),
                             result.record.digest})
                      .c_str());
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
@@ -159,24 +159,24 @@ int History(const Call& call)
     if (!optionalDrawId(call, drawId))
         return call.usageError(lang::tr("history takes an optional draw number", "history 只接受一个可选的抽奖编号"));
     store::DbConnection connection;
-    std::vector<store::DrawRecord> draws;
+    std::vector<draw::DrawRecord> draws;
     if (!open(call, connection) || !readDraws(call, connection, drawId, draws))
         return kExitFailure;
     if (drawId == 0) {
         std::printf("%s\n", lang::tr("draw\ttime\tlevel\twinners\teligible\tvoids\tdigest",
                                      "编号\t时间\t等级\t中奖人数\t候选人数\t作废\t摘要").c_str());
-        for (const store::DrawRecord& draw : draws)
-            std::printf("%lld\t%s\t%s\t%zu\t%lld\t%zu\t%s\n", draw.id, store::LocalTimeText(draw.time).c_str(),
+        for (const draw::DrawRecord& draw : draws)
+            std::printf("%lld\t%s\t%s\t%zu\t%lld\t%zu\t%s\n", draw.id, draw::LocalTimeText(draw.time).c_str(),
                         EscapeField(draw.level).c_str(), draw.winners.size(), draw.eligibleCount, draw.voids.size(),
                         draw.digest.substr(0, kDigestShown).c_str());
         return 0;
     }
-    const store::DrawRecord& draw = draws[0];
+    const draw::DrawRecord& draw = draws[0];
     std::printf("%s\n", lang::trf("draw %1\t%2\t%3\tdigest %4", "第 %1 次抽奖\t%2\t%3\t摘要 %4",
-                                  {std::to_string(draw.id), store::LocalTimeText(draw.time), EscapeField(draw.level),
+                                  {std::to_string(draw.id), draw::LocalTimeText(draw.time), EscapeField(draw.level),
                                    draw.digest})
                             .c_str());
-    for (const store::ResultRow& row : store::ResultRows(draws))
+    for (const exporter::ResultRow& row : exporter::ResultRows(draws))
         std::printf("%d\t%s\t%s\t%s\n", row.position, EscapeField(row.name).c_str(), EscapeField(row.number).c_str(),
                     EscapeField(row.note).c_str());
     return 0;
@@ -190,9 +190,9 @@ int Verify(const Call& call)
     store::DbConnection connection;
     if (!open(call, connection))
         return kExitFailure;
-    store::VerifyReport report;
+    draw::VerifyReport report;
     const std::optional<long long> only = drawId ? std::optional<long long>(drawId) : std::nullopt;
-    if (!store::VerifyDraws(connection, only, report))
+    if (!draw::VerifyDraws(connection, only, report))
         return call.fail(connection.error().empty() ? noSuchDraw(drawId) : connection.error());
     if (report.entries.empty() && report.problems.empty()) {
         std::printf("%s\n", lang::tr("no draw has been recorded yet", "还没有抽奖记录").c_str());
@@ -200,7 +200,7 @@ int Verify(const Call& call)
     }
     for (const std::string& problem : report.problems)
         std::printf("%s\n", problem.c_str());
-    for (const store::EntryCheck& entry : report.entries)
+    for (const draw::EntryCheck& entry : report.entries)
         printEntry(entry);
     // The newest digest is what the last printout shows: a draw removed from
     // the end of the record can only be seen by comparing the two.
@@ -224,12 +224,12 @@ int Export(const Call& call)
                                         "export 需要 [抽奖编号] 文件.csv|文件.xlsx"));
     const std::string& path = call.args.back();
     store::DbConnection connection;
-    std::vector<store::DrawRecord> draws;
+    std::vector<draw::DrawRecord> draws;
     if (!open(call, connection) || !readDraws(call, connection, drawId, draws))
         return kExitFailure;
-    const std::vector<store::ResultRow> rows = store::ResultRows(draws);
+    const std::vector<exporter::ResultRow> rows = exporter::ResultRows(draws);
     std::string error;
-    if (!store::ExportResults(rows, path, error))
+    if (!exporter::ExportResults(rows, path, error))
         return call.fail(error);
     std::printf("%s\n", lang::trf("exported %1 rows to %2", "已将 %1 行导出到 %2", {std::to_string(rows.size()), path})
                             .c_str());

@@ -25,7 +25,7 @@
 
 namespace {
 
-void draw(form1& w, int level, int count)
+void drawWinners(form1& w, int level, int count)
 {
     w.Combo1->setCurrentIndex(level);
     w.txtci->setText(QString::number(count));
@@ -74,7 +74,7 @@ private slots:
         folder.createDatabase({{name, "N1", "否"}});
         auto w = folder.start();
         w->show();
-        draw(*w, 0, 1);
+        drawWinners(*w, 0, 1);
         QCOMPARE(w->Text1->text(), QString::fromStdString(name));
         QCOMPARE(w->Text1->cursorPosition(), 0);
         w->RollStep();
@@ -87,9 +87,9 @@ private slots:
         folder.createDatabase(AppFolder::participants(40));
         auto w = folder.start();
         w->show();
-        draw(*w, 1, 10);
+        drawWinners(*w, 1, 10);
         QVERIFY(!w->Grid2->verticalScrollBar()->isVisible());
-        draw(*w, 1, 25);
+        drawWinners(*w, 1, 25);
         QCoreApplication::processEvents();
         QCOMPARE(w->Grid2->Rows(), 26);
         QVERIFY(w->Grid2->verticalScrollBar()->isVisible());
@@ -110,7 +110,7 @@ private slots:
                                 " (2, 'gbk', cast(X'B2E2CAD4' as text), '否'), (3, 'null', NULL, '否'),"
                                 " (4, 'empty', '', 'x');");
         auto w = folder.start();
-        draw(*w, 0, 3);
+        drawWinners(*w, 0, 3);
         QCOMPARE(folder.flags(), (std::vector<std::string>{"是", "是", "是", "x"}));
         QCOMPARE(folder.boxes.texts(), QStringList{"没有找到相关信息！"} << "没有找到相关信息！");
         QCOMPARE(w->ShownDraw()->winners.size(), std::size_t(3));
@@ -156,7 +156,7 @@ private slots:
         runSql(folder.dbPath(), "create table sheet (id text, user_name text, user_number text, isluck text);"
                                 "insert into sheet values ('b7', 'x', '1', '否'), ('a7', 'y', '2', '否');");
         auto w = folder.start();
-        draw(*w, 0, 1);
+        drawWinners(*w, 0, 1);
         QVERIFY(!w->Rolling());
         QCOMPARE(folder.boxes.shown.size(), std::size_t(1));
         QVERIFY2(folder.boxes.texts()[0].contains(QStringLiteral("不是整数")), qPrintable(folder.boxes.texts()[0]));
@@ -170,7 +170,7 @@ private slots:
         folder.createDatabase(AppFolder::participants(10));
         auto w = folder.start();
         w->show();
-        draw(*w, 2, 3);
+        drawWinners(*w, 2, 3);
         const QString voided = w->Grid2->TextMatrix(2, 1);
         const QString third = w->Grid2->TextMatrix(3, 1);
 
@@ -214,7 +214,7 @@ private slots:
         folder.createDatabase(AppFolder::participants(6));
         auto w = folder.start();
         w->VoidWinner(1);  // no draw yet
-        draw(*w, 0, 2);
+        drawWinners(*w, 0, 2);
         w->VoidWinner(3);  // not a winner's row
         w->DrawOrStop();   // rolling
         w->VoidWinner(1);
@@ -225,9 +225,9 @@ private slots:
         // Another program has drawn since: this is no longer the last draw.
         store::DbConnection other;
         QVERIFY(other.OpenFile(folder.dbPath().toStdString()));
-        store::DrawRequest request;
+        draw::DrawRequest request;
         request.count = 1;
-        QCOMPARE(store::RunDraw(other, request).status, store::DrawStatus::Done);
+        QCOMPARE(draw::RunDraw(other, request).status, draw::DrawStatus::Done);
         folder.boxes.answers = {ui::Result::Yes};
         w->VoidWinner(1);
         QVERIFY(folder.boxes.texts().last().contains(QStringLiteral("最后一次")));
@@ -260,8 +260,8 @@ private slots:
         FakeFileDialogs dialogs;
         w->findChild<QAction*>(QStringLiteral("exportDrawAction"))->trigger();  // no draw yet
         QCOMPARE(dialogs.asked.size(), 0);
-        draw(*w, 0, 2);
-        draw(*w, 1, 3);
+        drawWinners(*w, 0, 2);
+        drawWinners(*w, 1, 3);
         const QString csv = folder.path() + QStringLiteral("/this.csv");
         const QString all = folder.path() + QStringLiteral("/all.csv");
         dialogs.answers = {csv, all, QString()};
@@ -286,10 +286,10 @@ private slots:
         AppFolder folder;
         folder.createDatabase(AppFolder::participants(12));
         auto w = folder.start();
-        draw(*w, 0, 2);
+        drawWinners(*w, 0, 2);
         const QStringList first = {w->Grid2->TextMatrix(1, 1), w->Grid2->TextMatrix(2, 1)};
         const std::string firstDigest = w->ShownDraw()->digest;
-        draw(*w, 3, 3);
+        drawWinners(*w, 3, 3);
         PrintoutCatcher printouts;
         // The history lists the newest first; print the oldest from it.
         QTimer::singleShot(0, [] {
@@ -318,7 +318,7 @@ private slots:
         AppFolder folder;
         folder.createDatabase(AppFolder::participants(3));
         auto w = folder.start();
-        draw(*w, 0, 1);
+        drawWinners(*w, 0, 1);
         bool closedByButton = false;
         QTimer::singleShot(50, [&] {
             QWidget* dialog = QApplication::activeModalWidget();

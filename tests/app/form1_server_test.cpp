@@ -71,8 +71,8 @@ private slots:
         QCOMPARE(w.Label5->text(), QStringLiteral("本次中奖 2 人"));
         QCOMPARE(w.Label4->text(), QStringLiteral("共有 16 人"));
         QCOMPARE(drawCount(source), 2LL);
-        store::VerifyReport report;
-        QVERIFY(store::VerifyDraws(*conn::DbConnection, std::nullopt, report));
+        draw::VerifyReport report;
+        QVERIFY(draw::VerifyDraws(*conn::DbConnection, std::nullopt, report));
         QVERIFY(report.ok());
     }
 };

@@ -26,7 +26,7 @@ constexpr int kParticipants = 300;
 constexpr int kWinnersPerDraw = 2;
 
 // What one drawing process saw: how many draws ended in each status.
-using Tally = std::map<store::DrawStatus, int>;
+using Tally = std::map<draw::DrawStatus, int>;
 
 // Runs `work` in a child process that writes its tally to `file`.
 pid_t spawn(const std::string& file, const std::function<Tally()>& work)
@@ -51,7 +51,7 @@ Tally collect(pid_t pid, const std::string& file)
     Tally tally;
     std::ifstream in(file);
     for (int status = 0, count = 0; in >> status >> count;)
-        tally[store::DrawStatus(status)] = count;
+        tally[draw::DrawStatus(status)] = count;
     return tally;
 }
 
@@ -63,18 +63,18 @@ Tally drawInLoop(const std::string& dataSource, int draws, const std::string& st
     Tally tally;
     store::DbConnection connection;
     if (!connection.OpenFile(dataSource)) {
-        tally[store::DrawStatus::DatabaseError] = 1;
+        tally[draw::DrawStatus::DatabaseError] = 1;
         return tally;
     }
     for (int i = 0; i < draws && (stopFile.empty() || access(stopFile.c_str(), F_OK) != 0); ++i) {
-        store::DrawRequest request;
+        draw::DrawRequest request;
         request.level = "三等奖";
         request.count = kWinnersPerDraw;
-        const store::DrawResult result = store::RunDraw(connection, request);
+        const draw::DrawResult result = draw::RunDraw(connection, request);
         ++tally[result.status];
-        if (result.status == store::DrawStatus::DatabaseError)
+        if (result.status == draw::DrawStatus::DatabaseError)
             std::fprintf(stderr, "draw failed: %s\n", result.error.c_str());
-        if (result.status != store::DrawStatus::Done)
+        if (result.status != draw::DrawStatus::Done)
             std::this_thread::sleep_for(20ms);
     }
     return tally;
@@ -86,11 +86,11 @@ Tally registerParticipants(const std::string& dataSource, int count)
     Tally tally;
     store::DbConnection connection;
     if (!connection.OpenFile(dataSource))
-        return {{store::DrawStatus::DatabaseError, 1}};
+        return {{draw::DrawStatus::DatabaseError, 1}};
     for (int i = 0; i < count; ++i) {
         const bool inserted = connection.Run("insert into sheet (user_name, user_number, isluck) values (?, ?, '否')",
                                              {"desk" + std::to_string(i), "d" + std::to_string(i)});
-        ++tally[inserted ? store::DrawStatus::Done : store::DrawStatus::DatabaseError];
+        ++tally[inserted ? draw::DrawStatus::Done : draw::DrawStatus::DatabaseError];
     }
     return tally;
 }
@@ -116,8 +116,8 @@ void expectSoundRecord(store::DbConnection& connection, long long draws)
         << "a recorded winner is not marked";
     EXPECT_EQ(single(connection, "select count(*) from sheet where isluck = '是'"), draws * kWinnersPerDraw)
         << "somebody is marked who was not recorded";
-    store::VerifyReport report;
-    ASSERT_TRUE(store::VerifyDraws(connection, std::nullopt, report)) << connection.error();
+    draw::VerifyReport report;
+    ASSERT_TRUE(draw::VerifyDraws(connection, std::nullopt, report)) << connection.error();
     EXPECT_TRUE(report.ok());
 }
 
@@ -143,15 +143,15 @@ TEST_P(Concurrency, TwoDrawingProcessesAndARegistrationDeskShareOneList)
 
     long long done = 0;
     for (Tally& tally : tallies) {
-        done += tally[store::DrawStatus::Done];
+        done += tally[draw::DrawStatus::Done];
         // Every draw either happened or was refused with a status of its own.
-        EXPECT_EQ(tally[store::DrawStatus::DatabaseError], 0);
-        EXPECT_EQ(tally[store::DrawStatus::Done] + tally[store::DrawStatus::KeptConflicting] +
-                      tally[store::DrawStatus::ListKeptChanging],
+        EXPECT_EQ(tally[draw::DrawStatus::DatabaseError], 0);
+        EXPECT_EQ(tally[draw::DrawStatus::Done] + tally[draw::DrawStatus::KeptConflicting] +
+                      tally[draw::DrawStatus::ListKeptChanging],
                   kDrawsEach);
     }
     EXPECT_GT(done, kDrawsEach) << "both processes should have drawn";
-    EXPECT_EQ(registered.at(store::DrawStatus::Done), kRegistrations);
+    EXPECT_EQ(registered.at(draw::DrawStatus::Done), kRegistrations);
     EXPECT_EQ(single(connection, "select count(*) from sheet"), kParticipants + kRegistrations)
         << "a registration was lost";
     expectSoundRecord(connection, done);
@@ -186,10 +186,10 @@ TEST(ServerLoss, DrawsDuringACrashRecordNothingHalfAndGoOnAfterIt)
 
     long long done = 0, lost = 0, unknown = 0;
     for (Tally& tally : tallies) {
-        done += tally[store::DrawStatus::Done];
-        lost += tally[store::DrawStatus::ConnectionLost];
-        unknown += tally[store::DrawStatus::OutcomeUnknown];
-        EXPECT_EQ(tally[store::DrawStatus::DatabaseError], 0) << "a lost server must not read as any other error";
+        done += tally[draw::DrawStatus::Done];
+        lost += tally[draw::DrawStatus::ConnectionLost];
+        unknown += tally[draw::DrawStatus::OutcomeUnknown];
+        EXPECT_EQ(tally[draw::DrawStatus::DatabaseError], 0) << "a lost server must not read as any other error";
     }
     EXPECT_GT(lost, 0) << "the draws should have met the dead server";
     long long recorded = 0;
@@ -202,9 +202,9 @@ TEST(ServerLoss, DrawsDuringACrashRecordNothingHalfAndGoOnAfterIt)
         EXPECT_LE(recorded, done + unknown);
         expectSoundRecord(after, recorded);
         // The connection opened before the crash is made again and keeps working.
-        store::DrawRequest request;
+        draw::DrawRequest request;
         request.count = 1;
-        EXPECT_EQ(store::RunDraw(connection, request).status, store::DrawStatus::Done) << connection.error();
+        EXPECT_EQ(draw::RunDraw(connection, request).status, draw::DrawStatus::Done) << connection.error();
     }
     EXPECT_GT(done, 0);
 }
@@ -216,7 +216,7 @@ TEST(ServerLoss, DrawsDuringACrashRecordNothingHalfAndGoOnAfterIt)
 struct ConflictCase {
     const char* name;
     int conflicts;
-    store::DrawStatus status;
+    draw::DrawStatus status;
     int recorded;
 };
 
@@ -231,29 +231,30 @@ TEST_P(Conflicts, AreDrawnAgainUpToTheLimit)
     db.makeSheet(storetest::participantRows(20));
     store::DbConnection connection;
     ASSERT_TRUE(connection.OpenFile(db.dataSource())) << connection.error();
+    ASSERT_TRUE(draw::EnsureDrawTables(connection)) << connection.error();
     db.run("create sequence tries; create function conflict() returns trigger language plpgsql as $$ begin"
            " if nextval('tries') <= " + std::to_string(c.conflicts) + " then raise exception 'forced conflict'"
            " using errcode = 'serialization_failure'; end if; return new; end $$;"
            " create trigger conflict before insert on draw_record for each row execute function conflict();");
-    store::DrawRequest request;
+    draw::DrawRequest request;
     request.count = 3;
-    const store::DrawResult result = store::RunDraw(connection, request);
+    const draw::DrawResult result = draw::RunDraw(connection, request);
     EXPECT_EQ(result.status, c.status) << result.error;
     EXPECT_EQ(single(connection, "select count(*) from draw_record"), c.recorded);
     EXPECT_EQ(single(connection, "select count(*) from sheet where isluck = '是'"), 3 * c.recorded);
-    if (c.status == store::DrawStatus::KeptConflicting) {
-        EXPECT_EQ(result.attempts, store::kMaxConflictAttempts);
-        EXPECT_EQ(single(connection, "select last_value from tries"), store::kMaxConflictAttempts);
-        EXPECT_NE(store::DescribeRefusal(result).find("nobody was marked"), std::string::npos)
-            << store::DescribeRefusal(result);
+    if (c.status == draw::DrawStatus::KeptConflicting) {
+        EXPECT_EQ(result.attempts, draw::kMaxConflictAttempts);
+        EXPECT_EQ(single(connection, "select last_value from tries"), draw::kMaxConflictAttempts);
+        EXPECT_NE(draw::DescribeRefusal(result).find("nobody was marked"), std::string::npos)
+            << draw::DescribeRefusal(result);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Server, Conflicts,
-    ::testing::Values(ConflictCase{"OnceThenThrough", 1, store::DrawStatus::Done, 1},
-                      ConflictCase{"UpToTheLastTry", store::kMaxConflictAttempts - 1, store::DrawStatus::Done, 1},
-                      ConflictCase{"Always", 1000, store::DrawStatus::KeptConflicting, 0}),
+    ::testing::Values(ConflictCase{"OnceThenThrough", 1, draw::DrawStatus::Done, 1},
+                      ConflictCase{"UpToTheLastTry", draw::kMaxConflictAttempts - 1, draw::DrawStatus::Done, 1},
+                      ConflictCase{"Always", 1000, draw::DrawStatus::KeptConflicting, 0}),
     [](const ::testing::TestParamInfo<ConflictCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -11,17 +11,17 @@
 
 namespace {
 
-store::Seed countingSeed()
+draw::Seed countingSeed()
 {
-    store::Seed seed;
+    draw::Seed seed;
     for (std::size_t i = 0; i < seed.size(); ++i)
         seed[i] = std::uint8_t(i);
     return seed;
 }
 
-store::Seed seedFrom(std::uint64_t value)
+draw::Seed seedFrom(std::uint64_t value)
 {
-    store::Seed seed{};
+    draw::Seed seed{};
     for (int i = 0; i < 8; ++i)
         seed[std::size_t(i)] = std::uint8_t(value >> (8 * i));
     return seed;
@@ -43,17 +43,17 @@ TEST(PickIndices, FollowTheDocumentedRules)
         {(std::size_t(1) << 63) + 1, 2, {6945047847015946120u, 8315228738316000402u}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(store::PickIndices(countingSeed(), c.listSize, c.n), c.expected) << c.listSize;
-    store::Seed ones;
+        EXPECT_EQ(draw::PickIndices(countingSeed(), c.listSize, c.n), c.expected) << c.listSize;
+    draw::Seed ones;
     ones.fill(0xff);
-    EXPECT_EQ(store::PickIndices(ones, 7, 7), (std::vector<std::size_t>{3, 2, 0, 4, 5, 1, 6}));
+    EXPECT_EQ(draw::PickIndices(ones, 7, 7), (std::vector<std::size_t>{3, 2, 0, 4, 5, 1, 6}));
 }
 
 TEST(PickIndices, RefuseCountsOutsideTheList)
 {
-    EXPECT_TRUE(store::PickIndices(countingSeed(), 5, 0).empty());
-    EXPECT_TRUE(store::PickIndices(countingSeed(), 5, 6).empty());
-    EXPECT_TRUE(store::PickIndices(countingSeed(), 0, 1).empty());
+    EXPECT_TRUE(draw::PickIndices(countingSeed(), 5, 0).empty());
+    EXPECT_TRUE(draw::PickIndices(countingSeed(), 5, 6).empty());
+    EXPECT_TRUE(draw::PickIndices(countingSeed(), 0, 1).empty());
 }
 
 TEST(PickIndices, GiveDistinctIndicesInsideTheList)
@@ -66,7 +66,7 @@ TEST(PickIndices, GiveDistinctIndicesInsideTheList)
     std::uint64_t seed = 7;
     for (const Case& c : cases) {
         for (int repeat = 0; repeat < 20; ++repeat) {
-            const auto picks = store::PickIndices(seedFrom(seed++), c.listSize, c.n);
+            const auto picks = draw::PickIndices(seedFrom(seed++), c.listSize, c.n);
             ASSERT_EQ(picks.size(), c.n);
             const std::set<std::size_t> distinct(picks.begin(), picks.end());
             EXPECT_EQ(distinct.size(), c.n) << c.listSize << " choose " << c.n;
@@ -102,7 +102,7 @@ TEST(PickIndices, EveryIndexIsEquallyLikelyOverSeeds)
     for (std::size_t size : {std::size_t(2), std::size_t(7), std::size_t(16), std::size_t(17), std::size_t(1025)}) {
         std::vector<long> counts(size, 0);
         for (long i = 0; i < kPerIndex * long(size); ++i)
-            ++counts[store::PickIndices(seedFrom(std::uint64_t(i) * 1000003u + size), size, 1).front()];
+            ++counts[draw::PickIndices(seedFrom(std::uint64_t(i) * 1000003u + size), size, 1).front()];
         EXPECT_GT(counts.back(), 0) << "the last index must be reachable, " << size;
         EXPECT_LT(chiSquare(counts), chiSquareLimit(size - 1)) << size;
     }
@@ -117,7 +117,7 @@ TEST(PickIndices, SecondPickIsUniformAmongTheRest)
         const std::size_t pairs = size * (size - 1);
         std::vector<long> counts(size * size, 0);
         for (long i = 0; i < kPerPair * long(pairs); ++i) {
-            const auto picks = store::PickIndices(seedFrom(std::uint64_t(i) + 77 * size), size, 2);
+            const auto picks = draw::PickIndices(seedFrom(std::uint64_t(i) + 77 * size), size, 2);
             ++counts[picks[0] * size + picks[1]];
         }
         std::vector<long> offDiagonal;
@@ -147,18 +147,18 @@ TEST(EncodedIds, RoundTripWithTheDocumentedBytesAndDigest)
          "4874a30721c7b221c79d0a7e79046fffe8ef78be3b8214d16c2fedb3b2f097ea"},
     };
     for (const Case& c : cases) {
-        const std::string encoded = store::EncodeIds(c.ids);
+        const std::string encoded = draw::EncodeIds(c.ids);
         EXPECT_EQ(encoded, c.bytes) << c.ids.size();
-        EXPECT_EQ(store::EligibleDigest(encoded), c.digest);
+        EXPECT_EQ(draw::EligibleDigest(encoded), c.digest);
         std::vector<std::int64_t> back{42};
-        ASSERT_TRUE(store::DecodeIds(encoded, back));
+        ASSERT_TRUE(draw::DecodeIds(encoded, back));
         EXPECT_EQ(back, c.ids);
     }
     // A million consecutive ids, highest first, cost a byte each (plus the first).
     std::vector<std::int64_t> many;
     for (std::int64_t id = 1000000; id >= 1; --id)
         many.push_back(id);
-    EXPECT_EQ(store::EncodeIds(many).size(), 1000000u + 2u);
+    EXPECT_EQ(draw::EncodeIds(many).size(), 1000000u + 2u);
 }
 
 TEST(EncodedIds, RefuseBytesThatAreNotOneEncoding)
@@ -169,7 +169,7 @@ TEST(EncodedIds, RefuseBytesThatAreNotOneEncoding)
                                    std::string("\xff\xff\xff\xff\xff\xff\xff\xff\xff\x02"),  // beyond 64 bits
                                    std::string("\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x01")}) {
         std::vector<std::int64_t> ids;
-        EXPECT_FALSE(store::DecodeIds(bad, ids)) << bad.size() << " bytes";
+        EXPECT_FALSE(draw::DecodeIds(bad, ids)) << bad.size() << " bytes";
     }
 }
 
@@ -185,7 +185,7 @@ TEST(EligibleListBuilder, TakesFallingWholeNumbersOnly)
         {{" 5"}, false},
     };
     for (const Case& c : cases) {
-        store::EligibleListBuilder list;
+        draw::EligibleListBuilder list;
         bool ok = true;
         for (const std::string& id : c.ids)
             ok = list.add(id) && ok;

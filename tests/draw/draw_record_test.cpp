@@ -1,10 +1,12 @@
 // The record's tables on an older file, voids with their replacements, and
 // the results written for spreadsheets.
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "platform/language/language.h"
+#include "draw/draw_verify.h"
 #include "draw/prize_draw.h"
 #include "export/results_export.h"
 #include "store/utf8.h"
@@ -22,20 +24,45 @@ std::string sqlText(const std::string& path, const std::string& sql)
     return row ? row->Field(0) : "(failed: " + connection.error() + ")";
 }
 
-TEST(DrawTables, AnOlderFileGainsThemSilentlyAndSheetStaysAsItWas)
+const char* const kRecordTableCount =
+    "select count(*) from sqlite_master where name in ('draw_record', 'draw_winner', 'draw_void')";
+
+TEST(DrawTables, AnOlderFileIsReadAsOneWithoutDrawsEvenReadOnly)
+{
+    storetest::TempDir dir;
+    const std::string path = dir.file("Sbase.mdb");
+    storetest::makeSheet(path, "(1, 'a', '1', '否'), (2, 'b', '2', '是')");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    store::DbConnection connection;
+    ASSERT_TRUE(connection.OpenFile(path, store::Access::Read)) << connection.error();
+    std::vector<draw::DrawRecord> history;
+    EXPECT_TRUE(draw::ReadHistory(connection, history)) << connection.error();
+    EXPECT_TRUE(history.empty());
+    long long last = -1;
+    EXPECT_TRUE(draw::LastDrawId(connection, last));
+    EXPECT_EQ(last, 0);
+    draw::DrawRecord record;
+    EXPECT_FALSE(draw::ReadDraw(connection, 1, record));
+    EXPECT_EQ(connection.error(), "");
+    draw::VerifyReport report;
+    EXPECT_TRUE(draw::VerifyDraws(connection, std::nullopt, report)) << connection.error();
+    EXPECT_TRUE(report.ok());
+    EXPECT_EQ(sqlText(path, kRecordTableCount), "0");
+}
+
+TEST(DrawTables, AnOlderFileGainsThemAtItsFirstDrawAndSheetStaysAsItWas)
 {
     storetest::TempDir dir;
     const std::string path = dir.file("Sbase.mdb");
     storetest::makeSheet(path, "(1, 'a', '1', '否'), (2, 'b', '2', '是')");
     const std::string sheetBefore = sqlText(path, "select sql from sqlite_master where name = 'sheet'");
-    for (int open = 0; open < 2; ++open) {  // a second open finds them and changes nothing
+    for (int open = 0; open < 2; ++open) {  // a second time finds them and changes nothing
         store::DbConnection connection;
         ASSERT_TRUE(connection.OpenFile(path)) << connection.error();
-        EXPECT_TRUE(connection.error().empty());
+        EXPECT_EQ(sqlText(path, kRecordTableCount), open == 0 ? "0" : "3") << "opening alone adds nothing";
+        ASSERT_TRUE(draw::EnsureDrawTables(connection)) << connection.error();
     }
-    EXPECT_EQ(sqlText(path, "select count(*) from sqlite_master where name in ('draw_record', 'draw_winner',"
-                            " 'draw_void')"),
-              "3");
+    EXPECT_EQ(sqlText(path, kRecordTableCount), "3");
     EXPECT_EQ(sqlText(path, "select sql from sqlite_master where name = 'sheet'"), sheetBefore);
     EXPECT_EQ(sqlText(path, "select group_concat(id || user_name || user_number || isluck) from sheet"),
               "1a1否,2b2是");
@@ -47,19 +74,19 @@ protected:
     {
         openSheet(storetest::participantRows(8));
     }
-    store::DrawRecord draw(long long n, std::uint8_t seed)
+    draw::DrawRecord draw(long long n, std::uint8_t seed)
     {
-        store::DrawRequest request;
+        draw::DrawRequest request;
         request.level = "二等奖";
         request.count = n;
         request.seeds = [seed] { return seedOf(seed); };
-        const store::DrawResult result = store::RunDraw(m_connection, request);
-        EXPECT_EQ(result.status, store::DrawStatus::Done) << result.error;
+        const draw::DrawResult result = draw::RunDraw(m_connection, request);
+        EXPECT_EQ(result.status, draw::DrawStatus::Done) << result.error;
         return result.record;
     }
-    store::DrawResult voidAt(long long drawId, int position, std::uint8_t seed = 9)
+    draw::DrawResult voidAt(long long drawId, int position, std::uint8_t seed = 9)
     {
-        return store::VoidAndReplace(m_connection, drawId, position, [seed] { return seedOf(seed); });
+        return draw::VoidAndReplace(m_connection, drawId, position, [seed] { return seedOf(seed); });
     }
     std::string isluck(std::int64_t id)
     {
@@ -71,79 +98,79 @@ SORTIA_ON_BOTH_KINDS(VoidTest);
 
 TEST_P(VoidTest, AReplacementTakesTheVoidedPlaceAndTheVoidedStaysMarked)
 {
-    const store::DrawRecord drawn = draw(3, 1);
-    const store::DrawResult voided = voidAt(drawn.id, 2);
-    ASSERT_EQ(voided.status, store::DrawStatus::Done) << voided.error;
-    const store::DrawRecord& record = voided.record;
+    const draw::DrawRecord drawn = draw(3, 1);
+    const draw::DrawResult voided = voidAt(drawn.id, 2);
+    ASSERT_EQ(voided.status, draw::DrawStatus::Done) << voided.error;
+    const draw::DrawRecord& record = voided.record;
     ASSERT_EQ(record.voids.size(), 1u);
-    const store::DrawVoid& entry = record.voids[0];
+    const draw::DrawVoid& entry = record.voids[0];
     EXPECT_EQ(entry.seq, 1);
     EXPECT_EQ(entry.position, 2);
     EXPECT_EQ(entry.voidedId, drawn.winners[1].id);
     EXPECT_EQ(entry.eligibleCount, 5);
     EXPECT_EQ(entry.previousDigest, drawn.digest);
-    for (const store::RecordedWinner& winner : drawn.winners)
+    for (const draw::RecordedWinner& winner : drawn.winners)
         EXPECT_NE(entry.replacement.id, winner.id);
     EXPECT_EQ(isluck(entry.voidedId), "是");
     EXPECT_EQ(isluck(entry.replacement.id), "是");
 
-    const auto current = store::CurrentWinners(record);
+    const auto current = draw::CurrentWinners(record);
     ASSERT_EQ(current.size(), 3u);
     EXPECT_EQ(current[0].id, drawn.winners[0].id);
     EXPECT_EQ(current[1].id, entry.replacement.id);
     EXPECT_EQ(current[1].position, 2);
     EXPECT_EQ(current[2].id, drawn.winners[2].id);
-    const auto gone = store::VoidedWinners(record);
+    const auto gone = draw::VoidedWinners(record);
     ASSERT_EQ(gone.size(), 1u);
     EXPECT_EQ(gone[0].id, drawn.winners[1].id);
 
     // The replacement can be voided in turn; the record reads back the same.
-    const store::DrawResult again = voidAt(drawn.id, 2, 10);
-    ASSERT_EQ(again.status, store::DrawStatus::Done) << again.error;
-    store::DrawRecord stored;
-    ASSERT_TRUE(store::ReadDraw(m_connection, drawn.id, stored));
+    const draw::DrawResult again = voidAt(drawn.id, 2, 10);
+    ASSERT_EQ(again.status, draw::DrawStatus::Done) << again.error;
+    draw::DrawRecord stored;
+    ASSERT_TRUE(draw::ReadDraw(m_connection, drawn.id, stored));
     ASSERT_EQ(stored.voids.size(), 2u);
     EXPECT_EQ(stored.voids[1].voidedId, entry.replacement.id);
     EXPECT_EQ(stored.voids[1].previousDigest, stored.voids[0].digest);
-    EXPECT_EQ(store::VoidedWinners(stored).size(), 2u);
-    EXPECT_EQ(store::CurrentWinners(stored)[1].id, stored.voids[1].replacement.id);
+    EXPECT_EQ(draw::VoidedWinners(stored).size(), 2u);
+    EXPECT_EQ(draw::CurrentWinners(stored)[1].id, stored.voids[1].replacement.id);
 }
 
 TEST_P(VoidTest, RefusalsChangeNothing)
 {
-    const store::DrawRecord first = draw(2, 1);
+    const draw::DrawRecord first = draw(2, 1);
     struct Case {
         long long drawId;
         int position;
-        store::DrawStatus status;
+        draw::DrawStatus status;
     };
-    const Case before[] = {{first.id, 0, store::DrawStatus::NoSuchPosition},
-                           {first.id, 3, store::DrawStatus::NoSuchPosition},
-                           {first.id + 1, 1, store::DrawStatus::NotLastDraw}};
+    const Case before[] = {{first.id, 0, draw::DrawStatus::NoSuchPosition},
+                           {first.id, 3, draw::DrawStatus::NoSuchPosition},
+                           {first.id + 1, 1, draw::DrawStatus::NotLastDraw}};
     for (const Case& c : before)
         EXPECT_EQ(voidAt(c.drawId, c.position).status, c.status) << c.position;
-    const store::DrawRecord second = draw(6, 2);  // everybody has won now
-    EXPECT_EQ(voidAt(first.id, 1).status, store::DrawStatus::NotLastDraw);
-    EXPECT_EQ(voidAt(second.id, 1).status, store::DrawStatus::NobodyLeft);
-    store::DrawRecord stored;
-    ASSERT_TRUE(store::ReadDraw(m_connection, second.id, stored));
+    const draw::DrawRecord second = draw(6, 2);  // everybody has won now
+    EXPECT_EQ(voidAt(first.id, 1).status, draw::DrawStatus::NotLastDraw);
+    EXPECT_EQ(voidAt(second.id, 1).status, draw::DrawStatus::NobodyLeft);
+    draw::DrawRecord stored;
+    ASSERT_TRUE(draw::ReadDraw(m_connection, second.id, stored));
     EXPECT_TRUE(stored.voids.empty());
-    ASSERT_TRUE(store::ReadDraw(m_connection, first.id, stored));
+    ASSERT_TRUE(draw::ReadDraw(m_connection, first.id, stored));
     EXPECT_TRUE(stored.voids.empty());
 }
 
 TEST_P(VoidTest, ResultRowsShowTheReplacementInPlaceAndTheVoidBelow)
 {
-    const store::DrawRecord first = draw(2, 1);
-    const store::DrawRecord drawn = draw(3, 2);
-    const store::DrawResult voided = voidAt(drawn.id, 1);
-    ASSERT_EQ(voided.status, store::DrawStatus::Done);
-    std::vector<store::DrawRecord> history;
-    ASSERT_TRUE(store::ReadHistory(m_connection, history));
-    const auto rows = store::ResultRows(history);
+    const draw::DrawRecord first = draw(2, 1);
+    const draw::DrawRecord drawn = draw(3, 2);
+    const draw::DrawResult voided = voidAt(drawn.id, 1);
+    ASSERT_EQ(voided.status, draw::DrawStatus::Done);
+    std::vector<draw::DrawRecord> history;
+    ASSERT_TRUE(draw::ReadHistory(m_connection, history));
+    const auto rows = exporter::ResultRows(history);
     ASSERT_EQ(rows.size(), 6u);
     const std::string replaced = drawn.winners[0].name.value();
-    const store::RecordedWinner& replacement = voided.record.voids[0].replacement;
+    const draw::RecordedWinner& replacement = voided.record.voids[0].replacement;
     struct Expected {
         long long drawId;
         int position;
@@ -180,13 +207,13 @@ TEST(ResultsFile, CsvIsUtf8WithAMarkAndQuotesWhatNeedsIt)
 {
     lang::setUiLanguage(lang::Language::English);
     storetest::TempDir dir;
-    const std::vector<store::ResultRow> rows = {
+    const std::vector<exporter::ResultRow> rows = {
         {"一等奖", 1, "not a time", 1, "张三", "13800000001", ""},
         {"a,b", 2, "not a time", 2, "say \"hi\"\nthere", std::string("\xB2\xE2"), "void"},
     };
     std::string error;
     const std::string path = dir.file("out.CSV");
-    ASSERT_TRUE(store::ExportResults(rows, path, error)) << error;
+    ASSERT_TRUE(exporter::ExportResults(rows, path, error)) << error;
     EXPECT_EQ(readFile(path), "\xEF\xBB\xBF"
                               "level,draw,time,position,name,number,note\r\n"
                               "一等奖,1,not a time,1,张三,13800000001,\r\n"
@@ -198,15 +225,15 @@ TEST(ResultsFile, RefusalsLeaveNoFileBehind)
 {
     storetest::TempDir dir;
     std::string error;
-    EXPECT_FALSE(store::ExportResults({}, dir.file("out.txt"), error));
+    EXPECT_FALSE(exporter::ExportResults({}, dir.file("out.txt"), error));
     EXPECT_NE(error.find(".csv or .xlsx"), std::string::npos) << error;
-    EXPECT_FALSE(store::ExportResults({}, dir.file("missing/out.csv"), error));
+    EXPECT_FALSE(exporter::ExportResults({}, dir.file("missing/out.csv"), error));
     EXPECT_NE(error.find("missing/out.csv"), std::string::npos) << error;
     // An existing file is replaced only by a complete one.
     const std::string path = dir.file("keep.xlsx");
     std::ofstream(path) << "old";
-    const std::vector<store::ResultRow> tooLong = {{"", 1, "", 1, std::string(40000, 'x'), "", ""}};
-    EXPECT_FALSE(store::ExportResults(tooLong, path, error));
+    const std::vector<exporter::ResultRow> tooLong = {{"", 1, "", 1, std::string(40000, 'x'), "", ""}};
+    EXPECT_FALSE(exporter::ExportResults(tooLong, path, error));
     EXPECT_EQ(readFile(path), "old");
     EXPECT_EQ(error.find(".sortia-export"), std::string::npos) << error;
     std::size_t files = 0;

@@ -9,9 +9,9 @@
 namespace storetest {
 
 // A seed of 32 equal bytes.
-inline store::Seed seedOf(std::uint8_t value)
+inline draw::Seed seedOf(std::uint8_t value)
 {
-    store::Seed seed;
+    draw::Seed seed;
     seed.fill(value);
     return seed;
 }

@@ -25,17 +25,17 @@ protected:
         for (std::uint8_t seed : {1, 2}) {
             draw(seed);
         }
-        ASSERT_EQ(store::VoidAndReplace(m_connection, 2, 1, [] { return seedOf(3); }).status,
-                  store::DrawStatus::Done);
+        ASSERT_EQ(draw::VoidAndReplace(m_connection, 2, 1, [] { return seedOf(3); }).status,
+                  draw::DrawStatus::Done);
         draw(4);
     }
     void draw(std::uint8_t seed)
     {
-        store::DrawRequest request;
+        draw::DrawRequest request;
         request.level = "三等奖";
         request.count = 2;
         request.seeds = [seed] { return seedOf(seed); };
-        ASSERT_EQ(store::RunDraw(m_connection, request).status, store::DrawStatus::Done);
+        ASSERT_EQ(draw::RunDraw(m_connection, request).status, draw::DrawStatus::Done);
     }
 };
 SORTIA_ON_BOTH_KINDS(VerifyTest);
@@ -46,12 +46,12 @@ struct Flag {
     const char* says;
 };
 
-std::string describe(const store::VerifyReport& report)
+std::string describe(const draw::VerifyReport& report)
 {
     std::string text;
     for (const std::string& problem : report.problems)
         text += problem + "\n";
-    for (const store::EntryCheck& entry : report.entries)
+    for (const draw::EntryCheck& entry : report.entries)
         for (const std::string& difference : entry.differences)
             text += std::to_string(entry.drawId) + "/" + std::to_string(entry.voidSeq) + ": " + difference + "\n";
     return text;
@@ -59,32 +59,32 @@ std::string describe(const store::VerifyReport& report)
 
 TEST_P(VerifyTest, AnUntouchedRecordMatches)
 {
-    store::VerifyReport report;
-    ASSERT_TRUE(store::VerifyDraws(m_connection, std::nullopt, report)) << m_connection.error();
+    draw::VerifyReport report;
+    ASSERT_TRUE(draw::VerifyDraws(m_connection, std::nullopt, report)) << m_connection.error();
     EXPECT_TRUE(report.ok()) << describe(report);
     ASSERT_EQ(report.entries.size(), 4u);
     EXPECT_EQ(report.entries[2].drawId, 2);
     EXPECT_EQ(report.entries[2].voidSeq, 1);
     EXPECT_EQ(report.lastDrawId, 3);
-    store::DrawRecord last;
-    ASSERT_TRUE(store::ReadDraw(m_connection, 3, last));
+    draw::DrawRecord last;
+    ASSERT_TRUE(draw::ReadDraw(m_connection, 3, last));
     EXPECT_EQ(report.headDigest, last.digest);
 
-    ASSERT_TRUE(store::VerifyDraws(m_connection, 3, report));
+    ASSERT_TRUE(draw::VerifyDraws(m_connection, 3, report));
     EXPECT_TRUE(report.ok()) << describe(report);
     EXPECT_EQ(report.entries.size(), 1u);
-    EXPECT_FALSE(store::VerifyDraws(m_connection, 4, report));
+    EXPECT_FALSE(draw::VerifyDraws(m_connection, 4, report));
     EXPECT_TRUE(m_connection.error().empty());
 }
 
 TEST_P(VerifyTest, FindsAndNamesEveryKindOfTampering)
 {
-    store::DrawRecord second;
-    ASSERT_TRUE(store::ReadDraw(m_connection, 2, second));
+    draw::DrawRecord second;
+    ASSERT_TRUE(draw::ReadDraw(m_connection, 2, second));
     // A forger who changes the level and writes the matching digest.
     second.level = "特等奖";
-    const std::string forgedDigest = store::DrawDigest(second);
-    const std::string otherList = store::EncodeIds({12, 11, 10, 9, 8, 7, 6, 5, 4, 1});
+    const std::string forgedDigest = draw::DrawDigest(second);
+    const std::string otherList = draw::EncodeIds({12, 11, 10, 9, 8, 7, 6, 5, 4, 1});
     const std::string otherSeed = std::string(62, '0') + "05";
     struct Case {
         const char* label;
@@ -98,7 +98,7 @@ TEST_P(VerifyTest, FindsAndNamesEveryKindOfTampering)
         {"list", "update draw_record set eligible_ids = ? where draw_id = 3",
          {{3, 0, "eligible list does not match its digest"}}, ""},
         {"list and its digest",
-         "update draw_record set eligible_ids = ?, eligible_digest = '" + store::EligibleDigest(otherList) +
+         "update draw_record set eligible_ids = ?, eligible_digest = '" + draw::EligibleDigest(otherList) +
              "' where draw_id = 3",
          {{3, 0, "record does not match its digest"}}, ""},
         {"count", "update draw_record set eligible_count = 9 where draw_id = 1",
@@ -136,8 +136,8 @@ TEST_P(VerifyTest, FindsAndNamesEveryKindOfTampering)
                 values.push_back(store::Value::Blob(otherList));
             ASSERT_TRUE(m_connection.RunBound(statement, values)) << c.label << ": " << m_connection.error();
         }
-        store::VerifyReport report;
-        const bool verified = store::VerifyDraws(m_connection, std::nullopt, report);
+        draw::VerifyReport report;
+        const bool verified = draw::VerifyDraws(m_connection, std::nullopt, report);
         const std::string error = m_connection.error();
         m_connection.RollbackTransaction();
         ASSERT_TRUE(verified) << c.label << ": " << error;
@@ -147,7 +147,7 @@ TEST_P(VerifyTest, FindsAndNamesEveryKindOfTampering)
             EXPECT_NE(found.find(std::to_string(flag.drawId) + "/" + std::to_string(flag.voidSeq) + ": "),
                       std::string::npos)
                 << c.label << ":\n" << found;
-        for (const store::EntryCheck& entry : report.entries) {
+        for (const draw::EntryCheck& entry : report.entries) {
             bool expected = false;
             for (const Flag& flag : c.flags) {
                 if (flag.drawId != entry.drawId || flag.voidSeq != entry.voidSeq)

@@ -17,7 +17,7 @@ struct Listed {
     bool operator==(const Listed&) const = default;
 };
 
-std::vector<Listed> rowsOf(const store::ParticipantList& list)
+std::vector<Listed> rowsOf(const draw::ParticipantList& list)
 {
     std::vector<Listed> rows;
     for (std::size_t r = 0; r < list.size(); ++r)
@@ -64,7 +64,7 @@ TEST(ParticipantList, GivesBackEveryTextAsAppended)
         {"text id after the list broke", std::nullopt, "abc", "t", "u", "abc"},
         {"whole number after the list broke", 7, "", "w", "v", "7"},
     };
-    store::ParticipantList list;
+    draw::ParticipantList list;
     for (const Case& c : cases)
         list.append(c.integerId, c.idText, c.name, c.number);
     ASSERT_EQ(list.size(), std::size(cases));
@@ -81,7 +81,7 @@ TEST(ParticipantList, GivesBackEveryTextAsAppended)
 
 TEST(ParticipantList, RemovingIdsKeepsTheOrderOfTheRest)
 {
-    store::ParticipantList list;
+    draw::ParticipantList list;
     for (int id = 9; id >= 1; --id)
         list.append(id, "", "p" + std::to_string(id), "n" + std::to_string(id));
     list.removeIds({3, 9, 5, 5, 42});
@@ -92,10 +92,10 @@ TEST(ParticipantList, RemovingIdsKeepsTheOrderOfTheRest)
     EXPECT_EQ(list.ids(), (std::vector<std::int64_t>{8, 7, 6, 4, 2, 1}));
     EXPECT_EQ(list.idText(3), "4");
     // What a draw records follows the list as it is now.
-    EXPECT_EQ(list.encodedIds(), store::EncodeIds(list.ids()));
+    EXPECT_EQ(list.encodedIds(), draw::EncodeIds(list.ids()));
     list.removeIds({8});
-    EXPECT_EQ(list.encodedIds(), store::EncodeIds({7, 6, 4, 2, 1}));
-    EXPECT_EQ(list.digest(), store::EligibleDigest(store::EncodeIds({7, 6, 4, 2, 1})));
+    EXPECT_EQ(list.encodedIds(), draw::EncodeIds({7, 6, 4, 2, 1}));
+    EXPECT_EQ(list.digest(), draw::EligibleDigest(draw::EncodeIds({7, 6, 4, 2, 1})));
 }
 
 // A database with a held list of its not-yet-won participants.
@@ -106,21 +106,21 @@ public:
         storetest::makeSheet(path, rows);
         storetest::runSql(path, "create index sheet_user_number on sheet(user_number);");
         EXPECT_TRUE(connection.OpenFile(path)) << connection.error();
-        EXPECT_TRUE(store::RefreshNotWon(connection, list)) << connection.error();
+        EXPECT_TRUE(draw::RefreshNotWon(connection, list)) << connection.error();
     }
-    store::DrawResult draw(long long n, std::uint8_t seed = 1)
+    draw::DrawResult draw(long long n, std::uint8_t seed = 1)
     {
-        store::DrawRequest request;
+        draw::DrawRequest request;
         request.level = "一等奖";
         request.count = n;
         request.seeds = [seed] { return storetest::seedOf(seed); };
-        return store::DrawFromList(connection, list, request);
+        return draw::DrawFromList(connection, list, request);
     }
     // Refreshes and says whether the table was read for it.
     bool refreshReads()
     {
         const std::size_t before = list.reads();
-        EXPECT_TRUE(store::RefreshNotWon(connection, list)) << connection.error();
+        EXPECT_TRUE(draw::RefreshNotWon(connection, list)) << connection.error();
         return list.reads() != before;
     }
     bool matchesFreshRead() const { return rowsOf(list) == freshRead(path); }
@@ -128,7 +128,7 @@ public:
     storetest::TempDir dir;
     std::string path = dir.file("Sbase.mdb");
     store::DbConnection connection;
-    store::ParticipantList list;
+    draw::ParticipantList list;
 };
 
 class HeldListTest : public ::testing::Test {
@@ -212,8 +212,8 @@ TEST_F(HeldListTest, AfterADrawShowsWhatReadingAgainWouldShow)
         for (std::uint8_t seed = 1; seed <= 3; ++seed) {
             SCOPED_TRACE(std::string(c.what) + ", seed " + std::to_string(seed));
             Held held(c.rows);
-            const store::DrawResult result = held.draw(c.winners, seed);
-            ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+            const draw::DrawResult result = held.draw(c.winners, seed);
+            ASSERT_EQ(result.status, draw::DrawStatus::Done) << result.error;
             EXPECT_TRUE(held.matchesFreshRead());
             EXPECT_FALSE(held.refreshReads());
             // The next draw records the list as it now is.
@@ -222,10 +222,10 @@ TEST_F(HeldListTest, AfterADrawShowsWhatReadingAgainWouldShow)
                 ids.push_back(std::stoll(row.id));
             if (ids.empty())
                 continue;
-            const store::DrawResult next = held.draw(1, seed);
-            ASSERT_EQ(next.status, store::DrawStatus::Done) << next.error;
-            EXPECT_EQ(next.record.eligibleIds, store::EncodeIds(ids));
-            EXPECT_EQ(next.record.eligibleDigest, store::EligibleDigest(store::EncodeIds(ids)));
+            const draw::DrawResult next = held.draw(1, seed);
+            ASSERT_EQ(next.status, draw::DrawStatus::Done) << next.error;
+            EXPECT_EQ(next.record.eligibleIds, draw::EncodeIds(ids));
+            EXPECT_EQ(next.record.eligibleDigest, draw::EligibleDigest(draw::EncodeIds(ids)));
         }
     }
 }
@@ -248,7 +248,7 @@ TEST_F(HeldListTest, AChangeByAnotherProgramAroundADrawMakesItReadAgain)
         Held held(storetest::participantRows(10, 2));
         if (!c.before.empty())
             byAnother(held.path, c.before);
-        ASSERT_EQ(held.draw(2).status, store::DrawStatus::Done);
+        ASSERT_EQ(held.draw(2).status, draw::DrawStatus::Done);
         if (!c.after.empty())
             byAnother(held.path, c.after);
         EXPECT_TRUE(held.refreshReads());
@@ -262,8 +262,8 @@ TEST_F(HeldListTest, AListWhoseIdsCannotNameTheirRowsIsNotDrawnFrom)
     held.list.clear();
     held.list.append(5, "", "a", "x");
     held.list.append(5, "", "b", "y");
-    const store::DrawResult result = held.draw(1);
-    EXPECT_EQ(result.status, store::DrawStatus::BadList);
+    const draw::DrawResult result = held.draw(1);
+    EXPECT_EQ(result.status, draw::DrawStatus::BadList);
     EXPECT_NE(result.error.find('5'), std::string::npos) << result.error;
     EXPECT_EQ(freshRead(held.path).size(), 1u);
 }

@@ -13,9 +13,9 @@
 
 namespace {
 
-store::Seed fixedSeed(std::uint8_t first = 0)
+draw::Seed fixedSeed(std::uint8_t first = 0)
 {
-    store::Seed seed;
+    draw::Seed seed;
     for (std::size_t i = 0; i < seed.size(); ++i)
         seed[i] = std::uint8_t(first + i);
     return seed;
@@ -33,7 +33,7 @@ std::map<std::int64_t, std::string> flags(store::DbConnection& connection)
 long long drawCount(store::DbConnection& connection)
 {
     long long last = -1;
-    EXPECT_TRUE(store::LastDrawId(connection, last)) << connection.error();
+    EXPECT_TRUE(draw::LastDrawId(connection, last)) << connection.error();
     return last;
 }
 
@@ -42,13 +42,14 @@ protected:
     void SetUp() override
     {
         openSheet(storetest::participantRows(10, 3));
+        ASSERT_TRUE(draw::EnsureDrawTables(m_connection)) << m_connection.error();
     }
-    store::DrawResult draw(long long n, const std::string& level = "一等奖")
+    draw::DrawResult draw(long long n, const std::string& level = "一等奖")
     {
-        store::DrawRequest request;
+        draw::DrawRequest request;
         request.level = level;
         request.count = n;
-        return store::RunDraw(m_connection, request);
+        return draw::RunDraw(m_connection, request);
     }
     long long wonCount()
     {
@@ -61,21 +62,21 @@ SORTIA_ON_BOTH_KINDS(DrawTest);
 
 TEST_P(DrawTest, MarksAndRecordsExactlyTheWinnersItReports)
 {
-    const store::DrawResult result = draw(3);
-    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    const draw::DrawResult result = draw(3);
+    ASSERT_EQ(result.status, draw::DrawStatus::Done) << result.error;
     EXPECT_EQ(result.available, 7);
-    const store::DrawRecord& record = result.record;
+    const draw::DrawRecord& record = result.record;
     ASSERT_EQ(record.winners.size(), 3u);
     EXPECT_EQ(record.id, 1);
     EXPECT_EQ(record.level, "一等奖");
     EXPECT_EQ(record.requested, 3);
     EXPECT_EQ(record.eligibleCount, 7);
-    EXPECT_EQ(record.previousDigest, store::kChainStart);
+    EXPECT_EQ(record.previousDigest, draw::kChainStart);
     EXPECT_EQ(record.time.size(), 20u);
     std::set<std::int64_t> ids;
     const auto marks = flags(m_connection);
     for (std::size_t k = 0; k < 3; ++k) {
-        const store::RecordedWinner& winner = record.winners[k];
+        const draw::RecordedWinner& winner = record.winners[k];
         EXPECT_EQ(winner.position, int(k + 1));
         EXPECT_GT(winner.id, 3) << "an earlier winner was drawn again";
         EXPECT_EQ(winner.name, "p" + std::to_string(winner.id));
@@ -86,23 +87,23 @@ TEST_P(DrawTest, MarksAndRecordsExactlyTheWinnersItReports)
     EXPECT_EQ(ids.size(), 3u);
     EXPECT_EQ(wonCount(), 6);
 
-    store::DrawRecord stored;
-    ASSERT_TRUE(store::ReadDraw(m_connection, 1, stored, true)) << m_connection.error();
+    draw::DrawRecord stored;
+    ASSERT_TRUE(draw::ReadDraw(m_connection, 1, stored, true)) << m_connection.error();
     EXPECT_EQ(stored.digest, record.digest);
-    EXPECT_EQ(stored.digest, store::DrawDigest(stored));
+    EXPECT_EQ(stored.digest, draw::DrawDigest(stored));
     EXPECT_EQ(stored.winners.size(), 3u);
-    EXPECT_EQ(stored.eligibleIds, store::EncodeIds({10, 9, 8, 7, 6, 5, 4}));
+    EXPECT_EQ(stored.eligibleIds, draw::EncodeIds({10, 9, 8, 7, 6, 5, 4}));
 }
 
 TEST_P(DrawTest, WinnersFollowFromTheSeedAndTheListHighestIdFirst)
 {
-    store::DrawRequest request;
+    draw::DrawRequest request;
     request.count = 3;
     request.seeds = [] { return fixedSeed(); };
-    const store::DrawResult result = store::RunDraw(m_connection, request);
-    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    const draw::DrawResult result = draw::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, draw::DrawStatus::Done) << result.error;
     const std::vector<std::int64_t> list = {10, 9, 8, 7, 6, 5, 4};
-    const auto picks = store::PickIndices(fixedSeed(), list.size(), 3);
+    const auto picks = draw::PickIndices(fixedSeed(), list.size(), 3);
     for (std::size_t k = 0; k < 3; ++k)
         EXPECT_EQ(result.record.winners[k].id, list[picks[k]]);
     EXPECT_EQ(result.record.seed, store::ToHex(fixedSeed().data(), 32));
@@ -111,8 +112,8 @@ TEST_P(DrawTest, WinnersFollowFromTheSeedAndTheListHighestIdFirst)
 TEST_P(DrawTest, RefusesCountsItCannotDrawAndMarksNobody)
 {
     for (long long n : {0LL, -1LL, 8LL, 1000000LL}) {
-        const store::DrawResult result = draw(n);
-        EXPECT_EQ(result.status, store::DrawStatus::CountOutOfRange) << n;
+        const draw::DrawResult result = draw(n);
+        EXPECT_EQ(result.status, draw::DrawStatus::CountOutOfRange) << n;
         EXPECT_TRUE(result.record.winners.empty()) << n;
         EXPECT_EQ(result.available, 7) << n;
         EXPECT_EQ(wonCount(), 3) << n;
@@ -122,10 +123,10 @@ TEST_P(DrawTest, RefusesCountsItCannotDrawAndMarksNobody)
 
 TEST_P(DrawTest, TheWholeRestCanBeDrawnThenNobodyIsLeft)
 {
-    ASSERT_EQ(draw(7).status, store::DrawStatus::Done);
+    ASSERT_EQ(draw(7).status, draw::DrawStatus::Done);
     EXPECT_EQ(wonCount(), 10);
-    const store::DrawResult none = draw(1);
-    EXPECT_EQ(none.status, store::DrawStatus::NobodyLeft);
+    const draw::DrawResult none = draw(1);
+    EXPECT_EQ(none.status, draw::DrawStatus::NobodyLeft);
     EXPECT_EQ(none.available, 0);
     EXPECT_EQ(drawCount(m_connection), 1);
 }
@@ -135,12 +136,12 @@ TEST_P(DrawTest, AWinnerTakenSinceTheListWasReadIsDrawnAgainFromAFreshList)
     const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
     // Another program marks all but row 4 after the list was read.
     ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id between 5 and 10"));
-    store::DrawRequest request;
+    draw::DrawRequest request;
     request.count = 1;
     request.listedIds = &listed;
     request.seeds = [] { return fixedSeed(); };  // picks index 5 of seven: row 5, taken
-    const store::DrawResult result = store::RunDraw(m_connection, request);
-    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    const draw::DrawResult result = draw::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, draw::DrawStatus::Done) << result.error;
     EXPECT_EQ(result.attempts, 2);
     ASSERT_EQ(result.record.winners.size(), 1u);
     EXPECT_EQ(result.record.winners[0].id, 4);
@@ -154,30 +155,30 @@ TEST_P(DrawTest, ThePicksFromTheCallersListAreRecordedWithThatList)
     // A list that is stale but whose winners are all still free is drawn as it was shown.
     const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
     ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id = 4"));  // not the one picked
-    store::DrawRequest request;
+    draw::DrawRequest request;
     request.count = 1;
     request.listedIds = &listed;
     request.seeds = [] { return fixedSeed(); };
-    const store::DrawResult result = store::RunDraw(m_connection, request);
-    ASSERT_EQ(result.status, store::DrawStatus::Done) << result.error;
+    const draw::DrawResult result = draw::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, draw::DrawStatus::Done) << result.error;
     EXPECT_EQ(result.attempts, 1);
     EXPECT_EQ(result.record.winners[0].id, 5);
-    EXPECT_EQ(result.record.eligibleIds, store::EncodeIds(listed));
+    EXPECT_EQ(result.record.eligibleIds, draw::EncodeIds(listed));
 }
 
 TEST_P(DrawTest, WinnersTakenAgainAndAgainEndInARefusalWithNothingMarked)
 {
     // Someone marks every row between the list and the marks, on every try.
-    store::DrawRequest request;
+    draw::DrawRequest request;
     request.count = 2;
     request.seeds = [this] {
         m_connection.Run("update sheet set isluck = '是'");
         return fixedSeed();
     };
-    const store::DrawResult result = store::RunDraw(m_connection, request);
-    EXPECT_EQ(result.status, store::DrawStatus::ListKeptChanging);
-    EXPECT_EQ(result.attempts, store::kMaxDrawAttempts);
-    EXPECT_NE(store::DescribeRefusal(result).find("nobody was marked"), std::string::npos);
+    const draw::DrawResult result = draw::RunDraw(m_connection, request);
+    EXPECT_EQ(result.status, draw::DrawStatus::ListKeptChanging);
+    EXPECT_EQ(result.attempts, draw::kMaxDrawAttempts);
+    EXPECT_NE(draw::DescribeRefusal(result).find("nobody was marked"), std::string::npos);
     EXPECT_EQ(wonCount(), 3);
     EXPECT_EQ(drawCount(m_connection), 0);
 }
@@ -186,9 +187,9 @@ TEST_P(DrawTest, AMarkThatChangesNoRowUndoesTheWholeDraw)
 {
     ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id between 5 and 9"));
     m_db.refuse("sheet", "update", "old.id = 4", "");
-    const store::DrawResult result = draw(2);  // rows 10 and 4: both drawn
-    EXPECT_EQ(result.status, store::DrawStatus::MarkChangedNothing);
-    const std::string message = store::DescribeRefusal(result);
+    const draw::DrawResult result = draw(2);  // rows 10 and 4: both drawn
+    EXPECT_EQ(result.status, draw::DrawStatus::MarkChangedNothing);
+    const std::string message = draw::DescribeRefusal(result);
     EXPECT_NE(message.find("changed no row"), std::string::npos) << message;
     EXPECT_NE(message.find("id 4"), std::string::npos) << message;
     EXPECT_EQ(flags(m_connection).at(10), "否") << "the other winner's mark must be undone";
@@ -198,8 +199,8 @@ TEST_P(DrawTest, AMarkThatChangesNoRowUndoesTheWholeDraw)
 TEST_P(DrawTest, AFailingRecordLeavesNobodyMarked)
 {
     m_db.refuse("draw_winner", "insert", "true", "record refused");
-    const store::DrawResult result = draw(2);
-    EXPECT_EQ(result.status, store::DrawStatus::DatabaseError);
+    const draw::DrawResult result = draw(2);
+    EXPECT_EQ(result.status, draw::DrawStatus::DatabaseError);
     EXPECT_NE(result.error.find("record refused"), std::string::npos) << result.error;
     EXPECT_EQ(wonCount(), 3);
     EXPECT_EQ(drawCount(m_connection), 0);
@@ -207,15 +208,15 @@ TEST_P(DrawTest, AFailingRecordLeavesNobodyMarked)
 
 TEST_P(DrawTest, ResetKeepsTheHistory)
 {
-    ASSERT_EQ(draw(2).status, store::DrawStatus::Done);
+    ASSERT_EQ(draw(2).status, draw::DrawStatus::Done);
     ASSERT_TRUE(store::ResetWinners(m_connection));
     EXPECT_EQ(wonCount(), 0);
-    std::vector<store::DrawRecord> history;
-    ASSERT_TRUE(store::ReadHistory(m_connection, history));
+    std::vector<draw::DrawRecord> history;
+    ASSERT_TRUE(draw::ReadHistory(m_connection, history));
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].winners.size(), 2u);
-    const store::DrawResult second = draw(10);
-    ASSERT_EQ(second.status, store::DrawStatus::Done) << second.error;
+    const draw::DrawResult second = draw(10);
+    ASSERT_EQ(second.status, draw::DrawStatus::Done) << second.error;
     EXPECT_EQ(second.record.previousDigest, history[0].digest);
 }
 
@@ -246,10 +247,10 @@ TEST(MarkingByRow, MarksTheWinnerWhateverItsNumberHolds)
                                     c.number + ", '否'), (2, 'o', " + c.otherNumber + ", 'x');");
         store::DbConnection connection;
         ASSERT_TRUE(connection.OpenFile(path)) << connection.error();
-        store::DrawRequest request;
+        draw::DrawRequest request;
         request.count = 1;
-        const store::DrawResult result = store::RunDraw(connection, request);
-        ASSERT_EQ(result.status, store::DrawStatus::Done) << c.label << ": " << result.error;
+        const draw::DrawResult result = draw::RunDraw(connection, request);
+        ASSERT_EQ(result.status, draw::DrawStatus::Done) << c.label << ": " << result.error;
         EXPECT_EQ(result.record.winners[0].number, c.recorded) << c.label;
         const auto marks = flags(connection);
         EXPECT_EQ(marks.at(1), "是") << c.label;

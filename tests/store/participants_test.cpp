@@ -201,10 +201,10 @@ TEST_P(SheetTest, AFailedDrawReportsTheErrorAndMarksNobody)
 {
     open("(1, 'a', '11', '否'), (2, 'b', '12', '否'), (3, 'c', '13', '否')");
     m_db.refuse("sheet", "update", "new.user_number = '12'", "twelve refused");
-    store::DrawRequest request;
+    draw::DrawRequest request;
     request.count = 3;
-    const store::DrawResult result = store::RunDraw(m_connection, request);
-    EXPECT_EQ(result.status, store::DrawStatus::DatabaseError);
+    const draw::DrawResult result = draw::RunDraw(m_connection, request);
+    EXPECT_EQ(result.status, draw::DrawStatus::DatabaseError);
     EXPECT_NE(result.error.find("twelve refused"), std::string::npos) << result.error;
     EXPECT_TRUE(result.record.winners.empty());
     for (const auto& [id, isluck] : flags(m_connection))

@@ -136,10 +136,10 @@ int fullDiskBody(const std::string& folder)
     if (!connection.OpenFile(db))
         return kSetUpFailed;
     filler = fill(folder, 0);
-    store::DrawRequest request;
+    draw::DrawRequest request;
     request.count = 2;
-    const store::DrawResult failed = store::RunDraw(connection, request);
-    if (failed.status != store::DrawStatus::DatabaseError || failed.errorKind != store::ErrorKind::DiskFull)
+    const draw::DrawResult failed = draw::RunDraw(connection, request);
+    if (failed.status != draw::DrawStatus::DatabaseError || failed.errorKind != store::ErrorKind::DiskFull)
         return kDrawNotFailedOnFullDisk;
     if (failed.error.find(db) == std::string::npos || failed.error.find("is full") == std::string::npos)
         return kFullDiskMessageUnclear;
@@ -147,7 +147,7 @@ int fullDiskBody(const std::string& folder)
     store::Counts counts;
     if (!store::CountParticipants(connection, counts) || counts.won != 0)
         return kDamagedOrMarked;
-    if (store::RunDraw(connection, request).status != store::DrawStatus::Done)
+    if (draw::RunDraw(connection, request).status != draw::DrawStatus::Done)
         return kNoDrawOnceRoomMade;
     return kAsExpected;
 }

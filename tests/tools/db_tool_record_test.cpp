@@ -23,7 +23,7 @@ protected:
         ASSERT_EQ(tool({"draw", "3", "--level", "一等奖"}).status, 0);
         store::DbConnection connection;
         ASSERT_TRUE(connection.OpenFile(m_db));
-        ASSERT_EQ(store::VoidAndReplace(connection, 1, 2).status, store::DrawStatus::Done);
+        ASSERT_EQ(draw::VoidAndReplace(connection, 1, 2).status, draw::DrawStatus::Done);
         ASSERT_EQ(tool({"draw", "--level", "二等奖", "2"}).status, 0);
     }
     std::string outsideCheck(int& status)
