@@ -384,6 +384,11 @@ std::vector<RecordedWinner> VoidedWinners(const DrawRecord& record)
     return voided;
 }
 
+std::string AnchorText(long long drawId, const std::string& digest)
+{
+    return "sortia-draw:" + std::to_string(drawId) + ":" + digest;
+}
+
 std::string UtcNow()
 {
     const std::time_t now = std::time(nullptr);

@@ -114,6 +114,10 @@ std::vector<RecordedWinner> CurrentWinners(const DrawRecord& record);
 // The winners that were voided, in the order of their voids.
 std::vector<RecordedWinner> VoidedWinners(const DrawRecord& record);
 
+// The text a QR code of an entry carries, "sortia-draw:<draw id>:<digest>":
+// a photo of it pins the record down outside the file.
+std::string AnchorText(long long drawId, const std::string& digest);
+
 // The time now, UTC, as "YYYY-MM-DDTHH:MM:SSZ".
 std::string UtcNow();
 // Such a time as local time, "YYYY-MM-DD HH:MM:SS"; other texts unchanged.

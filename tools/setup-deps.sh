@@ -14,10 +14,12 @@ packages=(
   libpng-dev libgif-dev
   pkg-config libzip-dev mdbtools-dev libxlsxwriter-dev
   libpq-dev postgresql
+  libexpat1-dev libqrencode-dev
+  zbar-tools libzbar-dev nodejs chromium
   fonts-arphic-uming fonts-dejavu-core fontconfig
   qt6-translations-l10n
   libbenchmark-dev
-  dpkg-dev
+  dpkg-dev ccache
 )
 if [ "${1:-}" = "fuzz" ]; then
   packages+=(clang libclang-rt-dev llvm)
