@@ -76,7 +76,7 @@ bool ReportMissingDatabase(const QString& databasePath)
 int Main(QApplication& app)
 {
     QApplication::setApplicationName(QStringLiteral("Sortia"));
-    QApplication::setApplicationVersion(QStringLiteral("1.3.4"));
+    QApplication::setApplicationVersion(QStringLiteral(SORTIA_VERSION));
     InstallFontSubstitutes();
     InstallTranslations();
 

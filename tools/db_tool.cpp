@@ -103,13 +103,6 @@ std::string defaultDatabasePath(std::string& error)
     return configured ? *configured : folders::databasePath();
 }
 
-bool parseInteger(const std::string& text, long long& value)
-{
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return !text.empty() && ec == std::errc() && ptr == end;
-}
-
 bool openDatabase(store::DbConnection& connection, const Invocation& call, store::Access access)
 {
     connection.setLockWait(call.lockWaitMs);
@@ -136,7 +129,7 @@ int commandCreate(const Invocation& call)
 {
     long long demo = 0;
     if (call.args.size() == 2 && call.args[0] == "--demo") {
-        if (!parseInteger(call.args[1], demo) || demo < 0 || demo > kMaxDemo)
+        if (!dbrecord::ParseInteger(call.args[1], demo) || demo < 0 || demo > kMaxDemo)
             return usageError(lang::trf("--demo needs a count from 0 to %1", "--demo 需要 0 到 %1 之间的数目",
                                         {std::to_string(kMaxDemo)}));
     } else if (!call.args.empty()) {
@@ -339,7 +332,7 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
             call.dbPath = argv[++i];
         } else if (arg == "--wait") {
             long long seconds = -1;
-            if (i + 1 >= argc || !parseInteger(argv[i + 1], seconds) || seconds < 0 || seconds > kMaxWaitSeconds) {
+            if (i + 1 >= argc || !dbrecord::ParseInteger(argv[i + 1], seconds) || seconds < 0 || seconds > kMaxWaitSeconds) {
                 error = lang::trf("--wait needs a number of seconds from 0 to %1", "--wait 需要 0 到 %1 之间的秒数",
                                   {std::to_string(kMaxWaitSeconds)});
                 return false;

@@ -15,13 +15,6 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr std::size_t kDigestShown = 16;
 
-bool parseInteger(const std::string& text, long long& value)
-{
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return !text.empty() && ec == std::errc() && ptr == end;
-}
-
 bool open(const Call& call, store::DbConnection& connection, store::Access access = store::Access::Read)
 {
     connection.setLockWait(call.lockWaitMs);
@@ -67,7 +60,7 @@ bool readDraws(const Call& call, store::DbConnection& connection, long long draw
 bool optionalDrawId(const Call& call, long long& drawId)
 {
     drawId = 0;
-    return call.args.empty() || (call.args.size() == 1 && parseInteger(call.args[0], drawId) && drawId >= 1);
+    return call.args.empty() || (call.args.size() == 1 && ParseInteger(call.args[0], drawId) && drawId >= 1);
 }
 
 void printEntry(const draw::EntryCheck& entry)
@@ -87,6 +80,13 @@ void printEntry(const draw::EntryCheck& entry)
 }
 
 }  // namespace
+
+bool ParseInteger(const std::string& text, long long& value)
+{
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return !text.empty() && ec == std::errc() && ptr == end;
+}
 
 std::string EscapeField(const std::string& text)
 {
@@ -112,7 +112,7 @@ int Draw(const Call& call)
     for (std::size_t i = 0; i < call.args.size(); ++i) {
         if (call.args[i] == "--level" && i + 1 < call.args.size())
             request.level = call.args[++i];
-        else if (!haveCount && parseInteger(call.args[i], n))
+        else if (!haveCount && ParseInteger(call.args[i], n))
             haveCount = true;
         else
             return call.usageError(lang::tr("draw needs the number of winners (and optionally --level TEXT)",
@@ -219,7 +219,7 @@ int Export(const Call& call)
 {
     long long drawId = 0;
     if (call.args.empty() || call.args.size() > 2 ||
-        (call.args.size() == 2 && !(parseInteger(call.args[0], drawId) && drawId >= 1)))
+        (call.args.size() == 2 && !(ParseInteger(call.args[0], drawId) && drawId >= 1)))
         return call.usageError(lang::tr("export needs [DRAW_ID] FILE.csv|FILE.xlsx",
                                         "export 需要 [抽奖编号] 文件.csv|文件.xlsx"));
     const std::string& path = call.args.back();

@@ -23,6 +23,9 @@ int Verify(const Call& call);   // verify [DRAW_ID]
 int Export(const Call& call);   // export [DRAW_ID] FILE.csv|FILE.xlsx
 int Copy(const Call& call);     // copy FROM TO
 
+// The whole of `text` as a decimal integer (no spaces, no sign but '-').
+bool ParseInteger(const std::string& text, long long& value);
+
 // A text on one output line: backslash, tab, line feed and carriage return
 // written as \\, \t, \n and \r, so that a name cannot split a line or a column.
 std::string EscapeField(const std::string& text);

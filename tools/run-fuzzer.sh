@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Runs one fuzz target of build-fuzz/ (see `make fuzz`) for a while, gently:
+# Runs one fuzz target of build-fuzz/ (see `make fuzz`) for a while, gently,
+# under a memory cap: a reader that turns a small input into hundreds of
+# megabytes is a finding:
 #   tools/run-fuzzer.sh NAME [SECONDS [LIBFUZZER-OPTIONS...]]
 # New inputs go to build-fuzz/corpus/NAME (the seeds in fuzz/corpus/NAME are
 # read, never changed); anything that breaks the target lands in
@@ -24,5 +26,5 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 exec nice -n 10 "$fuzzer" "$work" "$root/fuzz/corpus/$name" "${dictionary[@]}" \
-  -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+  -max_total_time="$seconds" -malloc_limit_mb=256 -rss_limit_mb=512 -timeout=10 -print_final_stats=1 \
   -artifact_prefix="$artifacts/" "$@"
