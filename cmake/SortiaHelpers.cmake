@@ -3,6 +3,10 @@
 set(SORTIA_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=/tmp/sortia-test-runtime;LANG=C.UTF-8;LC_ALL=;LC_MESSAGES=;LANGUAGE=")
 
+# Every test ends within this many seconds: a loop that cannot finish fails
+# the run instead of hanging it (the sanitizer build is several times slower).
+set(SORTIA_TEST_TIMEOUT 480)
+
 # Shared compile settings for every target of the project.
 function(sortia_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
@@ -64,7 +68,7 @@ function(sortia_test_defaults name headers args)
     SORTIA_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     SORTIA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_test(NAME ${name} COMMAND ${name} ${args})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${SORTIA_TEST_ENVIRONMENT}")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${SORTIA_TEST_ENVIRONMENT}" TIMEOUT ${SORTIA_TEST_TIMEOUT})
 endfunction()
 
 # A GoogleTest executable registered with ctest; ARGS are passed to it there.
@@ -81,7 +85,7 @@ function(sortia_add_sample_tests name target filter)
   add_test(NAME ${name} COMMAND ${target} --gtest_filter=${filter})
   set_tests_properties(${name} PROPERTIES
     SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
-    ENVIRONMENT "${SORTIA_TEST_ENVIRONMENT}")
+    ENVIRONMENT "${SORTIA_TEST_ENVIRONMENT}" TIMEOUT ${SORTIA_TEST_TIMEOUT})
 endfunction()
 
 # A Qt Test executable (widgets) registered with ctest, run on the offscreen platform.
