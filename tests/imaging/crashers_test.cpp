@@ -105,6 +105,10 @@ TEST(KnownCrashers, RefusedWithTheirReason)
         {"png/png-23170x23170-crc-zero.png", false, imaging::kDefaultPixelLimit, LoadError::TooManyPixels},
         {"png/png-23170x23170-crc-zero.png", true, INT64_MAX, LoadError::SizeBeyondData},
         {"png/png-23170x23170-crc-zero.png", false, INT64_MAX, LoadError::SizeBeyondData},
+        // IDAT data but no IHDR, so no size and a bit depth of 0: the
+        // expected scan lines are none, and the data does not fit them.
+        {"png/png-without-ihdr-depth-zero.png", true, imaging::kDefaultPixelLimit, LoadError::BadCompressedData},
+        {"png/png-without-ihdr-depth-zero.png", false, imaging::kDefaultPixelLimit, LoadError::BadCompressedData},
         // Without zlib our own inflate read a cut stream's short output as
         // success: 9 bytes of data made a 16-bit RGBA picture of 8192 x 8192.
         {"png_nozlib/png-8192x8192-rgba16-in-66-bytes.png", false, imaging::kDefaultPixelLimit,
