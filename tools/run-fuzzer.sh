@@ -24,5 +24,5 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 exec nice -n 10 "$fuzzer" "$work" "$root/fuzz/corpus/$name" "${dictionary[@]}" \
-  -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+  -max_total_time="$seconds" -malloc_limit_mb=256 -rss_limit_mb=512 -timeout=10 -print_final_stats=1 \
   -artifact_prefix="$artifacts/" "$@"
