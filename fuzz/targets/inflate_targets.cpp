@@ -23,7 +23,8 @@ std::size_t outputSize(std::span<const std::uint8_t> input)
 
 }  // namespace
 
-// Input: output size (2 bytes), flags (bit 0: deflate64), a zlib stream.
+// Input: output size (2 bytes), flags (bit 0: deflate64; bits 1-7: the
+// stretch of the decoding a piece at a time), a zlib stream.
 void runInflate(std::span<const std::uint8_t> input)
 {
     if (input.size() < 3)
@@ -40,6 +41,23 @@ void runInflate(std::span<const std::uint8_t> input)
     expect(written <= first.size(), "inflate wrote past its output");
     expect(inflater.inflate(stream, second, deflate64) == status, "a second run gave another status");
     expect(inflater.written() == written && first == second, "a second run gave other bytes");
+
+    // Decoded a stretch at a time, as the PNG reader does, the stream gives
+    // the same status and bytes; each stretch ends at or past its mark
+    // unless the stream is finished.
+    std::vector<std::uint8_t> pieces(first.size(), 0x5A);
+    const std::size_t stretch = 1 + std::size_t(input[2] >> 1) * 37;
+    inflater.start(stream, pieces, deflate64);
+    InflateStatus pieceStatus = InflateStatus::Ok;
+    for (std::size_t mark = stretch; !inflater.finished(); mark += stretch) {
+        pieceStatus = inflater.decodeUntil(mark);
+        expect(inflater.finished() || inflater.written() >= std::min(mark, pieces.size()),
+               "a stretch ended before its mark");
+        expect(pieceStatus == InflateStatus::Ok || inflater.finished(), "a failure did not finish the stream");
+    }
+    expect(pieceStatus == status && inflater.written() == written, "pieces gave another status or length");
+    expect(std::equal(first.begin(), first.begin() + std::ptrdiff_t(written), pieces.begin()),
+           "pieces gave other bytes");
 }
 
 namespace {

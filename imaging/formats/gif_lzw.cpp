@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <memory>
 
 #include "imaging/formats/byte_view.h"
@@ -15,48 +17,79 @@ constexpr int kTableSize = 1 << kMaxCodeBits;
 // Codes are packed least significant bit first, across byte boundaries.
 class CodeReader {
 public:
-    explicit CodeReader(std::span<const std::uint8_t> data) : m_data(data) {}
+    explicit CodeReader(std::span<const std::uint8_t> data) : m_in(data.data()), m_end(data.data() + data.size()) {}
     // False when fewer than width bits remain.
     bool read(int width, int& code)
     {
-        while (m_count < width) {
-            if (m_pos >= m_data.size())
+        if (m_count < unsigned(width)) {
+            refill();
+            if (m_count < unsigned(width))
                 return false;
-            m_buffer |= std::uint32_t(m_data[m_pos++]) << m_count;
-            m_count += 8;
         }
         code = int(m_buffer & ((1u << width) - 1));
         m_buffer >>= width;
-        m_count -= width;
+        m_count -= unsigned(width);
         return true;
     }
 
 private:
-    std::span<const std::uint8_t> m_data;
-    std::size_t m_pos = 0;
-    std::uint32_t m_buffer = 0;
-    int m_count = 0;
-};
-
-struct LzwTable {
-    std::array<std::uint16_t, kTableSize> prefix{};
-    std::array<std::uint8_t, kTableSize> suffix{};
-    std::array<std::uint8_t, kTableSize> first{};  // first byte of each entry's string
-    std::array<std::uint8_t, kTableSize> stack{};
-};
-
-// Writes the string of code at out[pos...]; a string is spelt backwards
-// along its prefixes, so it is gathered on a stack first.
-void emit(LzwTable& t, int code, int clear, std::span<std::uint8_t> out, std::size_t& pos)
-{
-    int depth = 0;
-    while (code >= clear) {
-        t.stack[std::size_t(depth++)] = t.suffix[std::size_t(code)];
-        code = t.prefix[std::size_t(code)];
+    // At least 56 bits, or all that is left: a word at a time where 8 bytes
+    // remain, counting only the whole bytes that fit (the bits above the
+    // count are the next input bits, so loading them again changes nothing).
+    void refill()
+    {
+        if (m_end - m_in >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, m_in, 8);
+            if constexpr (std::endian::native == std::endian::big)
+                word = __builtin_bswap64(word);
+            m_buffer |= word << m_count;
+            m_in += (63 - m_count) >> 3;
+            m_count |= 56;
+            return;
+        }
+        while (m_count <= 56 && m_in != m_end) {
+            m_buffer |= std::uint64_t(*m_in++) << m_count;
+            m_count += 8;
+        }
     }
-    t.stack[std::size_t(depth++)] = std::uint8_t(code);
-    while (depth > 0 && pos < out.size())
-        out[pos++] = t.stack[std::size_t(--depth)];
+
+    const std::uint8_t* m_in;
+    const std::uint8_t* m_end;
+    std::uint64_t m_buffer = 0;
+    unsigned m_count = 0;
+};
+
+// Every string in the table is a prefix's string plus one byte, and the
+// decoder has written each of them out already: a new entry is the string
+// just written followed by the first byte of the next one, which the output
+// holds side by side. So an entry is where its string lies in the output
+// and how long it is, and a code's string is a copy from there.
+struct LzwTable {
+    std::array<std::uint32_t, kTableSize> start{};
+    std::array<std::uint16_t, kTableSize> length{};
+};
+
+// Copies the `length` bytes at `from` to `pos` (forward, so that a string
+// that overlaps its own copy, the KwKwK case, repeats), cut at the end of
+// `out`. Far from it, and far enough from its source, whole words go at once
+// and may run past the string: the bytes behind it are written later.
+inline void copyString(std::span<std::uint8_t> out, std::size_t pos, std::size_t from, std::size_t length)
+{
+    std::uint8_t* dst = out.data() + pos;
+    const std::uint8_t* src = out.data() + from;
+    const std::size_t room = out.size() - pos;
+    if (pos - from >= 8 && length + 8 <= room) {
+        for (std::size_t i = 0; i < length; i += 8) {
+            std::uint8_t word[8];
+            std::memcpy(word, src + i, 8);
+            std::memcpy(dst + i, word, 8);
+        }
+        return;
+    }
+    const std::size_t n = std::min(length, room);
+    for (std::size_t i = 0; i < n; ++i)
+        dst[i] = src[i];
 }
 
 // Interlaced images store rows in four passes: every 8th row from 0, every
@@ -112,15 +145,17 @@ GifDecodeError decodeGifLzw(std::span<const std::uint8_t> data, int minCodeSize,
 {
     if (minCodeSize < 2 || minCodeSize > 8)
         return GifDecodeError::BadCodeSize;
+    if (out.size() > std::size_t(65535) * 65535)  // the table holds 32-bit positions
+        return GifDecodeError::TooManyPixels;
     const int clear = 1 << minCodeSize;
     const int endOfInfo = clear + 1;
     auto table = std::make_unique<LzwTable>();
-    for (int i = 0; i < clear; ++i)
-        table->first[std::size_t(i)] = std::uint8_t(i);
     CodeReader reader(data);
     int width = minCodeSize + 1;
     int next = clear + 2;
-    int prev = -1;
+    bool started = false;  // a code since the last clear
+    std::size_t prevPos = 0;
+    std::size_t prevLength = 0;
     std::size_t pos = 0;
     int code = 0;
     while (pos < out.size()) {
@@ -129,36 +164,44 @@ GifDecodeError decodeGifLzw(std::span<const std::uint8_t> data, int minCodeSize,
         if (code == clear) {
             width = minCodeSize + 1;
             next = clear + 2;
-            prev = -1;
+            started = false;
             continue;
         }
         if (code == endOfInfo)
             return GifDecodeError::Truncated;
-        if (prev < 0) {
+        if (!started) {
             // The first code after a clear must be a literal.
             if (code > clear)
                 return GifDecodeError::BadCode;
-            emit(*table, code, clear, out, pos);
-            prev = code;
+            out[pos] = std::uint8_t(code);
+            prevPos = pos++;
+            prevLength = 1;
+            started = true;
             continue;
         }
         // A code one past the table (the KwKwK case) names the previous
         // string plus its own first byte; it is entered before it is spelt.
         if (code > next || (code == next && next >= kTableSize))
             return GifDecodeError::BadCode;
-        const std::uint8_t firstByte = code == next ? table->first[std::size_t(prev)] : table->first[std::size_t(code)];
         if (next < kTableSize) {
-            table->prefix[std::size_t(next)] = std::uint16_t(prev);
-            table->suffix[std::size_t(next)] = firstByte;
-            table->first[std::size_t(next)] = table->first[std::size_t(prev)];
+            table->start[std::size_t(next)] = std::uint32_t(prevPos);
+            table->length[std::size_t(next)] = std::uint16_t(prevLength + 1);
             ++next;
         }
-        emit(*table, code, clear, out, pos);
+        std::size_t length = 1;
+        if (code < clear) {
+            out[pos] = std::uint8_t(code);
+        } else {
+            length = table->length[std::size_t(code)];
+            copyString(out, pos, table->start[std::size_t(code)], length);
+        }
+        prevPos = pos;
+        prevLength = length;
+        pos += length;
         // The width grows once the next free code no longer fits; at 12
         // bits the table stays full until the encoder sends a clear.
         if (next == (1 << width) && width < kMaxCodeBits)
             ++width;
-        prev = code;
     }
     return GifDecodeError::None;
 }

@@ -28,7 +28,8 @@ struct GifIndexImage {
 
 // Decodes the image data of an LZW stream (the sub-blocks already joined)
 // into out, in the order the pixels are stored. Codes past the last pixel
-// are ignored.
+// are ignored. An output larger than GIF's largest image (65535 x 65535) is
+// refused (TooManyPixels).
 GifDecodeError decodeGifLzw(std::span<const std::uint8_t> data, int minCodeSize, std::span<std::uint8_t> out);
 
 // Decodes the image whose descriptor (the byte 44) lies at imagePos in gif:

@@ -5,7 +5,10 @@
 #include "imaging/formats/gif_parser.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cctype>
+#include <cstring>
 #include <string>
 
 #include "imaging/formats/gif_lzw.h"
@@ -120,26 +123,28 @@ Walk walkGif(const ByteView& v, GifLayout& g)
 }
 
 // Writes the surface from decoded indices: the true colours come from the
-// source's table; the transparent index stays all zero. Indices past the
-// table show black.
+// source's table, looked up once per colour; the transparent index stays
+// all zero. Indices past the table show black.
 void paint(const ByteView& v, const GifLayout& g, const GifIndexImage& image, c32bppDIB& host)
 {
     const auto table = v.sub(g.tablePos, 3 * std::int64_t(g.colourCount));
+    std::array<std::uint32_t, 256> colours;
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        std::uint32_t bgra = 0xFF000000u;
+        if (i * 3 + 2 < table.size())
+            bgra |= std::uint32_t(table[i * 3 + 2]) | std::uint32_t(table[i * 3 + 1]) << 8 |
+                    std::uint32_t(table[i * 3]) << 16;
+        colours[i] = std::int32_t(i) == g.transparent ? 0 : bgra;
+    }
     for (std::int32_t y = 0; y < image.height; ++y) {
         // Surface rows run bottom-up.
         std::uint8_t* row = host.BitsPointer() + std::size_t(image.height - 1 - y) * std::size_t(host.ScanWidth());
         const std::uint8_t* indices = image.indices.data() + std::size_t(y) * std::size_t(image.width);
         for (std::int32_t x = 0; x < image.width; ++x) {
-            const std::uint8_t i = indices[x];
-            if (i == g.transparent)
-                continue;
-            std::uint8_t* p = row + std::size_t(x) * 4;
-            if (std::size_t(i) * 3 + 2 < table.size()) {
-                p[0] = table[std::size_t(i) * 3 + 2];
-                p[1] = table[std::size_t(i) * 3 + 1];
-                p[2] = table[std::size_t(i) * 3];
-            }
-            p[3] = 255;
+            std::uint32_t bgra = colours[indices[x]];
+            if constexpr (std::endian::native == std::endian::big)
+                bgra = __builtin_bswap32(bgra);
+            std::memcpy(row + std::size_t(x) * 4, &bgra, 4);
         }
     }
 }

@@ -9,6 +9,7 @@
 
 #include "imaging/formats/byte_view.h"
 #include "imaging/formats/inflate.h"
+#include "imaging/formats/png_rows.h"
 #include "imaging/surface/c32bppdib.h"
 #include "imaging/surface/image_limits.h"
 #include "platform/gdi/dib_convert.h"
@@ -54,15 +55,17 @@ public:
     ScratchLease& operator=(const ScratchLease&) = delete;
 
     std::vector<std::uint8_t>& idat() { return m_scratch.idat; }
-    // `size` bytes of unspecified content.
+    // `size` bytes of unspecified content, with the row kernels' padding
+    // (zeros) behind them.
     std::span<std::uint8_t> scanLines(std::size_t size)
     {
-        if (m_scratch.scanLinesSize < size) {
+        if (m_scratch.scanLinesSize < size + pngrows::kRowPadding) {
             m_scratch.scanLines.reset();
             m_scratch.scanLinesSize = 0;
-            m_scratch.scanLines.reset(new std::uint8_t[size]);
-            m_scratch.scanLinesSize = size;
+            m_scratch.scanLines.reset(new std::uint8_t[size + pngrows::kRowPadding]);
+            m_scratch.scanLinesSize = size + pngrows::kRowPadding;
         }
+        std::fill_n(m_scratch.scanLines.get() + size, pngrows::kRowPadding, std::uint8_t(0));
         return {m_scratch.scanLines.get(), size};
     }
 
@@ -138,9 +141,10 @@ bool PngDecoder::crcMatches(std::span<const std::uint8_t> typeAndData, std::uint
     (void)storedCrc;
     return true;
 #else
-    // A stored CRC of 0 is checked like any other: the bytes' CRC may be 0,
-    // but a zeroed field must not switch the check off.
-    if (!m_checkCrc)
+    // A stored CRC of 0 means the chunk is not checked (Part 5.1): a
+    // deliberate leniency that files in the field may rely on. Whatever such
+    // a chunk claims still meets the size limits.
+    if (!m_checkCrc || storedCrc == 0)
         return true;
     zlib::Crc32Fn crc32 = zlib::crc32Function();
     if (!crc32)
@@ -283,39 +287,79 @@ std::int64_t PngDecoder::GetDataSize() const
     return total;
 }
 
+ScanLines::ScanLines(std::span<std::uint8_t> all) : m_bytes(all), m_ready(all.size()) {}
+
+ScanLines::ScanLines(std::span<std::uint8_t> buffer, Inflater& inflater) : m_bytes(buffer), m_inflater(&inflater) {}
+
+bool ScanLines::reach(std::size_t end)
+{
+    if (end <= m_ready)
+        return true;
+    if (!m_inflater || m_inflater->finished())
+        return false;  // failed: what is ready is all there will be
+    // A stretch ahead of what is asked for, small enough to stay in the cache
+    // until its rows are made.
+    constexpr std::size_t kStretch = std::size_t(64) << 10;
+    const std::size_t target = std::min(m_bytes.size(), std::max(end, m_inflater->written() + kStretch));
+    if (m_inflater->decodeUntil(target) != InflateStatus::Ok)
+        return false;
+    m_ready = m_inflater->written();
+    if (m_inflater->finished()) {
+        // Scan lines the data does not reach read as zeros.
+        std::fill(m_bytes.begin() + std::ptrdiff_t(m_ready), m_bytes.end(), std::uint8_t(0));
+        m_ready = m_bytes.size();
+    }
+    return end <= m_ready;
+}
+
+InflateStatus ScanLines::finish()
+{
+    return m_inflater ? m_inflater->decodeUntil(std::numeric_limits<std::size_t>::max()) : InflateStatus::Ok;
+}
+
 void PngDecoder::DecodeImageData(const std::vector<std::uint8_t>& compressed, std::span<std::uint8_t> output)
 {
-    const std::size_t size = output.size();
-    std::size_t written = 0;
-    bool decompressed = false;
-    if (zlib::IsDllFunctionAvailable("uncompress")) {
-        zlib::UncompressFn uncompress = zlib::uncompressFunction();
-        unsigned long length = size;
-        decompressed = uncompress && uncompress(output.data(), &length, compressed.data(), compressed.size()) == zlib::kOk;
-        written = std::min<std::size_t>(length, size);
-    }
-    if (!decompressed) {
-        Inflater inflater;
-        const InflateStatus status = inflater.inflate(compressed, output, false);
-        if (status != InflateStatus::Ok) {
-            fail(LoadError::BadCompressedData, inflateStatusText(status));
-            return;
-        }
-        written = inflater.written();
-    }
-    // Scan lines the data does not reach read as zeros.
-    std::fill(output.begin() + std::ptrdiff_t(written), output.end(), std::uint8_t(0));
-
     CreateDefaultPalette();
     buildLookup();
+    if (zlib::IsDllFunctionAvailable("uncompress")) {
+        zlib::UncompressFn uncompress = zlib::uncompressFunction();
+        unsigned long length = output.size();
+        if (uncompress && uncompress(output.data(), &length, compressed.data(), compressed.size()) == zlib::kOk) {
+            // Scan lines the data does not reach read as zeros.
+            std::fill(output.begin() + std::ptrdiff_t(std::min<std::size_t>(length, output.size())), output.end(),
+                      std::uint8_t(0));
+            ScanLines lines(output);
+            reconstruct(lines);
+            return;
+        }
+    }
+    // Our inflate, from the start or after zlib failed: rows are made as
+    // their data comes out.
+    Inflater inflater;
+    inflater.start(compressed, output, false);
+    ScanLines lines(output, inflater);
+    reconstruct(lines);
+}
+
+void PngDecoder::reconstruct(ScanLines& lines)
+{
     c32bppDIB& host = *m_Host;
-    if (!host.InitializeDIB(m_Width, m_Height) || !host.BitsPointer()) {
+    const bool surface = host.InitializeDIB(m_Width, m_Height) && host.BitsPointer();
+    // Rows stop at the first failure; whatever it was, data that does not
+    // decompress is the reason given, as decompression comes first.
+    const bool rows = surface && (m_Interlace == 1 ? DecodeInterlaced(lines) : DecodeNonInterlaced(lines));
+    if (const InflateStatus status = lines.finish(); status != InflateStatus::Ok) {
+        fail(LoadError::BadCompressedData, inflateStatusText(status));
+        return;
+    }
+    if (!surface) {
         fail(LoadError::OutOfMemory);
         return;
     }
-    // The reconstruction records its own reason when it fails.
-    if (!(m_Interlace == 1 ? DecodeInterlaced(output) : DecodeNonInterlaced(output)))
+    if (!rows) {
+        fail(m_rowError, m_rowErrorDetail);
         return;
+    }
     if (m_ColorType == 0 || m_ColorType == 3)
         host.setAlpha(m_TransColor != -1 || !m_TransData.empty());
     else

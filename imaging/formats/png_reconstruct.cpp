@@ -1,12 +1,15 @@
 // Scan-line reconstruction (PNG filters, Adam7 passes) and conversion of
 // every colour type and bit depth into premultiplied B, G, R, A pixels.
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "imaging/formats/png_decoder.h"
+#include "imaging/formats/png_rows.h"
+#include "imaging/formats/vector_state.h"
 #include "imaging/surface/c32bppdib.h"
 #include "platform/gdi/dib_convert.h"
 #include "platform/language/language.h"
@@ -74,123 +77,34 @@ void PngDecoder::CreateDefaultPalette()
 
 namespace {
 
-// Ties go to a, then to b (the PNG standard, filter type 4); chosen by
-// conditional moves, as the branches would be unpredictable.
-inline std::uint8_t paethPredictor(int a, int b, int c)
-{
-    const int pa = std::abs(b - c);
-    const int pb = std::abs(a - c);
-    const int pc = std::abs(a + b - 2 * c);
-    const int nearerOfBC = pc < pb ? c : b;
-    return std::uint8_t(std::min(pb, pc) < pa ? nearerOfBC : a);
-}
-
-// The filters that depend on the pixel to the left, for a fixed pixel size
-// so that the bytes of one pixel are worked on side by side.
-template <std::size_t kUnit>
-void unfilterLeft(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* above, std::size_t length)
-{
-    const std::size_t first = std::min(kUnit, length);
-    if (filter == 1) {
-        for (std::size_t i = kUnit; i < length; ++i)
-            row[i] = std::uint8_t(row[i] + row[i - kUnit]);
-    } else if (filter == 3) {
-        for (std::size_t i = 0; i < first; ++i)
-            row[i] = std::uint8_t(row[i] + (above[i] >> 1));
-        for (std::size_t i = kUnit; i < length; ++i)
-            row[i] = std::uint8_t(row[i] + ((row[i - kUnit] + above[i]) >> 1));
-    } else {
-        // With nothing to the left the predictor is the byte above.
-        for (std::size_t i = 0; i < first; ++i)
-            row[i] = std::uint8_t(row[i] + above[i]);
-        for (std::size_t i = kUnit; i < length; ++i)
-            row[i] = std::uint8_t(row[i] + paethPredictor(row[i - kUnit], above[i], above[i - kUnit]));
+// Row buffers for one image: a row of zeros (above a pass's first row) and
+// two rows that take turns holding the current and the previous row, each
+// with the padding the row kernels need.
+class RowBuffers {
+public:
+    explicit RowBuffers(std::size_t length)
+        : m_stride(length + pngrows::kRowPadding), m_bytes(3 * m_stride, 0)
+    {
     }
-}
-
-// Exact x / 255 for x up to 255 * 255, without dividing.
-inline std::uint32_t div255(std::uint32_t x)
-{
-    return (x + 1 + (x >> 8)) >> 8;
-}
-
-// B, G, R, A in memory order; premultiplied (a transparent pixel is all zero).
-inline std::uint32_t premultiplied(std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a)
-{
-    return div255(b * a) | div255(g * a) << 8 | div255(r * a) << 16 | a << 24;
-}
-
-inline std::uint32_t opaque(std::uint32_t r, std::uint32_t g, std::uint32_t b)
-{
-    return b | g << 8 | r << 16 | 0xFF000000u;
-}
-
-inline void put(std::uint8_t* px, std::uint32_t bgra)
-{
-    px[0] = std::uint8_t(bgra);
-    px[1] = std::uint8_t(bgra >> 8);
-    px[2] = std::uint8_t(bgra >> 16);
-    px[3] = std::uint8_t(bgra >> 24);
-}
-
-// Rows with an alpha sample: RGBA (4 channels) or grey and alpha (2); the
-// high byte of 16-bit samples (kStep 2) is the first of two.
-template <int kChannels, std::size_t kStep>
-void writeAlphaRow(const std::uint8_t* s, std::uint8_t* dst, std::size_t cols, std::size_t dstStep)
-{
-    for (std::size_t k = 0; k < cols; ++k, s += kChannels * kStep, dst += dstStep) {
-        if constexpr (kChannels == 4)
-            put(dst, premultiplied(s[0], s[kStep], s[2 * kStep], s[3 * kStep]));
-        else
-            put(dst, premultiplied(s[0], s[0], s[0], s[kStep]));
+    const std::uint8_t* zeros() const { return m_bytes.data(); }
+    // A row that is not `above`.
+    std::uint8_t* other(const std::uint8_t* above)
+    {
+        std::uint8_t* first = m_bytes.data() + m_stride;
+        return above == first ? first + m_stride : first;
     }
-}
 
-// 8-bit RGB; with a key, the pixels of the key's colour are transparent.
-template <bool kKeyed>
-void writeRgbRow(const std::uint8_t* s, std::uint8_t* dst, std::size_t cols, std::size_t dstStep, std::int32_t key)
-{
-    for (std::size_t k = 0; k < cols; ++k, s += 3, dst += dstStep) {
-        const std::uint32_t colour = std::uint32_t(s[0]) << 16 | std::uint32_t(s[1]) << 8 | s[2];
-        if (kKeyed && std::int32_t(colour) == key)
-            put(dst, 0);
-        else
-            put(dst, colour | 0xFF000000u);
-    }
-}
+private:
+    std::size_t m_stride;
+    std::vector<std::uint8_t> m_bytes;
+};
 
 }  // namespace
-
-bool PngDecoder::unfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* above, std::size_t length,
-                             std::size_t unit)
-{
-    switch (filter) {
-    case 0:
-        return true;
-    case 2:
-        for (std::size_t i = 0; i < length; ++i)
-            row[i] = std::uint8_t(row[i] + above[i]);
-        return true;
-    case 1:
-    case 3:
-    case 4:
-        switch (unit) {
-        case 1: unfilterLeft<1>(filter, row, above, length); break;
-        case 2: unfilterLeft<2>(filter, row, above, length); break;
-        case 3: unfilterLeft<3>(filter, row, above, length); break;
-        case 4: unfilterLeft<4>(filter, row, above, length); break;
-        case 6: unfilterLeft<6>(filter, row, above, length); break;
-        default: unfilterLeft<8>(filter, row, above, length); break;
-        }
-        return true;
-    default:
-        return false;
-    }
-}
 
 void PngDecoder::buildLookup()
 {
     m_lookupEntries = 0;
+    m_expanded.clear();
     if (m_ColorType != 0 && m_ColorType != 3)
         return;
     m_lookupEntries = std::min<std::size_t>(m_lookup.size(), m_Palette.size() / 3);
@@ -201,120 +115,149 @@ void PngDecoder::buildLookup()
             alpha = keyed && i < m_TransData.size() ? m_TransData[i] : 255;
         else if (keyed && m_BitDepth != 16)  // a 16-bit key is matched against both bytes
             alpha = std::int32_t(i) == m_TransColor ? 0 : 255;
-        m_lookup[i] = premultiplied(m_Palette[3 * i], m_Palette[3 * i + 1], m_Palette[3 * i + 2], alpha);
+        m_lookup[i] = pngrows::premultiplied(m_Palette[3 * i], m_Palette[3 * i + 1], m_Palette[3 * i + 2], alpha);
     }
+    // Samples below a byte go a byte at a time, when every value they can
+    // take has an entry. (Without IHDR the depth is still 0.)
+    const bool packed = m_BitDepth == 1 || m_BitDepth == 2 || m_BitDepth == 4;
+    if (packed && m_lookupEntries >= (std::size_t(1) << m_BitDepth)) {
+        m_expanded.resize(std::size_t(256) * std::size_t(8 / m_BitDepth));
+        pngrows::expandLookup(m_BitDepth, m_lookup.data(), m_expanded.data());
+    }
+}
+
+bool PngDecoder::rowFailure(LoadError error, std::string detail)
+{
+    m_rowError = error;
+    m_rowErrorDetail = std::move(detail);
+    return false;
 }
 
 bool PngDecoder::failPaletteIndex(int index)
 {
-    return fail(LoadError::Corrupt,
+    return rowFailure(LoadError::Corrupt,
                 lang::trf("palette index %1 beyond the palette", "调色板索引 %1 超出了调色板", {std::to_string(index)}));
 }
 
-bool PngDecoder::DecodeNonInterlaced(std::span<std::uint8_t> data)
+bool PngDecoder::DecodeNonInterlaced(ScanLines& lines)
 {
     const std::size_t length = rowBytes(m_Width);
     const std::size_t stride = length + 1;
     const std::size_t unit = std::size_t(GetPixelSize().unit);
+    const std::span<const std::uint8_t> data = lines.bytes();
     if (data.size() < stride * std::size_t(m_Height))
-        return fail(LoadError::Truncated);
-    const std::vector<std::uint8_t> zeros(length);
+        return rowFailure(LoadError::Truncated);
+    RowBuffers rows(length);
+    const std::uint8_t* above = rows.zeros();
     std::uint8_t* bits = m_Host->BitsPointer();
     const std::size_t scan = std::size_t(m_Width) * 4;
     // Each row goes to the surface as soon as it is unfiltered, while it is
-    // still in the cache.
+    // still in the cache. A row stored unfiltered (or with an unknown filter
+    // type, which leaves it as stored) is read where it lies.
     for (std::size_t j = 0; j < std::size_t(m_Height); ++j) {
-        std::uint8_t* row = data.data() + j * stride;
-        const std::uint8_t* above = j > 0 ? row - stride + 1 : zeros.data();
-        // An unknown filter type leaves the row as stored.
-        unfilterRow(row[0], row + 1, above, length, unit);
-        if (const int bad = writeRow(row + 1, bits + (std::size_t(m_Height) - 1 - j) * scan, 8); bad >= 0)
+        if (!lines.reach((j + 1) * stride))
+            return false;
+        vectorstate::clearUpperHalves();
+        const std::uint8_t* row = data.data() + j * stride;
+        const std::uint8_t* samples = row + 1;
+        if (row[0] >= 1 && row[0] <= 4) {
+            std::uint8_t* out = rows.other(above);
+            pngrows::unfilterRow(row[0], row + 1, above, out, length, unit);
+            samples = out;
+        }
+        if (const int bad = convertRow(samples, bits + (std::size_t(m_Height) - 1 - j) * scan, std::size_t(m_Width));
+            bad >= 0)
             return failPaletteIndex(bad);
+        above = samples;
     }
     return true;
 }
 
-bool PngDecoder::DecodeInterlaced(std::span<std::uint8_t> data)
+bool PngDecoder::DecodeInterlaced(ScanLines& lines)
 {
+    const std::span<const std::uint8_t> data = lines.bytes();
     const std::size_t unit = std::size_t(GetPixelSize().unit);
-    const std::vector<std::uint8_t> zeros(rowBytes(m_Width));
+    RowBuffers rows(rowBytes(m_Width));
+    // A pass's pixels are made side by side, then spread over the row.
+    std::vector<std::uint8_t> pixels(std::size_t(m_Width) * 4);
     std::uint8_t* bits = m_Host->BitsPointer();
     const std::size_t scan = std::size_t(m_Width) * 4;
     std::size_t offset = 0;
     for (int pass = 1; pass <= 7; ++pass) {
-        const std::int32_t cols = passCols(pass);
-        const std::int32_t rows = passRows(pass);
-        if (cols == 0 || rows == 0)
+        const std::size_t cols = std::size_t(passCols(pass));
+        const std::size_t passRowCount = std::size_t(passRows(pass));
+        if (cols == 0 || passRowCount == 0)
             continue;  // an empty pass takes no bytes, not even filter bytes
-        const std::size_t length = rowBytes(cols);
+        const std::size_t length = rowBytes(std::int32_t(cols));
         const std::size_t stride = length + 1;
-        if (data.size() - offset < stride * std::size_t(rows))
-            return fail(LoadError::Truncated);
+        if (data.size() - offset < stride * passRowCount)
+            return rowFailure(LoadError::Truncated);
         const Pass& p = kPasses[std::size_t(pass - 1)];
+        const std::size_t step = std::size_t(p.colStep) * 4;
+        const std::uint8_t* above = rows.zeros();
         // An unknown filter anywhere in the pass outranks a bad palette
         // index in it: the index's failure waits for the pass's end.
         int bad = -1;
-        for (std::size_t j = 0; j < std::size_t(rows); ++j) {
-            std::uint8_t* row = data.data() + offset + j * stride;
-            if (!unfilterRow(row[0], row + 1, j > 0 ? row - stride + 1 : zeros.data(), length, unit))
-                return fail(LoadError::Corrupt,
-                            lang::trf("unknown filter type %1", "未知的过滤类型 %1", {std::to_string(row[0])}));
+        for (std::size_t j = 0; j < passRowCount; ++j) {
+            if (!lines.reach(offset + (j + 1) * stride))
+                return false;
+            vectorstate::clearUpperHalves();
+            const std::uint8_t* row = data.data() + offset + j * stride;
+            const std::uint8_t* samples = row + 1;
+            if (row[0] != 0) {
+                std::uint8_t* out = rows.other(above);
+                if (!pngrows::unfilterRow(row[0], row + 1, above, out, length, unit))
+                    return rowFailure(LoadError::Corrupt,
+                                      lang::trf("unknown filter type %1", "未知的过滤类型 %1", {std::to_string(row[0])}));
+                samples = out;
+            }
+            above = samples;
+            if (bad >= 0)
+                continue;
             const std::size_t y = std::size_t(p.rowStart) + j * std::size_t(p.rowStep);
-            if (bad < 0)
-                bad = writeRow(row + 1, bits + (std::size_t(m_Height) - 1 - y) * scan, pass);
+            std::uint8_t* dst = bits + (std::size_t(m_Height) - 1 - y) * scan + std::size_t(p.colStart) * 4;
+            if (step == 4) {
+                bad = convertRow(samples, dst, cols);
+                continue;
+            }
+            bad = convertRow(samples, pixels.data(), cols);
+            for (std::size_t k = 0; k < cols; ++k)
+                std::memcpy(dst + k * step, pixels.data() + 4 * k, 4);
         }
         if (bad >= 0)
             return failPaletteIndex(bad);
-        offset += stride * std::size_t(rows);
+        offset += stride * passRowCount;
     }
     return true;
 }
 
-int PngDecoder::writeRow(const std::uint8_t* src, std::uint8_t* dstRow, int pass) const
+int PngDecoder::convertRow(const std::uint8_t* samples, std::uint8_t* dst, std::size_t cols) const
 {
-    const Pass& p = kPasses[std::size_t(pass - 1)];
-    const std::size_t cols = std::size_t(pass == 8 ? m_Width : passCols(pass));
-    std::uint8_t* dst = dstRow + std::size_t(p.colStart) * 4;
-    const std::size_t step = std::size_t(p.colStep) * 4;
     const bool wide = m_BitDepth == 16;
     const bool keyed = m_TransColor != -1;
     switch (m_ColorType) {
     case 6:
-        wide ? writeAlphaRow<4, 2>(src, dst, cols, step) : writeAlphaRow<4, 1>(src, dst, cols, step);
+        wide ? pngrows::rgba16ToPixels(samples, dst, cols) : pngrows::rgba8ToPixels(samples, dst, cols);
         return -1;
     case 4:
-        wide ? writeAlphaRow<2, 2>(src, dst, cols, step) : writeAlphaRow<2, 1>(src, dst, cols, step);
+        pngrows::greyAlphaToPixels(samples, dst, cols, wide ? 2 : 1);
         return -1;
     case 2:
-        if (!wide) {
-            keyed ? writeRgbRow<true>(src, dst, cols, step, m_TransColor)
-                  : writeRgbRow<false>(src, dst, cols, step, m_TransColor);
-            return -1;
-        }
-        // A 16-bit key matches whole samples, never single bytes.
-        for (std::size_t k = 0; k < cols; ++k, src += 6, dst += step) {
-            const bool transparent = keyed && m_TransData.size() >= 6 && std::equal(src, src + 6, m_TransData.begin());
-            put(dst, transparent ? 0 : opaque(src[0], src[2], src[4]));
-        }
+        if (wide)  // a 16-bit key matches whole samples, never single bytes
+            pngrows::rgb16ToPixels(samples, dst, cols, keyed && m_TransData.size() >= 6 ? m_TransData.data() : nullptr);
+        else if (keyed)
+            pngrows::rgb8KeyedToPixels(samples, dst, cols, std::uint32_t(m_TransColor));
+        else
+            pngrows::rgb8ToPixels(samples, dst, cols);
         return -1;
     default:
         break;
     }
     // Grey and palette samples go through the lookup; 16-bit grey by its
     // high byte, its key matched against both bytes.
-    const int d = m_BitDepth;
-    for (std::size_t k = 0; k < cols; ++k, dst += step) {
-        std::size_t sample = 0;
-        if (d < 8) {
-            const std::size_t bit = k * std::size_t(d);
-            sample = std::size_t(src[bit / 8] >> (8 - d - int(bit % 8))) & ((std::size_t(1) << d) - 1);
-        } else {
-            sample = src[wide ? 2 * k : k];
-        }
-        if (sample >= m_lookupEntries)
-            return int(sample);
-        const bool keyedOut = wide && keyed && src[2 * k] == m_TransData[0] && src[2 * k + 1] == m_TransData[1];
-        put(dst, keyedOut ? 0 : m_lookup[sample]);
-    }
-    return -1;
+    if (wide)
+        return pngrows::grey16ToPixels(samples, dst, cols, m_lookup.data(), m_lookupEntries,
+                                       keyed ? m_TransData.data() : nullptr);
+    return pngrows::lookupToPixels(samples, dst, cols, m_BitDepth, m_lookup.data(), m_lookupEntries,
+                                   m_expanded.empty() ? nullptr : m_expanded.data());
 }

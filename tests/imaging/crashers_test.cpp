@@ -95,10 +95,20 @@ TEST(KnownCrashers, RefusedWithTheirReason)
         {"png/png-23170x23170-in-65-bytes.png", true, imaging::kDefaultPixelLimit, LoadError::TooManyPixels},
         {"png/png-23170x23170-in-65-bytes.png", true, INT64_MAX, LoadError::SizeBeyondData},
         {"png/png-23170x23170-in-65-bytes.png", false, INT64_MAX, LoadError::SizeBeyondData},
-        // A CRC field of 0 is checked like any other (when zlib is there to
-        // check CRCs at all).
-        {"png/png-idat-crc-zero.png", true, imaging::kDefaultPixelLimit, LoadError::BadChecksum},
+        // A stored CRC of 0 leaves its chunk unchecked: the file loads though
+        // its IDAT's bytes have another CRC...
+        {"png/png-idat-crc-zero.png", true, imaging::kDefaultPixelLimit, LoadError::None},
         {"png/png-idat-crc-zero.png", false, imaging::kDefaultPixelLimit, LoadError::None},
+        // ... and a huge picture whose CRC fields are all 0 gets past the
+        // checksums to be refused by the limits, with zlib or without.
+        {"png/png-23170x23170-crc-zero.png", true, imaging::kDefaultPixelLimit, LoadError::TooManyPixels},
+        {"png/png-23170x23170-crc-zero.png", false, imaging::kDefaultPixelLimit, LoadError::TooManyPixels},
+        {"png/png-23170x23170-crc-zero.png", true, INT64_MAX, LoadError::SizeBeyondData},
+        {"png/png-23170x23170-crc-zero.png", false, INT64_MAX, LoadError::SizeBeyondData},
+        // IDAT data but no IHDR, so no size and a bit depth of 0: the
+        // expected scan lines are none, and the data does not fit them.
+        {"png/png-without-ihdr-depth-zero.png", true, imaging::kDefaultPixelLimit, LoadError::BadCompressedData},
+        {"png/png-without-ihdr-depth-zero.png", false, imaging::kDefaultPixelLimit, LoadError::BadCompressedData},
         // Without zlib our own inflate read a cut stream's short output as
         // success: 9 bytes of data made a 16-bit RGBA picture of 8192 x 8192.
         {"png_nozlib/png-8192x8192-rgba16-in-66-bytes.png", false, imaging::kDefaultPixelLimit,

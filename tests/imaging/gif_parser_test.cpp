@@ -297,6 +297,40 @@ TEST(GifLzw, NoiseDecodesAsLibgifDecodesIt)
     DGifCloseFile(ref, &error);
 }
 
+TEST(GifLzw, LongRunsDecodeAsLibgifDecodesThem)
+{
+    // Flat areas make long strings: copies of many bytes at once, strings
+    // that overlap their own copy (a run of one colour), and strings that
+    // run into the end of the image. Widths of 1 to 67 cut the strings at
+    // every offset of a word.
+    for (int width : {1, 7, 8, 9, 31, 67}) {
+        const int height = 4000 / width + 3;
+        Frame f;
+        f.width = width;
+        f.height = height;
+        f.indices.resize(std::size_t(width) * height);
+        std::mt19937 rng{unsigned(width)};
+        for (std::size_t i = 0; i < f.indices.size(); ++i)
+            f.indices[i] = (i / 300) % 3 == 0 ? std::uint8_t(5) : (i / 41) % 2 ? std::uint8_t(i % 13) : std::uint8_t(rng() % 4);
+        GifPlan plan{width, height, palette(16), true, {f}};
+        const Bytes gif = encodeGif(plan);
+        GifIndexImage mine;
+        ASSERT_EQ(decodeGifImage(gif, 13 + 3 * 16, std::int64_t(1) << 40, mine), GifDecodeError::None) << width;
+        EXPECT_EQ(mine.indices, f.indices) << width;
+        // Every prefix of the image decodes to the same first pixels: the
+        // output's end may fall anywhere in a string.
+        const std::int64_t data = 13 + 3 * 16 + 10;  // the LZW minimum code size byte
+        std::vector<std::uint8_t> codes;
+        for (std::int64_t pos = data + 1; gif[std::size_t(pos)] != 0; pos += 1 + gif[std::size_t(pos)])
+            codes.insert(codes.end(), gif.begin() + pos + 1, gif.begin() + pos + 1 + gif[std::size_t(pos)]);
+        for (std::size_t size : {std::size_t(1), std::size_t(299), std::size_t(301), f.indices.size() - 1}) {
+            std::vector<std::uint8_t> out(size, 0xEE);
+            ASSERT_EQ(decodeGifLzw(codes, gif[std::size_t(data)], out), GifDecodeError::None) << width << " " << size;
+            EXPECT_TRUE(std::equal(out.begin(), out.end(), f.indices.begin())) << width << " " << size;
+        }
+    }
+}
+
 // Hand-made code streams, minimum code size 2 (clear 4, end 5, 3-bit codes
 // packed from the lowest bit).
 TEST(GifLzw, HandMadeCodeStreams)

@@ -302,6 +302,25 @@ TEST(Inflate, MatchesZlibOnItsOwnStreams)
         // Any cut-off stream fails instead of reading past its end.
         Bytes cut(packed.begin(), packed.begin() + std::ptrdiff_t(packed.size() / 2));
         EXPECT_NE(inflater.inflate(cut, output, false), InflateStatus::Ok) << "level " << level;
+
+        // A stretch at a time, the same bytes and the same end: each
+        // stretch reaches its mark, and only the last one finishes.
+        for (std::size_t stretch : {std::size_t(1), std::size_t(777), std::size_t(65536)}) {
+            for (const Bytes* stream : {&packed, &cut}) {
+                Bytes pieces(data.size(), 0);
+                inflater.start(*stream, pieces, false);
+                InflateStatus status = InflateStatus::Ok;
+                for (std::size_t mark = stretch; !inflater.finished(); mark += stretch) {
+                    status = inflater.decodeUntil(mark);
+                    ASSERT_TRUE(inflater.finished() || inflater.written() >= mark) << "stretch " << stretch;
+                }
+                const std::size_t written = inflater.written();
+                const InflateStatus whole = inflater.inflate(*stream, output, false);
+                EXPECT_EQ(status, whole) << "level " << level << ", stretch " << stretch;
+                EXPECT_EQ(written, inflater.written()) << "level " << level << ", stretch " << stretch;
+                EXPECT_TRUE(std::equal(pieces.begin(), pieces.begin() + std::ptrdiff_t(written), output.begin()));
+            }
+        }
     }
 }
 

@@ -211,6 +211,84 @@ TEST(PngReader, ChecksumsAreCheckedOnlyWithZlib)
     zlib::setSimulateAbsent(false);
 }
 
+TEST(PngReader, AStoredCrcOfZeroLeavesItsChunkUnchecked)
+{
+    // The IDAT's CRC field holds 0 while its bytes' CRC is another value:
+    // not checked, the picture loads. Any other wrong value is refused where
+    // zlib checks CRCs.
+    const Bytes good = png(ihdr(1, 1, 8, 0), {}, {0, 5});
+    const std::size_t idat = 8 + 12 + 13;  // behind the signature and IHDR
+    const std::size_t length = std::size_t(good[idat + 2]) << 8 | good[idat + 3];
+    const std::uint32_t actual = crc32(good.data() + idat + 4, length + 4);  // type and data
+    const std::size_t field = idat + 8 + length;
+    ASSERT_NE(actual, 0u);
+    struct Row {
+        const char* name;
+        std::uint32_t stored;
+        LoadError expected;
+    } rows[] = {
+        {"zero", 0, LoadError::None},
+        {"one bit off", actual ^ 1, LoadError::BadChecksum},
+        {"all ones", 0xFFFFFFFFu, LoadError::BadChecksum},
+    };
+    ASSERT_TRUE(zlib::IsDllFunctionAvailable("crc32")) << "no system zlib";
+    for (const Row& r : rows) {
+        Bytes file = good;
+        for (int i = 0; i < 4; ++i)
+            file[field + std::size_t(i)] = std::uint8_t(r.stored >> (24 - 8 * i));
+        c32bppDIB dib;
+        EXPECT_EQ(load(file, dib), ReadOutcome::Accepted) << r.name;
+        EXPECT_EQ(dib.LastError(), r.expected) << r.name;
+        EXPECT_EQ(dib.Handle() != nullptr, r.expected == LoadError::None) << r.name;
+    }
+}
+
+// A zlib stream of stored blocks of at most `block` bytes, its last
+// `cut` bytes missing.
+Bytes storedInBlocks(const Bytes& raw, std::size_t block, std::size_t cut)
+{
+    Bytes out = {0x78, 0x01};
+    for (std::size_t pos = 0; pos < raw.size(); pos += block) {
+        const std::size_t n = std::min(block, raw.size() - pos);
+        out.push_back(pos + n == raw.size() ? 1 : 0);
+        out.insert(out.end(), {std::uint8_t(n), std::uint8_t(n >> 8), std::uint8_t(~n), std::uint8_t(~n >> 8)});
+        out.insert(out.end(), raw.begin() + std::ptrdiff_t(pos), raw.begin() + std::ptrdiff_t(pos + n));
+    }
+    out.resize(out.size() - cut);
+    return out;
+}
+
+TEST(PngReader, DataThatDoesNotDecompressOutranksABadPaletteIndex)
+{
+    // A palette of two colours, index 9 in the first row. Rows are made as
+    // their data comes out of the decompressor; data that fails further on
+    // is still the reason given, as if all had been decompressed first.
+    for (int size : {40, 400}) {
+        Bytes raw;
+        for (int y = 0; y < size; ++y) {
+            raw.push_back(0);
+            for (int x = 0; x < size; ++x)
+                raw.push_back(y == 0 && x == 3 ? 9 : std::uint8_t(x % 2));
+        }
+        const Bytes header = ihdr(std::uint32_t(size), std::uint32_t(size), 8, 3);
+        const Bytes palette = chunk("PLTE", {0, 0, 0, 255, 255, 255});
+        const auto file = [&](std::size_t cut) {
+            return concat({signature(), header, palette, chunk("IDAT", storedInBlocks(raw, 20000, cut)),
+                           chunk("IEND", {})});
+        };
+        for (bool present : {true, false}) {
+            zlib::setSimulateAbsent(!present);
+            c32bppDIB whole, cut;
+            load(file(0), whole);
+            load(file(10), cut);
+            EXPECT_EQ(whole.LastError(), LoadError::Corrupt) << size << " zlib " << present;
+            EXPECT_EQ(cut.LastError(), LoadError::BadCompressedData) << size << " zlib " << present;
+            EXPECT_EQ(cut.Handle(), nullptr);
+        }
+    }
+    zlib::setSimulateAbsent(false);
+}
+
 TEST(PngReader, NotAPngIsLeftToTheOtherReaders)
 {
     c32bppDIB dib;
