@@ -11,15 +11,10 @@ namespace {
 
 const CopiedTable kSheet{"sheet", "id, user_name, user_number, isluck", "ITTT", "id"};
 
-bool isUtf8(std::string_view text)
+// A PostgreSQL text holds well-formed UTF-8 without NUL bytes.
+bool serverCanHold(std::string_view text)
 {
-    while (!text.empty()) {
-        const std::size_t length = Utf8SequenceLength(text);
-        if (length == 0 || text[0] == '\0')
-            return false;
-        text.remove_prefix(length);
-    }
-    return true;
+    return IsValidUtf8(text) && text.find('\0') == std::string_view::npos;
 }
 
 std::string hexBytes(std::string_view text)
@@ -59,7 +54,7 @@ bool rowValues(const CopiedTable& copy, const Recordset& row, bool utf8Only, std
             values.push_back(row.FieldInteger(i));
         } else if (kind == 'B') {
             values.push_back(Value::Blob(row.Field(i)));
-        } else if (utf8Only && !isUtf8(row.FieldView(i))) {
+        } else if (utf8Only && !serverCanHold(row.FieldView(i))) {
             error = lang::trf("%1, row %2 = %3: %4 holds bytes that are not UTF-8 text (%5); a PostgreSQL database "
                               "keeps only UTF-8. Correct the value (or import the list again from its file), "
                               "then copy again; nothing was copied",
@@ -126,7 +121,7 @@ bool isEmpty(DbConnection& connection, const std::vector<CopiedTable>& tables, s
     }
     if (rows->FieldInteger(0) != 0) {
         error = lang::trf("'%1' already holds participants or draws; copy only into a new or empty database",
-                          "“%1”中已经有参与者或抽奖记录；只能复制到新的或空的数据库", {connection.path()});
+                          "“%1”中已经有参与者或抽奖记录；只能复制到新的或空的数据库", {connection.shownDataSource()});
         return false;
     }
     return true;

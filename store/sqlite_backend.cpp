@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -13,8 +12,10 @@
 
 #include "platform/language/language.h"
 #include "store/connection.h"
+#include "store/data_source.h"
 #include "store/schema.h"
 #include "store/sqlite_problems.h"
+#include "store/text.h"
 
 namespace store {
 
@@ -287,10 +288,7 @@ std::string checkSheet(sqlite3* db, const std::string& path, ErrorKind& kind)
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
         const unsigned char* name = sqlite3_column_text(statement, 1);
-        std::string column = name ? reinterpret_cast<const char*>(name) : "";
-        for (char& c : column)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        columns.push_back(column);
+        columns.push_back(LowerAscii(name ? reinterpret_cast<const char*>(name) : ""));
     }
     const std::string failure = rc == SQLITE_DONE ? std::string() : describe(db, path, kind);
     sqlite3_finalize(statement);
@@ -336,6 +334,19 @@ std::string problemAfterOpening(sqlite3* db, const std::string& path, Access acc
     return problem;
 }
 
+// A "file" that reads as a connection string with a password was meant for
+// a server: it is refused before its name reaches a message or the disk.
+std::string connectionStringRefusal(const std::string& path)
+{
+    if (!HoldsPassword(path))
+        return {};
+    return lang::trf("'%1' is not a file name but a connection to a database server with a password. Name a "
+                     "server as postgresql://user@host/dbname, and keep the password in ~/.pgpass.",
+                     "“%1”不是文件名，而是带密码的数据库服务器连接。请把服务器写成 postgresql://用户@主机/数据库名，"
+                     "并把密码放在 ~/.pgpass 中。",
+                     {RedactedDataSource(path)});
+}
+
 }  // namespace
 
 std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, int lockWaitMs, std::string& error,
@@ -346,7 +357,9 @@ std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, 
         error = lang::tr("No database file was named.", "没有指定数据库文件。");
         return nullptr;
     }
-    error = refusalFor(path);
+    error = connectionStringRefusal(path);
+    if (error.empty())
+        error = refusalFor(path);
     if (error.empty() && access == Access::Change) {
         error = WriteProblem(path);
         kind = error.empty() ? ErrorKind::Other : ErrorKind::ReadOnly;
@@ -376,11 +389,18 @@ std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, 
 
 bool CreateSqliteFile(const std::string& path, std::string& error)
 {
+    error = connectionStringRefusal(path);
+    if (!error.empty())
+        return false;
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) {
         error = lang::trf("'%1' already exists; it is left as it is.", "“%1”已经存在，保持原样不动。", {path});
         return false;
     }
+    // The user's data folder of an installed copy may not exist yet.
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, ec);
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         error = lang::trf("Cannot create '%1': %2.", "无法创建“%1”：%2。",

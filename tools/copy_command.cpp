@@ -10,7 +10,7 @@
 #include "draw/record_copy.h"
 #include "store/database_copy.h"
 #include "store/participants.h"
-#include "store/postgres_backend.h"
+#include "store/data_source.h"
 #include "tools/record_commands.h"
 
 namespace dbrecord {
@@ -117,12 +117,12 @@ int Copy(const Call& call)
                              error) ||
         !destination.keep(error))
         return call.fail(lang::trf("cannot copy %1 to %2: %3", "无法把 %1 复制到 %2：%3",
-                                   {store::ShownDataSource(from), store::ShownDataSource(to), error}));
+                                   {store::RedactedDataSource(from), store::RedactedDataSource(to), error}));
     std::printf("%s\n", lang::trf("copied %1 participants and %2 draws (%3 winners, %4 voids) from %5 to %6",
                                   "已复制 %1 名参与者和 %2 次抽奖（%3 名中奖者，%4 次作废），从 %5 到 %6",
                                   {std::to_string(report.participants), std::to_string(report.rows[0]),
                                    std::to_string(report.rows[1]), std::to_string(report.rows[2]),
-                                   store::ShownDataSource(from), store::ShownDataSource(to)})
+                                   store::RedactedDataSource(from), store::RedactedDataSource(to)})
                             .c_str());
     if (report.extraColumns > 0)
         std::fprintf(stderr, "%s\n",

@@ -83,6 +83,8 @@ protected:
             dup2(err, 2);
             // The messages checked are the English ones, whatever the machine's locale.
             setenv("LANGUAGE", "en", 1);
+            if (runIn && chdir(runIn->c_str()) != 0)
+                _exit(125);
             if (runAsUser && (setgid(*runAsUser) != 0 || setuid(*runAsUser) != 0))
                 _exit(126);
             std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -147,6 +149,7 @@ protected:
     }
 
     std::optional<uid_t> runAsUser;
+    std::optional<fs::path> runIn;  // the working folder, when not the test's
     fs::path m_dir;
     std::string m_db;
 };
