@@ -1,6 +1,11 @@
 #include "store/database_copy.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/language/language.h"
 #include "store/utf8.h"
@@ -109,11 +114,20 @@ bool copyTable(DbConnection& from, DbConnection& to, const CopiedTable& copy, lo
     return ran && error.empty() && !refused;
 }
 
-bool isEmpty(DbConnection& connection, const std::vector<CopiedTable>& tables, std::string& error)
+}  // namespace
+
+bool IsEmptyForCopy(DbConnection& connection, const std::vector<CopiedTable>& tables, std::string& error)
 {
     std::string sql = "select (select count(*) from sheet)";
-    for (const CopiedTable& copy : tables)
-        sql += " + (select count(*) from " + copy.table + ")";
+    for (const CopiedTable& copy : tables) {
+        const std::optional<bool> present = connection.HasTable(copy.table);
+        if (!present) {
+            error = connection.error();
+            return false;
+        }
+        if (*present)
+            sql += " + (select count(*) from " + copy.table + ")";
+    }
     auto rows = connection.Execute(sql);
     if (!rows) {
         error = connection.error();
@@ -126,6 +140,8 @@ bool isEmpty(DbConnection& connection, const std::vector<CopiedTable>& tables, s
     }
     return true;
 }
+
+namespace {
 
 bool copyAll(DbConnection& from, DbConnection& to, const std::vector<CopiedTable>& tables, const CopyCheck& check,
              CopyReport& report, std::string& error)
@@ -152,7 +168,7 @@ bool CopyDatabase(DbConnection& from, DbConnection& to, const std::vector<Copied
     error.clear();
     if (auto columns = from.Execute("select * from sheet where 1 = 0"))
         report.extraColumns = std::max(0, columns->FieldCount() - 4);
-    if (!isEmpty(to, tables, error))
+    if (!IsEmptyForCopy(to, tables, error))
         return false;
     if (!from.BeginTransaction()) {
         error = from.error();
@@ -170,6 +186,39 @@ bool CopyDatabase(DbConnection& from, DbConnection& to, const std::vector<Copied
     if (copied)
         error = to.error();
     to.RollbackTransaction();
+    return false;
+}
+
+bool DropTables(DbConnection& connection, const std::vector<std::string>& tables, std::string& error)
+{
+    connection.RollbackTransaction();  // whatever the failure left open
+    if (tables.empty())
+        return true;
+    bool ok = connection.BeginTransaction(TransactionKind::Import);
+    for (auto table = tables.rbegin(); ok && table != tables.rend(); ++table)
+        ok = connection.Run("drop table " + *table);
+    if (ok && connection.CommitTransaction())
+        return true;
+    error = connection.error();
+    connection.RollbackTransaction();
+    return false;
+}
+
+bool PlaceNewFile(const std::string& made, const std::string& path, std::string& error)
+{
+    // rename() would replace a file that appeared since the copy began.
+    if (::renameat2(AT_FDCWD, made.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    // File systems without that flag: a hard link fails just as well on a
+    // name that is taken.
+    if ((errno == EINVAL || errno == ENOSYS) && ::link(made.c_str(), path.c_str()) == 0) {
+        ::unlink(made.c_str());
+        return true;
+    }
+    error = errno == EEXIST ? lang::trf("'%1' appeared while the copy was made; it is left as it is",
+                                        "复制期间出现了“%1”，保持原样不动", {path})
+                            : lang::trf("cannot name the copy '%1': %2", "无法把副本命名为“%1”：%2",
+                                        {path, std::strerror(errno)});
     return false;
 }
 

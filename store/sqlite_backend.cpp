@@ -1,11 +1,16 @@
 #include "store/sqlite_backend.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include <sqlite3.h>
@@ -334,6 +339,56 @@ std::string problemAfterOpening(sqlite3* db, const std::string& path, Access acc
     return problem;
 }
 
+std::string alreadyThere(const std::string& path)
+{
+    return lang::trf("'%1' already exists; it is left as it is.", "“%1”已经存在，保持原样不动。", {path});
+}
+
+std::string cannotCreate(const std::string& path, const std::string& why)
+{
+    return lang::trf("Cannot create '%1': %2.", "无法创建“%1”：%2。", {path, why});
+}
+
+// The user's data folder of an installed copy may not exist yet.
+void makeFolderOf(const std::string& path)
+{
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, ec);
+}
+
+// A new, empty file, or -1 with errno (EEXIST when the name is taken): a
+// file another program makes meanwhile is never taken over, nor removed, as
+// this run's own.
+int createExclusive(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+// Gives the new, empty file at `path` (this run's) an empty `sheet`; the file
+// goes again when that fails.
+bool initialiseFile(const std::string& path, std::string& error)
+{
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    if (!ok) {
+        error = cannotCreate(path, db ? sqlite3_errmsg(db) : lang::tr("out of memory", "内存不足"));
+    } else {
+        const std::string schema = SheetSchema(kSqliteDialect);
+        char* message = nullptr;
+        ok = sqlite3_exec(db, schema.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+        if (!ok)
+            error = lang::trf("Cannot create the table in '%1': %2.", "无法在“%1”中创建表：%2。",
+                              {path, message ? message : ""});
+        sqlite3_free(message);
+    }
+    sqlite3_close_v2(db);
+    if (!ok)
+        ::unlink(path.c_str());
+    return ok;
+}
+
 // A "file" that reads as a connection string with a password was meant for
 // a server: it is refused before its name reaches a message or the disk.
 std::string connectionStringRefusal(const std::string& path)
@@ -394,32 +449,42 @@ bool CreateSqliteFile(const std::string& path, std::string& error)
         return false;
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) {
-        error = lang::trf("'%1' already exists; it is left as it is.", "“%1”已经存在，保持原样不动。", {path});
+        error = alreadyThere(path);
         return false;
     }
-    // The user's data folder of an installed copy may not exist yet.
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (!parent.empty())
-        std::filesystem::create_directories(parent, ec);
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        error = lang::trf("Cannot create '%1': %2.", "无法创建“%1”：%2。",
-                          {path, db ? sqlite3_errmsg(db) : lang::tr("out of memory", "内存不足")});
-        sqlite3_close_v2(db);
+    makeFolderOf(path);
+    const int file = createExclusive(path);
+    if (file < 0) {
+        error = errno == EEXIST ? alreadyThere(path) : cannotCreate(path, std::strerror(errno));
         return false;
     }
-    const std::string schema = SheetSchema(kSqliteDialect);
-    char* message = nullptr;
-    const bool ok = sqlite3_exec(db, schema.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
-    if (!ok) {
-        error = lang::trf("Cannot create the table in '%1': %2.", "无法在“%1”中创建表：%2。",
-                          {path, message ? message : ""});
-        sqlite3_free(message);
+    ::close(file);
+    return initialiseFile(path, error);
+}
+
+bool CreateSqliteFileBeside(const std::string& path, std::string& made, std::string& error)
+{
+    error = connectionStringRefusal(path);
+    if (!error.empty())
+        return false;
+    makeFolderOf(path);
+    constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made = path + ".partial-";
+        for (int i = 0; i < 6; ++i)
+            made += kLetters[random() % (sizeof kLetters - 1)];
+        const int file = createExclusive(made);
+        if (file >= 0) {
+            ::close(file);
+            return initialiseFile(made, error);
+        }
+        if (errno != EEXIST)
+            break;
     }
-    sqlite3_close_v2(db);
-    if (!ok)
-        std::filesystem::remove(path, ec);
-    return ok;
+    error = cannotCreate(made, std::strerror(errno));
+    made.clear();
+    return false;
 }
 
 }  // namespace store

@@ -24,4 +24,9 @@ std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, 
 // string with a password (HoldsPassword).
 bool CreateSqliteFile(const std::string& path, std::string& error);
 
+// The same under a name of its own beside `path` (`path`.partial- and six
+// random letters), set in `made`: for a file that takes `path`'s name only
+// once it is complete. A file that exists is never touched.
+bool CreateSqliteFileBeside(const std::string& path, std::string& made, std::string& error);
+
 }  // namespace store

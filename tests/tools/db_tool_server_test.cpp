@@ -10,6 +10,31 @@ namespace {
 
 using namespace dbtooltest;
 
+// Every row of the query's result, fields and rows separated, as the server
+// gives them in text.
+std::string pgRows(const std::string& dataSource, const std::string& sql)
+{
+    PGconn* connection = PQconnectdb(dataSource.c_str());
+    PGresult* result = PQexec(connection, sql.c_str());
+    std::string rows = PQresultStatus(result) == PGRES_TUPLES_OK ? "" : PQresultErrorMessage(result);
+    for (int row = 0; row < PQntuples(result); ++row) {
+        for (int field = 0; field < PQnfields(result); ++field)
+            rows += std::string(PQgetisnull(result, row, field) ? "<null>" : PQgetvalue(result, row, field)) + "\t";
+        rows += "\n";
+    }
+    PQclear(result);
+    PQfinish(connection);
+    return rows;
+}
+
+// The draw record as stored, byte for byte.
+std::string recordRows(const std::string& dataSource)
+{
+    return pgRows(dataSource, "select * from draw_record order by draw_id") +
+           pgRows(dataSource, "select * from draw_winner order by draw_id, position") +
+           pgRows(dataSource, "select * from draw_void order by draw_id, void_seq");
+}
+
 class ServerToolTest : public DbToolTest {
 protected:
     void SetUp() override
@@ -127,6 +152,31 @@ TEST_F(ServerToolTest, MessagesNameTheServerWithoutThePassword)
         EXPECT_NE((run->out + run->err).find("postgresql://sortia@"), std::string::npos) << run->out << run->err;
         EXPECT_EQ((run->out + run->err).find("cr3t"), std::string::npos) << run->out << run->err;
     }
+}
+
+// A server database that holds draws keeps them whole through a refused
+// copy, also when its `sheet` was gone and the copy made one.
+TEST_F(ServerToolTest, ARefusedCopyLeavesTheDrawsThatWereThere)
+{
+    ASSERT_EQ(toolOn(m_file, {"create", "--demo", "10"}).status, 0);
+    ASSERT_EQ(tool({"create", "--demo", "20"}).status, 0);
+    ASSERT_EQ(tool({"draw", "3"}).status, 0);
+    ASSERT_EQ(tool({"draw", "2"}).status, 0);
+    const std::string record = recordRows(m_db);
+    const std::string sheet = pgRows(m_db, "select * from sheet order by id");
+    ASSERT_NE(record.find("\n"), std::string::npos) << record;
+
+    const RunResult whole = runProgram(SORTIA_DB_TOOL, {"copy", m_file, m_db});
+    EXPECT_EQ(whole.status, 1);
+    EXPECT_EQ(recordRows(m_db), record);
+    EXPECT_EQ(pgRows(m_db, "select * from sheet order by id"), sheet);
+
+    ASSERT_EQ(testsupport::pgRun(m_db, "drop table sheet"), "");
+    const RunResult withoutSheet = runProgram(SORTIA_DB_TOOL, {"copy", m_file, m_db});
+    EXPECT_EQ(withoutSheet.status, 1);
+    EXPECT_NE(withoutSheet.err.find("already holds participants or draws"), std::string::npos) << withoutSheet.err;
+    EXPECT_EQ(recordRows(m_db), record);
+    EXPECT_NE(tool({"stats"}).err.find("has no table 'sheet'"), std::string::npos) << "the sheet it made went again";
 }
 
 TEST_F(ServerToolTest, CopyRefusesTextTheServerCannotHoldAndLeavesNothing)
