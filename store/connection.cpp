@@ -139,7 +139,7 @@ bool DbConnection::OpenFile(const std::string& dataSource, Access access)
     setError(std::string());
     std::string error;
     ErrorKind kind = ErrorKind::Other;
-    m_backend = IsServerDataSource(dataSource) ? OpenPostgres(dataSource, error)
+    m_backend = IsServerDataSource(dataSource) ? OpenPostgres(dataSource, access, error)
                                                : OpenSqliteFile(dataSource, access, m_lockWaitMs, error, kind);
     if (!m_backend) {
         fail(error);

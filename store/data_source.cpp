@@ -268,6 +268,17 @@ bool HoldsPassword(std::string_view dataSource)
     return options ? holdsSecret(options) : cutAtSecretKeyword(dataSource) != dataSource;
 }
 
+std::string FileNameProblem(const std::string& path)
+{
+    if (!HoldsPassword(path))
+        return {};
+    return lang::trf("'%1' is not a file name but a connection to a database server with a password. Name a "
+                     "server as postgresql://user@host/dbname, and keep the password in ~/.pgpass.",
+                     "“%1”不是文件名，而是带密码的数据库服务器连接。请把服务器写成 postgresql://用户@主机/数据库名，"
+                     "并把密码放在 ~/.pgpass 中。",
+                     {RedactedDataSource(path)});
+}
+
 std::string ServerAddressProblem(const std::string& uri)
 {
     const Options options = parse(uri);

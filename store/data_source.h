@@ -36,4 +36,9 @@ bool HoldsPassword(std::string_view dataSource);
 // password.
 std::string ServerAddressProblem(const std::string& uri);
 
+// Why `path` cannot name a file: it reads as a connection string with a
+// password (HoldsPassword), meant for a server; "" when it can. Asked before
+// the name reaches a message or the disk.
+std::string FileNameProblem(const std::string& path);
+
 }  // namespace store

@@ -14,8 +14,10 @@
 namespace store {
 
 // Connects and checks that `sheet` can serve, as for a file. An address that
-// libpq would read otherwise than it is written is refused unread.
-std::unique_ptr<Backend> OpenPostgres(const std::string& uri, std::string& error);
+// libpq would read otherwise than it is written is refused unread. Opened
+// for changing, a database made before the eligible list had its index gets
+// it (when this user may make it); opening to read changes nothing.
+std::unique_ptr<Backend> OpenPostgres(const std::string& uri, Access access, std::string& error);
 
 // Makes an empty `sheet` and the draw record's tables in the (existing,
 // empty) database; refuses one that already has a `sheet`.

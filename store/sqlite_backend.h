@@ -19,6 +19,9 @@ namespace store {
 std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, int lockWaitMs, std::string& error,
                                         ErrorKind& kind);
 
+// The SQL that differs for SQLite.
+const Dialect& SqliteDialect();
+
 // Creates a new file with an empty `sheet`, and the folders above it that are
 // missing; refuses an existing file, and a name that reads as a connection
 // string with a password (HoldsPassword).

@@ -192,3 +192,100 @@ TEST(OpenRefusals, SpeakChineseToAChineseSystem)
 }
 
 }  // namespace
+
+namespace {
+
+// Statements are kept prepared per connection: the same text run again while
+// its rows are still being read, more texts than are kept, a table that
+// changes its form between runs, and rows read after the connection closed.
+class KeptStatements : public storetest::SheetOnBothKinds {
+protected:
+    void SetUp() override { openSheet(storetest::participantRows(5)); }
+
+    std::vector<std::string> column(const std::string& sql)
+    {
+        std::vector<std::string> values;
+        auto rows = m_connection.Execute(sql);
+        EXPECT_TRUE(rows) << m_connection.error();
+        for (; rows && !rows->EndOfFile(); rows->MoveNext())
+            values.push_back(rows->Field(0));
+        return values;
+    }
+};
+SORTIA_ON_BOTH_KINDS(KeptStatements);
+
+TEST_P(KeptStatements, GiveTheSameRowsAsFreshOnes)
+{
+    if (!ready())
+        return;
+    const std::string ids = "select id from sheet order by id";
+    const std::vector<std::string> all = {"1", "2", "3", "4", "5"};
+    // The same text inside its own loop: each run reads its own rows.
+    auto outer = m_connection.Execute(ids);
+    ASSERT_TRUE(outer);
+    for (std::size_t row = 0; !outer->EndOfFile(); outer->MoveNext(), ++row) {
+        EXPECT_EQ(outer->Field(0), all[row]);
+        EXPECT_EQ(column(ids), all);
+    }
+    // Far more texts than any connection keeps, each run twice, apart.
+    for (int round = 0; round < 2; ++round)
+        for (int n = 0; n < 150; ++n)
+            EXPECT_EQ(column("select count(*) + " + std::to_string(n) + " from sheet where id <= 3"),
+                      std::vector<std::string>{std::to_string(3 + n)});
+    // A table that takes another form between two runs of one text.
+    const std::string whole = "select * from extra order by 1";
+    ASSERT_TRUE(m_connection.Run("create table extra (a text)"));
+    ASSERT_TRUE(m_connection.Run("insert into extra values ('x')"));
+    EXPECT_EQ(column(whole), std::vector<std::string>{"x"});
+    ASSERT_TRUE(m_connection.Run("drop table extra"));
+    ASSERT_TRUE(m_connection.Run("create table extra (b bigint, c text)"));
+    ASSERT_TRUE(m_connection.Run("insert into extra values (7, 'y')"));
+    auto changed = m_connection.Execute(whole);
+    ASSERT_TRUE(changed) << m_connection.error();
+    EXPECT_EQ(changed->FieldCount(), 2);
+    EXPECT_EQ(changed->Field(1), "y");
+    // Rows still being read when the connection goes.
+    auto late = m_connection.Execute(ids);
+    ASSERT_TRUE(late);
+    late->MoveNext();
+    ASSERT_TRUE(m_connection.OpenFile(m_db.dataSource()));
+    std::vector<std::string> rest;
+    for (; !late->EndOfFile(); late->MoveNext())
+        rest.push_back(late->Field(0));
+    EXPECT_EQ(rest, std::vector<std::string>(all.begin() + 1, all.end()));
+}
+
+}  // namespace
+
+namespace {
+
+// The server's index for the eligible list comes with a new database, and
+// with the first writing open of an older one; opening to read adds nothing.
+TEST(OpenServerDatabase, AWritingOpenAddsTheListIndexAReadingOneDoesNot)
+{
+    storetest::ScratchDatabase older(storetest::Kind::PostgreSQL);
+    if (!older.available())
+        GTEST_SKIP() << older.why();
+    older.makeSheet(storetest::participantRows(3));
+    const auto indexes = [&](store::DbConnection& connection) {
+        auto rows = connection.Execute("select count(*) from pg_indexes where tablename = 'sheet'"
+                                       " and schemaname = current_schema() and indexdef like '%(isluck, id)%'");
+        return rows ? rows->FieldInteger(0) : -1;
+    };
+    store::DbConnection reader;
+    ASSERT_TRUE(reader.OpenFile(older.dataSource(), store::Access::Read)) << reader.error();
+    EXPECT_EQ(indexes(reader), 0);
+    store::DbConnection writer;
+    ASSERT_TRUE(writer.OpenFile(older.dataSource(), store::Access::Change)) << writer.error();
+    EXPECT_EQ(indexes(writer), 1);
+    ASSERT_TRUE(writer.OpenFile(older.dataSource(), store::Access::Change)) << writer.error();
+    EXPECT_EQ(indexes(writer), 1) << "made once";
+
+    storetest::ScratchDatabase fresh(storetest::Kind::PostgreSQL);
+    std::string error;
+    ASSERT_TRUE(store::CreateDatabase(fresh.dataSource(), error)) << error;
+    ASSERT_TRUE(reader.OpenFile(fresh.dataSource(), store::Access::Read)) << reader.error();
+    EXPECT_EQ(indexes(reader), 1);
+}
+
+}  // namespace
