@@ -63,6 +63,8 @@ class PostgresBackend : public Backend {
     struct Prepared {
         std::string name;
         int resultFormat;  // 1: binary
+        std::vector<pg::Column> columns;
+        long long lastRows = 0;  // how many rows it gave the last time
     };
 
 public:
@@ -70,11 +72,17 @@ public:
         : m_connection(connection), m_shownSource(std::move(shownSource))
     {
     }
-    ~PostgresBackend() override { PQfinish(m_connection); }
+    ~PostgresBackend() override
+    {
+        detachStream();
+        PQfinish(m_connection);
+    }
 
     std::unique_ptr<Cursor> execute(const std::string& sql, const std::vector<Value>& values,
                                     std::string& error) override
     {
+        if (std::unique_ptr<Cursor> streamed = stream(sql, values, error); streamed || !error.empty())
+            return streamed;
         // A statement that only reads may be sent again on a fresh connection
         // when the old one turned out to be dead: it changes nothing.
         Result result = send(sql, values, error);
@@ -88,6 +96,7 @@ public:
     bool runMany(const std::string& sql, const std::function<bool(std::vector<Value>&)>& next,
                  std::string& error) override
     {
+        detachStream();
         if (!usable(error))
             return false;
         const std::string text = pg::NumberMarks(sql);
@@ -162,6 +171,7 @@ public:
 
     void rollback() override
     {
+        detachStream();
         if (!m_broken && PQstatus(m_connection) == CONNECTION_OK &&
             PQtransactionStatus(m_connection) != PQTRANS_IDLE)
             PQclear(PQexec(m_connection, "rollback"));
@@ -212,6 +222,7 @@ private:
 
     Result send(const std::string& sql, const std::vector<Value>& values, std::string& error)
     {
+        detachStream();
         m_errorKind = ErrorKind::None;
         if (!usable(error))
             return nullptr;
@@ -246,7 +257,47 @@ private:
             return nullptr;
         }
         noteChanges(result.get());
+        if (kept)
+            found->second.lastRows = PQntuples(result.get());
         return result;
+    }
+
+    // A statement without values that gave many rows the last time is read
+    // as a binary COPY, row by row as the server sends them (StreamCursor).
+    // nullptr with `error` empty when it is not one.
+    std::unique_ptr<Cursor> stream(const std::string& sql, const std::vector<Value>& values, std::string& error)
+    {
+        const auto found = values.empty() ? m_prepared.find(sql + '\0') : m_prepared.end();
+        if (found == m_prepared.end() || found->second.lastRows < kStreamedRows || found->second.resultFormat != 1)
+            return nullptr;
+        detachStream();
+        m_errorKind = ErrorKind::None;
+        if (!usable(error))
+            return nullptr;
+        Result started(PQexec(m_connection, ("copy (" + sql + ") to stdout (format binary)").c_str()));
+        if (PQresultStatus(started.get()) != PGRES_COPY_OUT) {
+            failWith(started.get(), error);
+            return nullptr;
+        }
+        auto cursor = std::make_unique<pg::StreamCursor>(
+            m_connection, found->second.columns,
+            [this](const PGresult* result) {
+                std::string message;
+                failWith(result, message);
+                return message;
+            },
+            &m_stream);
+        if (!cursor->start(error))
+            return nullptr;
+        return cursor;
+    }
+
+    // Frees the connection from a COPY still being read: its rows are kept
+    // by its cursor.
+    void detachStream()
+    {
+        if (m_stream)
+            m_stream->detach();
     }
 
     // Prepares a statement for this text and these kinds of values: parsing
@@ -266,7 +317,9 @@ private:
             return std::nullopt;
         }
         for (int i = 0; i < PQnfields(result.get()); ++i)
-            if (!pg::ReadsInBinary(PQftype(result.get(), i)))
+            made.columns.push_back({PQftype(result.get(), i), pg::ReadsInBinary(PQftype(result.get(), i))});
+        for (const pg::Column& column : made.columns)
+            if (!column.binary)
                 made.resultFormat = 0;
         return made;
     }
@@ -321,11 +374,14 @@ private:
     // Beyond so many texts, statements run unprepared: a program that makes
     // up new texts must not fill the server's memory.
     static constexpr std::size_t kMaxPrepared = 100;
+    // From so many rows on, a statement is read as a stream.
+    static constexpr long long kStreamedRows = 10000;
 
     PGconn* m_connection;
     std::string m_shownSource;
     std::unordered_map<std::string, Prepared> m_prepared;  // by text and kinds of values
     int m_preparedCount = 0;
+    pg::StreamCursor* m_stream = nullptr;  // a COPY still being read, which holds the connection
     int m_changes = 0;
     bool m_inTransaction = false;
     bool m_broken = false;  // a lost connection libpq may still call good: made again before the next use

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "platform/language/language.h"
 #include "store/sha256.h"
 
 namespace store::pg {
@@ -204,6 +205,173 @@ std::unique_ptr<Cursor> ResultCursor(Result result)
     for (std::size_t i = 0; i < columns.size(); ++i)
         columns[i] = {PQftype(result.get(), int(i)), PQfformat(result.get(), int(i)) == 1};
     return std::make_unique<WholeResultCursor>(std::move(result), std::move(columns));
+}
+
+namespace {
+
+// A binary COPY starts with this signature, a flags word and an extension
+// area; each row then has a 16-bit field count (-1 ends the data) and each
+// field a 32-bit length (-1 for Null) before its bytes.
+constexpr std::string_view kCopySignature("PGCOPY\n\377\r\n\0", 11);
+
+bool takeInteger(std::string_view& bytes, std::size_t size, std::int64_t& value)
+{
+    if (bytes.size() < size)
+        return false;
+    value = bigEndian(bytes.substr(0, size));
+    bytes.remove_prefix(size);
+    return true;
+}
+
+}  // namespace
+
+StreamCursor::StreamCursor(PGconn* connection, std::vector<Column> columns,
+                           std::function<std::string(const PGresult*)> failure, StreamCursor** holder)
+    : PostgresCursor(std::move(columns)), m_connection(connection), m_failure(std::move(failure)), m_holder(holder),
+      m_fields(std::size_t(fieldCount()))
+{
+    *m_holder = this;
+}
+
+StreamCursor::~StreamCursor()
+{
+    // The rest of the COPY is read and dropped: the connection must be free
+    // for the next statement.
+    while (m_connection && receive()) {
+    }
+    release();
+    if (m_holder)
+        *m_holder = nullptr;
+}
+
+bool StreamCursor::start(std::string& error)
+{
+    return next(error);
+}
+
+void StreamCursor::release()
+{
+    PQfreemem(m_received);
+    m_received = nullptr;
+}
+
+bool StreamCursor::receive()
+{
+    release();
+    if (!m_connection) {
+        if (m_ahead.empty())
+            return false;
+        m_kept = std::move(m_ahead.front());
+        m_ahead.pop_front();
+        m_message = m_kept;
+        return true;
+    }
+    const int length = PQgetCopyData(m_connection, &m_received, 0);
+    if (length >= 0) {
+        m_message = std::string_view(m_received, std::size_t(length));
+        return true;
+    }
+    // The COPY is over: its final result says whether it all went well.
+    for (Result result(PQgetResult(m_connection)); result; result.reset(PQgetResult(m_connection)))
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && m_failureText.empty())
+            m_failureText = m_failure(result.get());
+    if (length == -2 && m_failureText.empty())
+        m_failureText = m_failure(nullptr);
+    m_connection = nullptr;
+    return false;
+}
+
+bool StreamCursor::next(std::string& error)
+{
+    rowChanged();
+    if (m_atEnd)
+        return true;
+    if (!receive()) {
+        m_atEnd = true;
+        error = m_failureText;
+        return m_failureText.empty();
+    }
+    return parseRow(error);
+}
+
+bool StreamCursor::parseRow(std::string& error)
+{
+    std::string_view bytes = m_message;
+    std::int64_t value = 0;
+    if (!m_headerRead) {
+        m_headerRead = true;
+        if (bytes.substr(0, kCopySignature.size()) != kCopySignature)
+            bytes = {};
+        else
+            bytes.remove_prefix(kCopySignature.size());
+        if (!takeInteger(bytes, 4, value) || !takeInteger(bytes, 4, value) || bytes.size() < std::size_t(value))
+            bytes = {};
+        else
+            bytes.remove_prefix(std::size_t(value));
+    }
+    std::int64_t count = -2;
+    bool whole = takeInteger(bytes, 2, count);
+    if (whole && count == -1) {
+        m_atEnd = true;  // the trailer; the COPY's end follows
+        while (m_connection && receive()) {
+        }
+        error = m_failureText;
+        return m_failureText.empty();
+    }
+    whole = whole && count == fieldCount();
+    for (std::size_t i = 0; whole && i < m_fields.size(); ++i) {
+        whole = takeInteger(bytes, 4, value);
+        if (whole && value < 0) {
+            m_fields[i].reset();
+        } else if (whole && std::size_t(value) <= bytes.size()) {
+            m_fields[i] = bytes.substr(0, std::size_t(value));
+            bytes.remove_prefix(std::size_t(value));
+        } else {
+            whole = false;
+        }
+    }
+    if (whole)
+        return true;
+    m_atEnd = true;
+    error = lang::tr("The database server sent rows in a form this program cannot read",
+                     "数据库服务器发来的数据行格式无法读取");
+    return false;
+}
+
+void StreamCursor::detach()
+{
+    if (m_connection) {
+        // The current row's fields point into the message: it is kept as it is.
+        if (m_received) {
+            m_kept.assign(m_received, m_message.size());
+            const char* old = m_message.data();
+            m_message = m_kept;
+            for (std::optional<std::string_view>& field : m_fields)
+                if (field)
+                    field = m_message.substr(std::size_t(field->data() - old), field->size());
+            release();
+        }
+        char* row = nullptr;
+        int length = 0;
+        while ((length = PQgetCopyData(m_connection, &row, 0)) >= 0) {
+            m_ahead.emplace_back(row, std::size_t(length));
+            PQfreemem(row);
+        }
+        for (Result result(PQgetResult(m_connection)); result; result.reset(PQgetResult(m_connection)))
+            if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && m_failureText.empty())
+                m_failureText = m_failure(result.get());
+        m_connection = nullptr;
+    }
+    // The back end may go before the cursor: nothing of it is used again.
+    m_failure = nullptr;
+    if (m_holder)
+        *m_holder = nullptr;
+    m_holder = nullptr;
+}
+
+std::optional<std::string_view> StreamCursor::field(int position) const
+{
+    return m_fields[std::size_t(position)];
 }
 
 }  // namespace store::pg

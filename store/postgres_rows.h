@@ -4,6 +4,8 @@
 // store's Cursor whether they came as text or in binary.
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -83,5 +85,49 @@ private:
 
 // A cursor over a whole result in memory: moving on cannot fail.
 std::unique_ptr<Cursor> ResultCursor(Result result);
+
+// The rows of a binary COPY read one at a time as the server sends them:
+// the program works on the first rows while the server still reads the
+// last, and never holds them all at once. While it reads, the connection
+// serves nothing else; whoever needs it first calls detach(), which reads
+// the rest into memory.
+class StreamCursor : public PostgresCursor {
+public:
+    // `failure` turns the result of a failed COPY into the message to report;
+    // `*holder` points at the cursor while it holds the connection, and is
+    // cleared when it goes first.
+    StreamCursor(PGconn* connection, std::vector<Column> columns,
+                 std::function<std::string(const PGresult*)> failure, StreamCursor** holder);
+    ~StreamCursor() override;
+    // Reads the first row; false with `error` when the COPY failed at once.
+    bool start(std::string& error);
+    bool atEnd() const override { return m_atEnd; }
+    bool next(std::string& error) override;
+    // Lets go of the connection, with the rows not yet read kept here; the
+    // holder forgets the cursor.
+    void detach();
+
+protected:
+    std::optional<std::string_view> field(int position) const override;
+
+private:
+    // The next message of the COPY (or the next kept one) into m_message;
+    // false at its end or on failure (then m_failure says why).
+    bool receive();
+    bool parseRow(std::string& error);
+    void release();
+
+    PGconn* m_connection;
+    std::function<std::string(const PGresult*)> m_failure;
+    StreamCursor** m_holder;
+    char* m_received = nullptr;       // libpq's buffer of the current message
+    std::string m_kept;               // or the current message kept by detach()
+    std::string_view m_message;
+    bool m_headerRead = false;
+    std::vector<std::optional<std::string_view>> m_fields;
+    std::deque<std::string> m_ahead;  // read by detach(), not yet reached
+    std::string m_failureText;
+    bool m_atEnd = false;
+};
 
 }  // namespace store::pg

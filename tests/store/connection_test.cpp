@@ -289,3 +289,70 @@ TEST(OpenServerDatabase, AWritingOpenAddsTheListIndexAReadingOneDoesNot)
 }
 
 }  // namespace
+
+namespace {
+
+// A long result from the server is read as a stream once the statement is
+// known to give many rows: other statements in between, a cursor dropped
+// half-way, the connection closed under it and a failure met late all leave
+// every row as a whole result would give it.
+TEST(ServerStream, ReadsLikeAWholeResult)
+{
+    storetest::ScratchDatabase db(storetest::Kind::PostgreSQL);
+    if (!db.available())
+        GTEST_SKIP() << db.why();
+    constexpr int kRows = 30000;
+    db.run("create table big as select n as id, 'name ' || n as name, case when n % 7 = 0 then null else n * 3 end"
+           " as value from generate_series(1, " + std::to_string(kRows) + ") n;"
+           "create view failing as select id, case when id = 25000 and current_setting('sortia.fail', true) = 'yes'"
+           " then (1 / (id - id))::text else name end as name from big;");
+    const std::string all = "select id, name, value from big order by id";
+    store::DbConnection connection;
+    db.makeSheet("");
+    ASSERT_TRUE(connection.OpenFile(db.dataSource())) << connection.error();
+    const auto expectRow = [](const store::Recordset& row, int n) {
+        ASSERT_EQ(row.FieldInteger(0), n);
+        EXPECT_EQ(row.Field(1), "name " + std::to_string(n));
+        EXPECT_EQ(row.IsNull(2), n % 7 == 0);
+        EXPECT_EQ(row.Field(2), n % 7 == 0 ? "" : std::to_string(n * 3));
+    };
+    for (int round = 0; round < 3; ++round) {
+        auto rows = connection.Execute(all);
+        ASSERT_TRUE(rows) << connection.error();
+        int n = 0;
+        for (; !rows->EndOfFile(); rows->MoveNext()) {
+            expectRow(*rows, ++n);
+            if (round == 1 && n == 100) {  // another statement, and a dropped stream, on the way
+                auto dropped = connection.Execute(all);
+                ASSERT_TRUE(dropped && dropped->MoveNext());
+                auto count = connection.Execute("select count(*) from big");
+                ASSERT_TRUE(count);
+                EXPECT_EQ(count->FieldInteger(0), kRows);
+            }
+            if (round == 2 && n == 100)
+                ASSERT_TRUE(connection.OpenFile(db.dataSource()));
+        }
+        EXPECT_EQ(n, kRows) << "round " << round;
+        EXPECT_TRUE(rows->error().empty()) << rows->error();
+    }
+    // Read whole once, then as a stream that fails late (the view's setting
+    // makes its 25,000th row fail).
+    for (int round = 0; round < 3; ++round) {
+        if (round == 1)
+            ASSERT_TRUE(connection.Run("set sortia.fail = 'yes'"));
+        auto rows = connection.Execute("select id, name from failing");
+        int n = 0;
+        bool failed = !rows;
+        for (; rows && !rows->EndOfFile() && !failed; ++n)
+            failed = !rows->MoveNext();
+        EXPECT_EQ(failed, round > 0) << "round " << round;
+        EXPECT_LE(n, round > 0 ? 24999 : kRows) << "round " << round;
+        const std::string error = rows ? rows->error() : connection.error();
+        EXPECT_EQ(error.find("division by zero") != std::string::npos, round > 0) << error;
+    }
+    auto after = connection.Execute("select count(*) from big");
+    ASSERT_TRUE(after) << connection.error();
+    EXPECT_EQ(after->FieldInteger(0), kRows);
+}
+
+}  // namespace
