@@ -81,16 +81,12 @@ public:
     std::unique_ptr<Cursor> execute(const std::string& sql, const std::vector<Value>& values,
                                     std::string& error) override
     {
-        if (std::unique_ptr<Cursor> streamed = stream(sql, values, error); streamed || !error.empty())
-            return streamed;
         // A statement that only reads may be sent again on a fresh connection
         // when the old one turned out to be dead: it changes nothing.
-        Result result = send(sql, values, error);
-        if (!result && m_errorKind == ErrorKind::ConnectionLost && !m_inTransaction && isSelect(sql) && reconnect())
-            result = send(sql, values, error);
-        if (!result)
-            return nullptr;
-        return pg::ResultCursor(std::move(result));
+        std::unique_ptr<Cursor> rows = read(sql, values, error);
+        if (!rows && m_errorKind == ErrorKind::ConnectionLost && !m_inTransaction && isSelect(sql) && reconnect())
+            rows = read(sql, values, error);
+        return rows;
     }
 
     bool runMany(const std::string& sql, const std::function<bool(std::vector<Value>&)>& next,
@@ -260,6 +256,15 @@ private:
         if (kept)
             found->second.lastRows = PQntuples(result.get());
         return result;
+    }
+
+    std::unique_ptr<Cursor> read(const std::string& sql, const std::vector<Value>& values, std::string& error)
+    {
+        error.clear();
+        if (std::unique_ptr<Cursor> streamed = stream(sql, values, error); streamed || !error.empty())
+            return streamed;
+        Result result = send(sql, values, error);
+        return result ? pg::ResultCursor(std::move(result)) : nullptr;
     }
 
     // A statement without values that gave many rows the last time is read
