@@ -5,8 +5,9 @@
 // The connection is opened from a connection string naming the provider and
 // the data source ("Data Source="): an SQLite database file, whatever its
 // name, or a PostgreSQL database named postgresql://user@host/dbname.
-// Opening never creates a file or a table. What differs between kinds
-// of database lives behind store::Backend (backend.h).
+// Opening never creates a file or a table (opened for changing, a server
+// database gains the index its eligible list is read by). What differs
+// between kinds of database lives behind store::Backend (backend.h).
 
 #include <cstdint>
 #include <functional>
