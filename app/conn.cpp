@@ -41,11 +41,13 @@ void FatalError(const QString& description)
     ExitProgram(1);
 }
 
-bool OpenDatabase(const QString& dbPath, const QString& extraText, const QString& userName)
+// The database carries no user name of its own: the user of a server
+// database comes with its address.
+bool OpenDatabase(const QString& dbPath, const QString& extraText, const QString&)
 {
     const std::string connectionString = store::BuildConnectionString(dbPath.toStdString(), extraText.toStdString());
     DbConnection = std::make_unique<store::DbConnection>();
-    if (DbConnection->Open(connectionString, userName.toStdString(), std::string(), -1))
+    if (DbConnection->Open(connectionString))
         return true;
     ui::messageBox().show(QString::fromStdString(DbConnection->error()), AppTitle(), ui::Buttons::Ok,
                           ui::Icon::None);

@@ -85,7 +85,7 @@ private:
             return lang::trf("Another program holds a lock on the database file '%1'. Waiting for it to finish...\n"
                              "Nothing has been imported yet.",
                              "另一个程序锁住了数据库文件“%1”。正在等待它完成……\n目前还没有导入任何数据。",
-                             {conn::DbConnection->path()});
+                             {conn::DbConnection->shownDataSource()});
         case Stage::Checking:
             return lang::tr("Checking against the database...", "正在与数据库核对……");
         case Stage::Writing:

@@ -49,7 +49,7 @@ QString noticeText(const store::DbConnection& connection)
     return Text(lang::trf("Another program holds a lock on the database file '%1'. Waiting for it to finish…\n"
                           "Nothing has been marked yet.",
                           "另一个程序锁住了数据库文件“%1”。正在等待它完成……\n目前还没有标记任何人。",
-                          {connection.path()}));
+                          {connection.shownDataSource()}));
 }
 
 // Waits up to `limitMs` with the notice shown; true when the attempt got in.

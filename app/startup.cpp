@@ -83,12 +83,16 @@ int Main(QApplication& app)
     // sortia.ini beside the program may name another database, such as a
     // server's; else the file beside the program, or the user's data folder
     // when installed.
-    std::string error;
-    const std::optional<std::string> configured = store::ConfiguredDataSource(folders::programFolder(), error);
-    if (!error.empty()) {
-        ui::messageBox().show(QString::fromStdString(error), conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+    const store::Settings settings = store::ReadSettings(folders::programFolder());
+    if (!settings.error.empty()) {
+        ui::messageBox().show(QString::fromStdString(settings.error), conn::AppTitle(), ui::Buttons::Ok,
+                              ui::Icon::None);
         return 1;
     }
+    if (!settings.warning.empty())
+        ui::messageBox().show(QString::fromStdString(settings.warning), conn::AppTitle(), ui::Buttons::Ok,
+                              ui::Icon::Exclamation);
+    const std::optional<std::string>& configured = settings.dataSource;
     const QString database = QString::fromStdString(configured ? *configured : folders::databasePath());
     if (!configured && ReportMissingDatabase(database))
         return 1;

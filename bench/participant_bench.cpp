@@ -8,6 +8,8 @@
 //                   answers again (ours), against marking K rows in one
 //                   transaction through SQLite alone
 //   import/N-csv, import/N-xlsx   a list file into a new database
+//   startup/N-first-paint   from opening the database to the first paint of
+//                   the window, as the program starts
 
 #include <unistd.h>
 
@@ -23,6 +25,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
 
@@ -267,6 +270,61 @@ void importInto(benchmark::State& state, long count, const char* kind, void (*wr
     }
 }
 
+// Notes the first paint of any widget of one window.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(QWidget* window) : m_window(window) { qApp->installEventFilter(this); }
+    ~FirstPaint() override { qApp->removeEventFilter(this); }
+    bool painted() const { return m_painted; }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && object->isWidgetType() &&
+            static_cast<QWidget*>(object)->window() == m_window)
+            m_painted = true;
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    bool m_painted = false;
+};
+
+// What the program does from main() on: opens the database (with its checks),
+// makes the window, loads it and shows it, until it is painted. The window
+// paints all its widgets in one pass, so the events that brought the first
+// paint also finished it.
+void startupFirstPaint(benchmark::State& state, long count)
+{
+    current.reset();
+    conn::DbConnection.reset();
+    const fs::path folder = scratch() / "startup";
+    const std::string db = (folder / "Sbase.mdb").string();
+    if (!fs::exists(db)) {
+        fs::create_directories(folder);
+        fs::copy(scratch() / "images", folder / "images");
+        bench::fillParticipants(db, count);
+    }
+    const QString app = QString::fromStdString(folder.string());
+    for (auto _ : state) {
+        conn::OpenDatabase(QString::fromStdString(db), QString(), QString());
+        auto window = std::make_unique<form1>(app);
+        window->Form_Load();
+        FirstPaint watch(window.get());
+        window->show();
+        QElapsedTimer limit;
+        limit.start();
+        while (!watch.painted() && limit.elapsed() < 10000)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        state.PauseTiming();
+        if (!watch.painted())
+            state.SkipWithError("the window was not painted within 10 seconds");
+        window.reset();
+        conn::DbConnection.reset();
+        state.ResumeTiming();
+    }
+}
 
 // One run per name, its sizes in the name (area/case/implementation) rather
 // than as arguments, so that the table pairs ours with the references.
@@ -303,6 +361,9 @@ void registerAll()
         add("import/" + n + "-xlsx/ours", 1, kMillisecond,
             [count](auto& st) { importInto(st, count, "xlsx", writeXlsx); });
     }
+    // Last: it closes the scenes' window and connection.
+    add("startup/1M-first-paint/ours", 5, benchmark::kMillisecond,
+        [](auto& st) { startupFirstPaint(st, 1000000); });
 }
 
 }  // namespace

@@ -215,7 +215,7 @@ std::optional<bool> RecordPresent(store::DbConnection& connection)
     return true;
 }
 
-bool EnsureDrawTables(store::DbConnection& connection)
+bool EnsureDrawTables(store::DbConnection& connection, std::vector<std::string>* created)
 {
     const std::optional<bool> present = RecordPresent(connection);
     if (!present)
@@ -223,19 +223,28 @@ bool EnsureDrawTables(store::DbConnection& connection)
     if (*present)
         return true;
     // Two programs may open an old file at once: the transaction and
-    // "if not exists" let exactly one of them add the tables.
+    // "if not exists" let exactly one of them add the tables, and what each
+    // finds inside it is what it made.
     if (!connection.BeginTransaction())
         return false;
-    for (const std::string& statement : createStatements(connection.dialect())) {
-        if (!connection.Run(statement)) {
+    const std::vector<std::string> statements = createStatements(connection.dialect());
+    std::vector<std::string> made;
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+        const std::optional<bool> there = connection.HasTable(kRecordTables[i]);
+        if (!there || !connection.Run(statements[i])) {
             connection.RollbackTransaction();  // keeps the statement's message
             return false;
         }
+        if (!*there)
+            made.push_back(kRecordTables[i]);
     }
-    if (connection.CommitTransaction())
-        return true;
-    connection.RollbackTransaction();
-    return false;
+    if (!connection.CommitTransaction()) {
+        connection.RollbackTransaction();
+        return false;
+    }
+    if (created)
+        created->insert(created->end(), made.begin(), made.end());
+    return true;
 }
 
 std::string DrawDigest(const DrawRecord& record)

@@ -73,8 +73,9 @@ struct DrawRecord {
 // Creates the record's tables when they are missing, in one transaction;
 // an existing database gains them silently. Only commands that write to the
 // record call it: a file made by an older version, perhaps read-only, is
-// read as one without draws. False with connection.error().
-bool EnsureDrawTables(store::DbConnection& connection);
+// read as one without draws. False with connection.error(). `created`, when
+// given, gains the names of the tables this call made, in the order made.
+bool EnsureDrawTables(store::DbConnection& connection, std::vector<std::string>* created = nullptr);
 // Whether the record's tables are there; nullopt with connection.error()
 // when that cannot be read.
 std::optional<bool> RecordPresent(store::DbConnection& connection);

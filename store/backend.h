@@ -78,6 +78,9 @@ struct Dialect {
     // Counts the tables named by its one '?' (lower case) that this
     // connection sees: 1 or 0.
     const char* countTables;
+    // Makes the index the eligible list is read by, when it is missing
+    // (idempotent); nullptr where the kind of database needs none.
+    const char* listIndex;
 };
 
 // Where a database's contents stand as one connection sees them: two equal

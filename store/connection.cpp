@@ -1,6 +1,7 @@
 #include "store/connection.h"
 
 #include "platform/language/language.h"
+#include "store/data_source.h"
 #include "store/postgres_backend.h"
 #include "store/sqlite_backend.h"
 
@@ -120,26 +121,26 @@ void DbConnection::setError(std::string message)
     m_errorKind = m_error.empty() ? ErrorKind::None : ErrorKind::Other;
 }
 
-bool DbConnection::Open(const std::string& connectionString, const std::string&, const std::string&, int)
+bool DbConnection::Open(const std::string& connectionString)
 {
     const ConnectionSettings settings = ParseConnectionString(connectionString);
     if (settings.provider != "Microsoft.Jet.OLEDB.4.0") {
-        m_path = settings.dataSource;
+        m_shownSource = RedactedDataSource(settings.dataSource);
         return fail(lang::trf("Provider cannot be found. It may not be properly installed: '%1'.",
                               "找不到数据提供程序，它可能没有正确安装：“%1”。", {settings.provider}));
     }
     return OpenFile(settings.dataSource);
 }
 
-bool DbConnection::OpenFile(const std::string& path, Access access)
+bool DbConnection::OpenFile(const std::string& dataSource, Access access)
 {
     close();
-    m_path = path;
+    m_shownSource = RedactedDataSource(dataSource);
     setError(std::string());
     std::string error;
     ErrorKind kind = ErrorKind::Other;
-    m_backend = IsServerDataSource(path) ? OpenPostgres(path, error)
-                                         : OpenSqliteFile(path, access, m_lockWaitMs, error, kind);
+    m_backend = IsServerDataSource(dataSource) ? OpenPostgres(dataSource, access, error)
+                                               : OpenSqliteFile(dataSource, access, m_lockWaitMs, error, kind);
     if (!m_backend) {
         fail(error);
         m_errorKind = kind;

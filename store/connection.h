@@ -5,8 +5,9 @@
 // The connection is opened from a connection string naming the provider and
 // the data source ("Data Source="): an SQLite database file, whatever its
 // name, or a PostgreSQL database named postgresql://user@host/dbname.
-// Opening never creates a file or a table. What differs between kinds
-// of database lives behind store::Backend (backend.h).
+// Opening never creates a file or a table (opened for changing, a server
+// database gains the index its eligible list is read by). What differs
+// between kinds of database lives behind store::Backend (backend.h).
 
 #include <cstdint>
 #include <functional>
@@ -97,18 +98,19 @@ public:
     // false and error() describes why in words an operator can act on: a
     // missing file, an Access file (with how to convert it), a file that is
     // not a database, or a database without a usable `sheet` table.
-    bool Open(const std::string& connectionString, const std::string& userId, const std::string& password,
-              int options = -1);
+    bool Open(const std::string& connectionString);
     // Opens a data source directly, with the same checks (the tool's way in).
     // A connection that will only read may open a database that cannot be
     // changed; one opened for changing refuses it at once (see OpenSqliteFile).
-    bool OpenFile(const std::string& path, Access access = Access::Change);
+    bool OpenFile(const std::string& dataSource, Access access = Access::Change);
     // How long statements wait for another program's lock before failing
     // with ErrorKind::Busy (kDefaultLockWaitMs unless set); also for opening.
     void setLockWait(int milliseconds);
     int lockWait() const { return m_lockWaitMs; }
     bool isOpen() const { return m_backend != nullptr; }
-    const std::string& path() const { return m_path; }
+    // The data source last opened, as it may be shown: a file's path, or a
+    // server's address without its password (RedactedDataSource).
+    const std::string& shownDataSource() const { return m_shownSource; }
 
     // Runs one statement; parameters are bound in order to its '?' marks.
     // Returns the result (positioned on its first row), or nullptr with error().
@@ -152,7 +154,7 @@ private:
     void close();
 
     std::unique_ptr<Backend> m_backend;
-    std::string m_path;
+    std::string m_shownSource;
     std::string m_error;
     ErrorKind m_errorKind = ErrorKind::None;
     int m_lockWaitMs = kDefaultLockWaitMs;

@@ -1,6 +1,11 @@
 #include "store/database_copy.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/language/language.h"
 #include "store/utf8.h"
@@ -11,15 +16,10 @@ namespace {
 
 const CopiedTable kSheet{"sheet", "id, user_name, user_number, isluck", "ITTT", "id"};
 
-bool isUtf8(std::string_view text)
+// A PostgreSQL text holds well-formed UTF-8 without NUL bytes.
+bool serverCanHold(std::string_view text)
 {
-    while (!text.empty()) {
-        const std::size_t length = Utf8SequenceLength(text);
-        if (length == 0 || text[0] == '\0')
-            return false;
-        text.remove_prefix(length);
-    }
-    return true;
+    return IsValidUtf8(text) && text.find('\0') == std::string_view::npos;
 }
 
 std::string hexBytes(std::string_view text)
@@ -59,7 +59,7 @@ bool rowValues(const CopiedTable& copy, const Recordset& row, bool utf8Only, std
             values.push_back(row.FieldInteger(i));
         } else if (kind == 'B') {
             values.push_back(Value::Blob(row.Field(i)));
-        } else if (utf8Only && !isUtf8(row.FieldView(i))) {
+        } else if (utf8Only && !serverCanHold(row.FieldView(i))) {
             error = lang::trf("%1, row %2 = %3: %4 holds bytes that are not UTF-8 text (%5); a PostgreSQL database "
                               "keeps only UTF-8. Correct the value (or import the list again from its file), "
                               "then copy again; nothing was copied",
@@ -114,11 +114,20 @@ bool copyTable(DbConnection& from, DbConnection& to, const CopiedTable& copy, lo
     return ran && error.empty() && !refused;
 }
 
-bool isEmpty(DbConnection& connection, const std::vector<CopiedTable>& tables, std::string& error)
+}  // namespace
+
+bool IsEmptyForCopy(DbConnection& connection, const std::vector<CopiedTable>& tables, std::string& error)
 {
     std::string sql = "select (select count(*) from sheet)";
-    for (const CopiedTable& copy : tables)
-        sql += " + (select count(*) from " + copy.table + ")";
+    for (const CopiedTable& copy : tables) {
+        const std::optional<bool> present = connection.HasTable(copy.table);
+        if (!present) {
+            error = connection.error();
+            return false;
+        }
+        if (*present)
+            sql += " + (select count(*) from " + copy.table + ")";
+    }
     auto rows = connection.Execute(sql);
     if (!rows) {
         error = connection.error();
@@ -126,11 +135,13 @@ bool isEmpty(DbConnection& connection, const std::vector<CopiedTable>& tables, s
     }
     if (rows->FieldInteger(0) != 0) {
         error = lang::trf("'%1' already holds participants or draws; copy only into a new or empty database",
-                          "“%1”中已经有参与者或抽奖记录；只能复制到新的或空的数据库", {connection.path()});
+                          "“%1”中已经有参与者或抽奖记录；只能复制到新的或空的数据库", {connection.shownDataSource()});
         return false;
     }
     return true;
 }
+
+namespace {
 
 bool copyAll(DbConnection& from, DbConnection& to, const std::vector<CopiedTable>& tables, const CopyCheck& check,
              CopyReport& report, std::string& error)
@@ -157,7 +168,7 @@ bool CopyDatabase(DbConnection& from, DbConnection& to, const std::vector<Copied
     error.clear();
     if (auto columns = from.Execute("select * from sheet where 1 = 0"))
         report.extraColumns = std::max(0, columns->FieldCount() - 4);
-    if (!isEmpty(to, tables, error))
+    if (!IsEmptyForCopy(to, tables, error))
         return false;
     if (!from.BeginTransaction()) {
         error = from.error();
@@ -175,6 +186,39 @@ bool CopyDatabase(DbConnection& from, DbConnection& to, const std::vector<Copied
     if (copied)
         error = to.error();
     to.RollbackTransaction();
+    return false;
+}
+
+bool DropTables(DbConnection& connection, const std::vector<std::string>& tables, std::string& error)
+{
+    connection.RollbackTransaction();  // whatever the failure left open
+    if (tables.empty())
+        return true;
+    bool ok = connection.BeginTransaction(TransactionKind::Import);
+    for (auto table = tables.rbegin(); ok && table != tables.rend(); ++table)
+        ok = connection.Run("drop table " + *table);
+    if (ok && connection.CommitTransaction())
+        return true;
+    error = connection.error();
+    connection.RollbackTransaction();
+    return false;
+}
+
+bool PlaceNewFile(const std::string& made, const std::string& path, std::string& error)
+{
+    // rename() would replace a file that appeared since the copy began.
+    if (::renameat2(AT_FDCWD, made.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    // File systems without that flag: a hard link fails just as well on a
+    // name that is taken.
+    if ((errno == EINVAL || errno == ENOSYS) && ::link(made.c_str(), path.c_str()) == 0) {
+        ::unlink(made.c_str());
+        return true;
+    }
+    error = errno == EEXIST ? lang::trf("'%1' appeared while the copy was made; it is left as it is",
+                                        "复制期间出现了“%1”，保持原样不动", {path})
+                            : lang::trf("cannot name the copy '%1': %2", "无法把副本命名为“%1”：%2",
+                                        {path, std::strerror(errno)});
     return false;
 }
 

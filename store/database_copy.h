@@ -42,4 +42,18 @@ using CopyCheck = std::function<bool(DbConnection& from, DbConnection& to, std::
 bool CopyDatabase(DbConnection& from, DbConnection& to, const std::vector<CopiedTable>& tables,
                   const CopyCheck& check, CopyReport& report, std::string& error);
 
+// Whether `connection` holds no row in `sheet` nor in those of `tables` it
+// has, as the destination of a copy must; false with `error` (saying so)
+// when it does. Asked before anything is made in the destination.
+bool IsEmptyForCopy(DbConnection& connection, const std::vector<CopiedTable>& tables, std::string& error);
+
+// Removes `tables`, which a copy that failed made in this run, from the
+// database of `connection`: the last made first, in one transaction, so
+// that nothing that was there before is touched. False with `error`.
+bool DropTables(DbConnection& connection, const std::vector<std::string>& tables, std::string& error);
+
+// Gives the complete file `made` the name `path`, unless a file of that name
+// has appeared meanwhile: that one is never replaced. False with `error`.
+bool PlaceNewFile(const std::string& made, const std::string& path, std::string& error);
+
 }  // namespace store

@@ -1,5 +1,10 @@
 #include "store/participants.h"
 
+#include <charconv>
+#include <filesystem>
+
+#include "platform/language/language.h"
+#include "store/data_source.h"
 #include "store/postgres_backend.h"
 #include "store/sqlite_backend.h"
 
@@ -10,6 +15,23 @@ const char* const kMarkWinner = "update sheet set isluck = '是'  where user_num
 const char* const kResetWinners = "update sheet set isluck = '否'  where  isluck = '是' ";
 const char* const kWon = "是";
 const char* const kNotWon = "否";
+
+namespace {
+
+// A count as the database gives it: a whole number, or its digits as text.
+bool readCount(const Recordset& row, int position, long long& count)
+{
+    if (row.IsInteger(position)) {
+        count = row.FieldInteger(position);
+        return true;
+    }
+    const std::string_view text = row.FieldView(position);
+    const char* end = text.data() + text.size();
+    const auto [stop, problem] = std::from_chars(text.data(), end, count);
+    return !text.empty() && problem == std::errc() && stop == end;
+}
+
+}  // namespace
 
 bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list)
 {
@@ -27,23 +49,6 @@ bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list)
     return true;
 }
 
-bool MarkWinners(DbConnection& connection, const std::vector<std::string>& numbers)
-{
-    if (!connection.BeginTransaction())
-        return false;
-    for (const std::string& number : numbers) {
-        if (!connection.Run(kMarkWinner, {number})) {
-            connection.RollbackTransaction();  // keeps the statement's own message in error()
-            return false;
-        }
-    }
-    if (!connection.CommitTransaction()) {
-        connection.RollbackTransaction();
-        return false;
-    }
-    return true;
-}
-
 bool ResetWinners(DbConnection& connection)
 {
     return connection.Run(kResetWinners);
@@ -56,18 +61,40 @@ bool CountParticipants(DbConnection& connection, Counts& counts)
         "select count(*), coalesce(sum(case when isluck = '是' then 1 else 0 end), 0),"
         " coalesce(sum(case when isluck = '否' then 1 else 0 end), 0),"
         " coalesce(sum(case when isluck is null or isluck not in ('是', '否') then 1 else 0 end), 0) from sheet");
-    if (!result || result->EndOfFile())
+    if (!result)
         return false;
-    counts.all = std::stoll(result->Field(0));
-    counts.won = std::stoll(result->Field(1));
-    counts.notWon = std::stoll(result->Field(2));
-    counts.neverDrawn = std::stoll(result->Field(3));
+    long long* const fields[] = {&counts.all, &counts.won, &counts.notWon, &counts.neverDrawn};
+    for (int i = 0; i < 4; ++i) {
+        if (result->EndOfFile() || !readCount(*result, i, *fields[i])) {
+            connection.setError(lang::trf("The database %1 gave a count that is not a whole number: '%2'",
+                                          "数据库 %1 给出的计数不是整数：“%2”",
+                                          {connection.shownDataSource(), std::string(result->FieldView(i).substr(0, 32))}));
+            return false;
+        }
+    }
     return true;
 }
 
 bool CreateDatabase(const std::string& path, std::string& error)
 {
     return IsServerDataSource(path) ? CreatePostgresTables(path, error) : CreateSqliteFile(path, error);
+}
+
+bool UndoCreateDatabase(const std::string& path, std::string& error)
+{
+    error.clear();
+    if (!IsServerDataSource(path)) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        if (ec)
+            error = ec.message();
+        return !ec;
+    }
+    DbConnection connection;
+    if (connection.OpenFile(path) && connection.Run("drop table sheet"))
+        return true;
+    error = connection.error();
+    return false;
 }
 
 }  // namespace store

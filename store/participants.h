@@ -12,9 +12,9 @@ namespace store {
 
 // The statement texts, spaces and quotes included.
 extern const char* const kSelectNotWon;
-// The marking statement; the winner's number is bound to its one parameter
-// instead of being pasted between the quotes, so a number holding a quote
-// cannot change the statement.
+// The marking statement (a draw's mark by number); the winner's number is
+// bound to its one parameter instead of being pasted between the quotes, so
+// a number holding a quote cannot change the statement.
 extern const char* const kMarkWinner;
 extern const char* const kResetWinners;
 
@@ -32,11 +32,6 @@ struct Participant {
 // connection.error() when the statement fails; an empty list is not an error.
 bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list);
 
-// Marks the winners' numbers in one transaction: either every mark is
-// recorded or none is. Returns false with connection.error() on failure.
-// (A draw marks by row as well; see RunDraw.)
-bool MarkWinners(DbConnection& connection, const std::vector<std::string>& numbers);
-
 // Sets every "是" back to "否"; other values are left alone.
 bool ResetWinners(DbConnection& connection);
 
@@ -46,10 +41,14 @@ struct Counts {
     long long notWon = 0;
     long long neverDrawn = 0;  // isluck neither 是 nor 否 (empty, Null, anything else): never loaded, never drawn
 };
+// False with connection.error() when the counts cannot be read.
 bool CountParticipants(DbConnection& connection, Counts& counts);
 
 // Creates a new database file with an empty `sheet`; refuses an existing file.
 // For a server (postgresql://...) the database must exist and have no `sheet`.
 bool CreateDatabase(const std::string& path, std::string& error);
+// Takes back what CreateDatabase made in this run, and only then: removes
+// the new file, or drops the new `sheet` on the server.
+bool UndoCreateDatabase(const std::string& path, std::string& error);
 
 }  // namespace store

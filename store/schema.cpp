@@ -13,7 +13,8 @@ std::string SheetSchema(const Dialect& dialect)
            " user_name text,"
            " user_number text,"
            " isluck text default '否');"
-           "create index sheet_user_number on sheet(user_number);";
+           "create index sheet_user_number on sheet(user_number);" +
+           (dialect.listIndex ? std::string(dialect.listIndex) + ";" : std::string());
 }
 
 std::string SheetColumnsProblem(const std::vector<std::string>& columns, const std::string& where)

@@ -8,7 +8,8 @@
 
 namespace store {
 
-// The statements that make an empty `sheet` (with its index on user_number).
+// The statements that make an empty `sheet` (with its index on user_number,
+// and the kind's index for the eligible list).
 std::string SheetSchema(const Dialect& dialect);
 
 // Why a `sheet` with these columns (lower case, in table order; none when the

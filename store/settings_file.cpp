@@ -1,12 +1,13 @@
 #include "store/settings_file.h"
 
-#include <algorithm>
-#include <cctype>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
 #include "platform/language/language.h"
-#include "store/postgres_backend.h"
+#include "store/data_source.h"
+#include "store/text.h"
 
 namespace store {
 
@@ -14,59 +15,78 @@ const char* const kSettingsFileName = "sortia.ini";
 
 namespace {
 
-std::string trimmed(const std::string& text)
+constexpr std::size_t kExcerptBytes = 24;
+
+// What a message may quote of a line it does not understand: the name-like
+// characters it starts with, not what follows a ':', '/', '@' or '=' (a
+// mistyped line may hold the address with its password).
+std::string excerpt(std::string_view line)
 {
-    const std::size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+    const auto nameLike = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+               c == '.' || c == '[' || c == ']' || c == ' ';
+    };
+    std::size_t end = 0;
+    while (end < line.size() && end < kExcerptBytes && nameLike(line[end]))
+        ++end;
+    const std::string_view start = Trimmed(line.substr(0, end));
+    return std::string(start) + (start.size() < Trimmed(line).size() ? "…" : "");
 }
 
-std::string lowered(std::string text)
+// Whether anyone but the owner may read the file.
+bool readableByOthers(const std::filesystem::path& path)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
 }
 
 }  // namespace
 
-std::optional<std::string> ConfiguredDataSource(const std::string& folder, std::string& error)
+Settings ReadSettings(const std::string& folder)
 {
-    error.clear();
+    Settings settings;
     const std::filesystem::path path = std::filesystem::path(folder) / kSettingsFileName;
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
-        return std::nullopt;
+        return settings;
     std::ifstream in(path);
     if (!in) {
-        error = lang::trf("'%1' cannot be read", "无法读取“%1”", {path.string()});
-        return std::nullopt;
+        settings.error = lang::trf("'%1' cannot be read", "无法读取“%1”", {path.string()});
+        return settings;
     }
     std::optional<std::string> dataSource;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
         if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0)  // a byte-order mark from a Windows editor
             line.erase(0, 3);
-        const std::string text = trimmed(line);
-        if (text.empty() || text[0] == ';' || text[0] == '#' || lowered(text) == "[database]")
+        const std::string_view text = Trimmed(line);
+        if (text.empty() || text[0] == ';' || text[0] == '#' || LowerAscii(text) == "[database]")
             continue;
         const std::size_t equals = text.find('=');
         const std::string where = path.string() + ":" + std::to_string(number);
-        if (equals == std::string::npos || lowered(trimmed(text.substr(0, equals))) != "data_source") {
-            error = lang::trf("%1: only 'data_source = ...' (under [database]) is understood here, not '%2'",
-                              "%1：这里只认得“data_source = ...”（在 [database] 下），不认得“%2”", {where, text});
-            return std::nullopt;
+        if (equals == std::string::npos || LowerAscii(Trimmed(text.substr(0, equals))) != "data_source") {
+            settings.error =
+                lang::trf("%1: only 'data_source = ...' (under [database]) is understood here, not '%2'",
+                          "%1：这里只认得“data_source = ...”（在 [database] 下），不认得“%2”", {where, excerpt(text)});
+            return settings;
         }
-        dataSource = trimmed(text.substr(equals + 1));
+        dataSource = std::string(Trimmed(text.substr(equals + 1)));
         if (dataSource->empty()) {
-            error = lang::trf("%1: data_source is empty", "%1：data_source 是空的", {where});
-            return std::nullopt;
+            settings.error = lang::trf("%1: data_source is empty", "%1：data_source 是空的", {where});
+            return settings;
         }
     }
+    if (dataSource && HoldsPassword(*dataSource) && readableByOthers(path))
+        settings.warning = lang::trf("%1 holds a password, and other users of this computer may read the file. Keep "
+                                     "the password in ~/.pgpass (mode 600) instead, or let only the file's owner "
+                                     "read it (chmod 600).",
+                                     "%1 中有密码，而本机的其他用户可以读取这个文件。请改把密码放在 ~/.pgpass"
+                                     "（权限 600）中，或只让文件的所有者读取它（chmod 600）。",
+                                     {path.string()});
     if (dataSource && !IsServerDataSource(*dataSource) && std::filesystem::path(*dataSource).is_relative())
         dataSource = (std::filesystem::path(folder) / *dataSource).string();
-    return dataSource;
+    settings.dataSource = std::move(dataSource);
+    return settings;
 }
 
 }  // namespace store

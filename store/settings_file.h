@@ -18,10 +18,21 @@ namespace store {
 
 extern const char* const kSettingsFileName;  // "sortia.ini"
 
-// The data source that `folder`/sortia.ini names; nullopt when there is no
-// such file or it names none. A file that cannot be read, a line that is not
-// understood or a key that is not known gives nullopt with `error` (naming
-// the file and line), so that a mistyped setting is not silently ignored.
-std::optional<std::string> ConfiguredDataSource(const std::string& folder, std::string& error);
+struct Settings {
+    // The data source the file names; nullopt when there is no such file,
+    // it names none, or it cannot be used (then `error` says why).
+    std::optional<std::string> dataSource;
+    // Why the file cannot be used, naming the file and line: it cannot be
+    // read, or a line is not understood or has an unknown key, so that a
+    // mistyped setting is not silently ignored. A line is quoted by at most
+    // the start of its key, never by its value, which may hold a password.
+    std::string error;
+    // Set when the data source holds a password and users other than the
+    // file's owner may read the file: the password belongs in ~/.pgpass.
+    std::string warning;
+};
+
+// What `folder`/sortia.ini says.
+Settings ReadSettings(const std::string& folder);
 
 }  // namespace store

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -13,15 +12,20 @@
 
 #include "platform/language/language.h"
 #include "store/connection.h"
+#include "store/data_source.h"
 #include "store/schema.h"
 #include "store/sqlite_problems.h"
+#include "store/text.h"
 
 namespace store {
 
 namespace {
 
+// The file needs no index for the list: sheet is stored in id order already,
+// and every mark would have to keep one up to date.
 const Dialect kSqliteDialect{"SQLite", "integer", "blob", "id integer primary key", nullptr,
-                             "select count(*) from sqlite_master where type = 'table' and lower(name) = ?"};
+                             "select count(*) from sqlite_master where type = 'table' and lower(name) = ?", nullptr};
+
 
 // Turns the connection's last failure into words naming the file, and keeps
 // its kind; shared by the back end and its cursors.
@@ -40,13 +44,87 @@ private:
     ErrorKind m_lastKind = ErrorKind::None;
 };
 
+// Prepared statements kept for the connection's life, keyed by their text:
+// a stop runs the same few statements once per winner, and preparing one
+// costs more than running it. A statement is lent to one cursor at a time;
+// the same text run again meanwhile gets a statement of its own, which is
+// finalized when given back.
+class StatementCache {
+public:
+    explicit StatementCache(sqlite3* db) : m_db(db) {}
+    ~StatementCache()
+    {
+        for (const Entry& entry : m_entries)
+            sqlite3_finalize(entry.statement);
+    }
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+
+    // A statement for `sql`; nullptr when it cannot be prepared (the
+    // connection's error says why).
+    sqlite3_stmt* take(const std::string& sql)
+    {
+        for (Entry& entry : m_entries)
+            if (!entry.lent && entry.sql == sql) {
+                entry.lent = true;
+                entry.used = ++m_clock;
+                return entry.statement;
+            }
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v3(m_db, sql.c_str(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
+            SQLITE_OK)
+            return nullptr;
+        // Kept in a free place, else in that of the entry unused longest; when
+        // every entry is lent, the statement is a stranger, finalized when given back.
+        Entry* slot = nullptr;
+        if (m_entries.size() < kKept) {
+            slot = &m_entries.emplace_back();
+        } else {
+            for (Entry& entry : m_entries)
+                if (!entry.lent && (!slot || entry.used < slot->used))
+                    slot = &entry;
+        }
+        if (slot) {
+            sqlite3_finalize(slot->statement);
+            *slot = {sql, statement, true, ++m_clock};
+        }
+        return statement;
+    }
+
+    // Takes back what take() lent, reset and unbound for the next time.
+    void give(sqlite3_stmt* statement)
+    {
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        for (Entry& entry : m_entries)
+            if (entry.statement == statement) {
+                entry.lent = false;
+                return;
+            }
+        sqlite3_finalize(statement);
+    }
+
+private:
+    struct Entry {
+        std::string sql;
+        sqlite3_stmt* statement = nullptr;
+        bool lent = false;
+        std::uint64_t used = 0;
+    };
+    static constexpr std::size_t kKept = 32;
+
+    sqlite3* m_db;
+    std::vector<Entry> m_entries;
+    std::uint64_t m_clock = 0;
+};
+
 class SqliteCursor : public Cursor {
 public:
-    SqliteCursor(sqlite3_stmt* statement, std::shared_ptr<FailureNotes> notes)
-        : m_statement(statement), m_notes(std::move(notes)), m_fieldCount(sqlite3_column_count(statement))
+    SqliteCursor(sqlite3_stmt* statement, std::shared_ptr<StatementCache> cache, std::shared_ptr<FailureNotes> notes)
+        : m_statement(statement), m_cache(std::move(cache)), m_notes(std::move(notes))
     {
     }
-    ~SqliteCursor() override { sqlite3_finalize(m_statement); }
+    ~SqliteCursor() override { m_cache->give(m_statement); }
 
     // The first step, which runs the statement.
     bool start(std::string& error) { return next(error); }
@@ -61,7 +139,9 @@ public:
         error = m_notes->note();
         return false;
     }
-    int fieldCount() const override { return m_fieldCount; }
+    // Asked each time: a kept statement is prepared afresh by its first step
+    // when a table changed its form since.
+    int fieldCount() const override { return sqlite3_column_count(m_statement); }
     bool isNull(int position) const override { return sqlite3_column_type(m_statement, position) == SQLITE_NULL; }
     bool isInteger(int position) const override
     {
@@ -78,8 +158,8 @@ public:
 
 private:
     sqlite3_stmt* m_statement;
+    std::shared_ptr<StatementCache> m_cache;
     std::shared_ptr<FailureNotes> m_notes;
-    int m_fieldCount;
     bool m_eof = true;
 };
 
@@ -106,7 +186,8 @@ void bindValues(sqlite3_stmt* statement, const std::vector<Value>& values,
 
 class SqliteBackend : public Backend {
 public:
-    SqliteBackend(sqlite3* db, const std::string& path) : m_db(db), m_notes(std::make_shared<FailureNotes>(db, path))
+    SqliteBackend(sqlite3* db, const std::string& path)
+        : m_db(db), m_cache(std::make_shared<StatementCache>(db)), m_notes(std::make_shared<FailureNotes>(db, path))
     {
     }
     ~SqliteBackend() override
@@ -118,13 +199,13 @@ public:
     std::unique_ptr<Cursor> execute(const std::string& sql, const std::vector<Value>& values,
                                     std::string& error) override
     {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+        sqlite3_stmt* statement = m_cache->take(sql);
+        if (!statement) {
             error = m_notes->note();
             return nullptr;
         }
         bindValues(statement, values);
-        auto cursor = std::make_unique<SqliteCursor>(statement, m_notes);
+        auto cursor = std::make_unique<SqliteCursor>(statement, m_cache, m_notes);
         if (!cursor->start(error))
             return nullptr;
         return cursor;
@@ -133,8 +214,8 @@ public:
     bool runMany(const std::string& sql, const std::function<bool(std::vector<Value>&)>& next,
                  std::string& error) override
     {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.c_str(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+        sqlite3_stmt* statement = m_cache->take(sql);
+        if (!statement) {
             error = m_notes->note();
             return false;
         }
@@ -151,7 +232,7 @@ public:
             sqlite3_reset(statement);
             sqlite3_clear_bindings(statement);
         }
-        sqlite3_finalize(statement);
+        m_cache->give(statement);
         return ok;
     }
 
@@ -215,6 +296,9 @@ private:
 
     sqlite3* m_db;
     sqlite3_stmt* m_dataVersion = nullptr;
+    // Shared with the cursors, which may outlive the back end: the
+    // connection closes once the last statement is finalized (close_v2).
+    std::shared_ptr<StatementCache> m_cache;
     std::shared_ptr<FailureNotes> m_notes;
     std::chrono::milliseconds m_lockWait{0};
     std::chrono::steady_clock::time_point m_waitStarted;
@@ -287,10 +371,7 @@ std::string checkSheet(sqlite3* db, const std::string& path, ErrorKind& kind)
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
         const unsigned char* name = sqlite3_column_text(statement, 1);
-        std::string column = name ? reinterpret_cast<const char*>(name) : "";
-        for (char& c : column)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        columns.push_back(column);
+        columns.push_back(LowerAscii(name ? reinterpret_cast<const char*>(name) : ""));
     }
     const std::string failure = rc == SQLITE_DONE ? std::string() : describe(db, path, kind);
     sqlite3_finalize(statement);
@@ -338,6 +419,11 @@ std::string problemAfterOpening(sqlite3* db, const std::string& path, Access acc
 
 }  // namespace
 
+const Dialect& SqliteDialect()
+{
+    return kSqliteDialect;
+}
+
 std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, int lockWaitMs, std::string& error,
                                         ErrorKind& kind)
 {
@@ -346,7 +432,9 @@ std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, 
         error = lang::tr("No database file was named.", "没有指定数据库文件。");
         return nullptr;
     }
-    error = refusalFor(path);
+    error = FileNameProblem(path);
+    if (error.empty())
+        error = refusalFor(path);
     if (error.empty() && access == Access::Change) {
         error = WriteProblem(path);
         kind = error.empty() ? ErrorKind::Other : ErrorKind::ReadOnly;
@@ -372,34 +460,6 @@ std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, 
     if (!error.empty())
         return nullptr;
     return backend;
-}
-
-bool CreateSqliteFile(const std::string& path, std::string& error)
-{
-    std::error_code ec;
-    if (std::filesystem::exists(path, ec)) {
-        error = lang::trf("'%1' already exists; it is left as it is.", "“%1”已经存在，保持原样不动。", {path});
-        return false;
-    }
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        error = lang::trf("Cannot create '%1': %2.", "无法创建“%1”：%2。",
-                          {path, db ? sqlite3_errmsg(db) : lang::tr("out of memory", "内存不足")});
-        sqlite3_close_v2(db);
-        return false;
-    }
-    const std::string schema = SheetSchema(kSqliteDialect);
-    char* message = nullptr;
-    const bool ok = sqlite3_exec(db, schema.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
-    if (!ok) {
-        error = lang::trf("Cannot create the table in '%1': %2.", "无法在“%1”中创建表：%2。",
-                          {path, message ? message : ""});
-        sqlite3_free(message);
-    }
-    sqlite3_close_v2(db);
-    if (!ok)
-        std::filesystem::remove(path, ec);
-    return ok;
 }
 
 }  // namespace store

@@ -19,7 +19,17 @@ namespace store {
 std::unique_ptr<Backend> OpenSqliteFile(const std::string& path, Access access, int lockWaitMs, std::string& error,
                                         ErrorKind& kind);
 
-// Creates a new file with an empty `sheet`; refuses an existing file.
+// The SQL that differs for SQLite.
+const Dialect& SqliteDialect();
+
+// Creates a new file with an empty `sheet`, and the folders above it that are
+// missing; refuses an existing file, and a name that reads as a connection
+// string with a password (HoldsPassword).
 bool CreateSqliteFile(const std::string& path, std::string& error);
+
+// The same under a name of its own beside `path` (`path`.partial- and six
+// random letters), set in `made`: for a file that takes `path`'s name only
+// once it is complete. A file that exists is never touched.
+bool CreateSqliteFileBeside(const std::string& path, std::string& made, std::string& error);
 
 }  // namespace store

@@ -46,6 +46,17 @@ std::size_t Utf8SequenceLength(std::string_view bytes)
     return length;
 }
 
+bool IsValidUtf8(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const std::size_t length = Utf8SequenceLength(bytes);
+        if (length == 0)
+            return false;
+        bytes.remove_prefix(length);
+    }
+    return true;
+}
+
 std::string ValidUtf8(std::string_view bytes)
 {
     std::string out;

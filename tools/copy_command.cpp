@@ -1,7 +1,11 @@
 // sortia-db copy FROM TO: a whole participant database from one data source
 // to another, all of it or nothing.
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -9,8 +13,9 @@
 #include "draw/draw_record.h"
 #include "draw/record_copy.h"
 #include "store/database_copy.h"
+#include "store/data_source.h"
 #include "store/participants.h"
-#include "store/postgres_backend.h"
+#include "store/sqlite_backend.h"
 #include "tools/record_commands.h"
 
 namespace dbrecord {
@@ -18,35 +23,31 @@ namespace {
 
 constexpr int kExitFailure = 1;
 
-// The destination, made for the copy when it does not exist yet. A new file
-// is written under a temporary name and only takes its own at the end; new
-// tables on a server are dropped again when the copy fails.
+// The destination, with what this run made in it. A new file is written
+// under a name of its own beside and takes its name only at the end; on a
+// failure only what this run made goes again: the new file, or the tables
+// made in a database that was there before (whose rows, draws among them,
+// are never touched).
 class Destination {
 public:
-    explicit Destination(std::string dataSource) : m_dataSource(std::move(dataSource)) {}
+    explicit Destination(std::string dataSource)
+        : m_dataSource(std::move(dataSource)), m_server(store::IsServerDataSource(m_dataSource))
+    {
+    }
     ~Destination()
     {
-        if (!m_made || m_kept)
-            return;
-        if (m_server) {
-            m_connection->RollbackTransaction();
-            m_connection->Run("drop table if exists draw_void, draw_winner, draw_record, sheet");
-        } else {
-            std::error_code ec;
-            std::filesystem::remove(m_openedAs, ec);
-        }
+        std::string ignored;
+        undo(ignored);
     }
 
     bool open(std::string& error)
     {
-        m_server = store::IsServerDataSource(m_dataSource);
         std::error_code ec;
-        m_openedAs = m_server || std::filesystem::exists(m_dataSource, ec) ? m_dataSource : m_dataSource + ".partial";
-        if (!m_server && m_openedAs != m_dataSource) {
-            std::filesystem::remove(m_openedAs, ec);  // left by a copy that was killed
-            if (!store::CreateDatabase(m_openedAs, error))
+        m_openedAs = m_dataSource;
+        if (!m_server && !std::filesystem::exists(m_dataSource, ec)) {
+            if (!store::CreateSqliteFileBeside(m_dataSource, m_openedAs, error))
                 return false;
-            m_made = true;
+            m_madeFile = true;
         }
         if (m_connection->OpenFile(m_openedAs))
             return true;
@@ -55,7 +56,7 @@ public:
         std::string createError;
         if (!m_server || !store::CreateDatabase(m_dataSource, createError))
             return false;
-        m_made = true;
+        m_madeTables.push_back("sheet");
         if (m_connection->OpenFile(m_dataSource))
             return true;
         error = m_connection->error();
@@ -65,7 +66,7 @@ public:
     // The destination takes the draw record's tables, when it lacks them.
     bool ensureRecord(std::string& error)
     {
-        if (draw::EnsureDrawTables(*m_connection))
+        if (draw::EnsureDrawTables(*m_connection, &m_madeTables))
             return true;
         error = m_connection->error();
         return false;
@@ -74,25 +75,42 @@ public:
     // Keeps what was copied: a new file takes its name.
     bool keep(std::string& error)
     {
-        m_kept = true;
-        if (m_server || m_openedAs == m_dataSource)
+        if (m_madeFile) {
+            m_connection.reset();  // closes the file before it is renamed
+            if (!store::PlaceNewFile(m_openedAs, m_dataSource, error))
+                return false;
+        }
+        m_madeFile = false;
+        m_madeTables.clear();
+        return true;
+    }
+
+    // Takes back what this run made; false with `error` when that failed.
+    bool undo(std::string& error)
+    {
+        if (m_madeFile) {
+            m_connection.reset();
+            m_madeFile = false;
+            if (::unlink(m_openedAs.c_str()) == 0)
+                return true;
+            error = std::strerror(errno);
+            return false;
+        }
+        if (m_madeTables.empty() || !m_connection || !m_connection->isOpen())
             return true;
-        m_connection.reset();  // closes the file before it is renamed
-        std::error_code ec;
-        std::filesystem::rename(m_openedAs, m_dataSource, ec);
-        if (ec)
-            error = ec.message();
-        return !ec;
+        const std::vector<std::string> tables = std::move(m_madeTables);
+        m_madeTables.clear();
+        return store::DropTables(*m_connection, tables, error);
     }
 
     store::DbConnection& connection() { return *m_connection; }
 
 private:
     std::string m_dataSource;
+    bool m_server;
     std::string m_openedAs;
-    bool m_server = false;
-    bool m_made = false;
-    bool m_kept = false;
+    bool m_madeFile = false;                // m_openedAs is this run's
+    std::vector<std::string> m_madeTables;  // made by this run in a database that was there
     std::unique_ptr<store::DbConnection> m_connection = std::make_unique<store::DbConnection>();
 };
 
@@ -112,17 +130,23 @@ int Copy(const Call& call)
     store::CopyReport report;
     bool recordMatches = true;
     const std::vector<store::CopiedTable> tables = draw::RecordCopyTables();
-    if (!destination.open(error) || !destination.ensureRecord(error) ||
+    if (!destination.open(error) || !store::IsEmptyForCopy(destination.connection(), tables, error) ||
+        !destination.ensureRecord(error) ||
         !store::CopyDatabase(source, destination.connection(), tables, draw::SameRecordCheck(recordMatches), report,
                              error) ||
-        !destination.keep(error))
+        !destination.keep(error)) {
+        std::string undoError;
+        if (!destination.undo(undoError))
+            error += lang::trf("; what the copy made could not be removed again: %1", "；复制所建的内容无法再删除：%1",
+                               {undoError});
         return call.fail(lang::trf("cannot copy %1 to %2: %3", "无法把 %1 复制到 %2：%3",
-                                   {store::ShownDataSource(from), store::ShownDataSource(to), error}));
+                                   {store::RedactedDataSource(from), store::RedactedDataSource(to), error}));
+    }
     std::printf("%s\n", lang::trf("copied %1 participants and %2 draws (%3 winners, %4 voids) from %5 to %6",
                                   "已复制 %1 名参与者和 %2 次抽奖（%3 名中奖者，%4 次作废），从 %5 到 %6",
                                   {std::to_string(report.participants), std::to_string(report.rows[0]),
                                    std::to_string(report.rows[1]), std::to_string(report.rows[2]),
-                                   store::ShownDataSource(from), store::ShownDataSource(to)})
+                                   store::RedactedDataSource(from), store::RedactedDataSource(to)})
                             .c_str());
     if (report.extraColumns > 0)
         std::fprintf(stderr, "%s\n",

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "platform/folders/program_folders.h"
 #include "platform/language/language.h"
 #include "store/connection.h"
+#include "store/data_source.h"
 #include "import/database_import.h"
 #include "import/participant_import.h"
 #include "store/participants.h"
@@ -99,8 +99,11 @@ int usageError(const std::string& message)
 // else the file beside the program or in the user's data folder.
 std::string defaultDatabasePath(std::string& error)
 {
-    const std::optional<std::string> configured = store::ConfiguredDataSource(folders::programFolder(), error);
-    return configured ? *configured : folders::databasePath();
+    const store::Settings settings = store::ReadSettings(folders::programFolder());
+    error = settings.error;
+    if (!settings.warning.empty())
+        std::fprintf(stderr, "sortia-db: %s\n", settings.warning.c_str());
+    return settings.dataSource ? *settings.dataSource : folders::databasePath();
 }
 
 bool openDatabase(store::DbConnection& connection, const Invocation& call, store::Access access)
@@ -136,21 +139,17 @@ int commandCreate(const Invocation& call)
         return usageError(lang::tr("create takes only --demo N", "create 只接受 --demo N"));
     }
     std::string error;
-    // The user's data folder of an installed copy may not exist yet.
-    const std::filesystem::path parent = std::filesystem::path(call.dbPath).parent_path();
-    std::error_code ec;
-    if (!parent.empty())
-        std::filesystem::create_directories(parent, ec);
     if (!store::CreateDatabase(call.dbPath, error))
         return fail(error);
+    const std::string shown = store::RedactedDataSource(call.dbPath);
     if (!fillDemo(call.dbPath, std::size_t(demo), error)) {
         // A half-made database would be taken for a real one next time.
-        std::error_code ec;
-        std::filesystem::remove(call.dbPath, ec);
-        return fail(lang::trf("cannot fill '%1': %2", "无法填写“%1”：%2", {call.dbPath, error}));
+        std::string ignored;
+        store::UndoCreateDatabase(call.dbPath, ignored);
+        return fail(lang::trf("cannot fill '%1': %2", "无法填写“%1”：%2", {shown, error}));
     }
     std::printf("%s\n", lang::trf("created %1 with %2 participants", "已创建 %1，其中有 %2 名参与者",
-                                  {call.dbPath, std::to_string(demo)})
+                                  {shown, std::to_string(demo)})
                            .c_str());
     return 0;
 }

@@ -118,7 +118,7 @@ TEST_P(SheetTest, MarkingMatchesTheNumberAsTextOnly)
          " (5, 'e', '20 ', '否')");
     for (const Case& c : cases) {
         ASSERT_TRUE(m_connection.Run("update sheet set isluck = '否'"));
-        ASSERT_TRUE(store::MarkWinners(m_connection, {c.number})) << c.number << ": " << m_connection.error();
+        ASSERT_TRUE(m_connection.Run(store::kMarkWinner, {c.number})) << c.number << ": " << m_connection.error();
         EXPECT_EQ(flags(m_connection), c.expected) << c.number;
     }
 }
@@ -144,11 +144,11 @@ TEST_P(SheetTest, CountsSplitWonAndNotWon)
     EXPECT_EQ(counts.notWon, 2);
 }
 
-TEST(MarkWinners, WaitsForAnotherProgramsLock)
+TEST(ResetWinners, WaitsForAnotherProgramsLock)
 {
     TempDir dir;
     const std::string path = dir.file("Sbase.mdb");
-    storetest::makeSheet(path, "(1, 'a', '11', '否')");
+    storetest::makeSheet(path, "(1, 'a', '11', '是')");
     store::DbConnection connection;
     ASSERT_TRUE(connection.OpenFile(path)) << connection.error();
     sqlite3* other = nullptr;
@@ -164,19 +164,19 @@ TEST(MarkWinners, WaitsForAnotherProgramsLock)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     });
-    const bool marked = store::MarkWinners(connection, {"11"});
+    const bool reset = store::ResetWinners(connection);
     const auto waited = std::chrono::steady_clock::now() - start;
     releaser.join();
     sqlite3_close(other);
-    ASSERT_TRUE(marked) << connection.error();
+    ASSERT_TRUE(reset) << connection.error();
     EXPECT_GE(waited, std::chrono::milliseconds(250));
     auto row = connection.Execute("select user_name, isluck from sheet where id = 1");
     ASSERT_TRUE(row);
     EXPECT_EQ(row->Field(0), "held");
-    EXPECT_EQ(row->Field(1), "是");
+    EXPECT_EQ(row->Field(1), "否");
 }
 
-TEST(MarkWinners, AFailingMarkLeavesNobodyMarked)
+TEST(RunDraw, AFailingMarkLeavesNobodyMarkedWhicheverWayItFails)
 {
     // RAISE's three ways of failing a statement; each must undo the marks before it.
     for (const char* how : {"abort", "fail", "rollback"}) {
@@ -188,12 +188,15 @@ TEST(MarkWinners, AFailingMarkLeavesNobodyMarked)
                                     how + ", 'number 13 refused'); end;");
         store::DbConnection connection;
         ASSERT_TRUE(connection.OpenFile(path)) << connection.error();
-        EXPECT_FALSE(store::MarkWinners(connection, {"11", "12", "13", "14"})) << how;
-        EXPECT_NE(connection.error().find("number 13 refused"), std::string::npos) << how << ": " << connection.error();
+        draw::DrawRequest request;
+        request.count = 4;
+        const draw::DrawResult result = draw::RunDraw(connection, request);
+        EXPECT_EQ(result.status, draw::DrawStatus::DatabaseError) << how;
+        EXPECT_NE(result.error.find("number 13 refused"), std::string::npos) << how << ": " << result.error;
         for (const auto& [id, isluck] : flags(connection))
             EXPECT_EQ(isluck, "否") << how << ", row " << id;
         // The connection is usable afterwards, outside any transaction.
-        EXPECT_TRUE(store::MarkWinners(connection, {"14"})) << how << ": " << connection.error();
+        EXPECT_TRUE(store::ResetWinners(connection)) << how << ": " << connection.error();
     }
 }
 

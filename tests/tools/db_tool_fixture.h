@@ -53,6 +53,30 @@ inline std::vector<std::string> fieldsOf(const std::string& line)
     return fields;
 }
 
+// Whether `user` can run `program` in `folder`, asked by a child that takes
+// on the user as the tool would; when not, `why` says what stands in the way.
+// A checkout in a private folder (mode 700, as a home folder may be) keeps
+// every other user from the built programs.
+inline bool userCanRun(uid_t user, const std::string& program, const fs::path& folder, std::string& why)
+{
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgid(user) != 0 || setuid(user) != 0)
+            _exit(3);
+        _exit(access(program.c_str(), X_OK) != 0 ? 1 : access(folder.c_str(), R_OK | X_OK) != 0 ? 2 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const int found = WIFEXITED(status) ? WEXITSTATUS(status) : 3;
+    const std::string who = "user " + std::to_string(user);
+    why = found == 1   ? who + " cannot reach " + program + " (a folder above it is private to its owner)"
+          : found == 2 ? who + " cannot reach the scratch folder " + folder.string()
+          : found == 3 ? "cannot run anything as " + who
+                       : "";
+    return found == 0;
+}
+
 class DbToolTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -83,6 +107,8 @@ protected:
             dup2(err, 2);
             // The messages checked are the English ones, whatever the machine's locale.
             setenv("LANGUAGE", "en", 1);
+            if (runIn && chdir(runIn->c_str()) != 0)
+                _exit(125);
             if (runAsUser && (setgid(*runAsUser) != 0 || setuid(*runAsUser) != 0))
                 _exit(126);
             std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -147,6 +173,7 @@ protected:
     }
 
     std::optional<uid_t> runAsUser;
+    std::optional<fs::path> runIn;  // the working folder, when not the test's
     fs::path m_dir;
     std::string m_db;
 };

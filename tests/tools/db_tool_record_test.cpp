@@ -3,6 +3,8 @@
 // independent readers, two draws at once, and a check made from the
 // README's description alone.
 
+#include <map>
+
 #include "draw/prize_draw.h"
 #include "tests/store/store_test_support.h"
 #include "tests/tools/db_tool_fixture.h"
@@ -198,6 +200,67 @@ TEST_F(DbToolRecordTest, TwoDrawsAtOnceNeverGiveADoubleWinner)
         << "somebody won twice";
     expectStats(100000, 2000 * 2 * kRounds, 100000 - 2000 * 2 * kRounds);
     EXPECT_EQ(tool({"verify"}).status, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The names in the folder, each with a digest of its bytes.
+std::map<std::string, std::size_t> folderContents(const fs::path& folder)
+{
+    std::map<std::string, std::size_t> contents;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file() && entry.path().filename().string().rfind("std", 0) != 0)
+            contents[entry.path().filename().string()] = std::hash<std::string>()(readAll(entry.path()));
+    return contents;
+}
+
+// A refused or failed copy leaves every file as it was, draws and a stray
+// ".partial" included; a new file appears only whole, under its own name.
+TEST_F(DbToolRecordTest, ACopyTouchesNothingThatWasThere)
+{
+    holdEvent();
+    const std::string source = (m_dir / "source.mdb").string();
+    ASSERT_EQ(runProgram(SORTIA_DB_TOOL, {"--db", source, "create", "--demo", "7"}).status, 0);
+    writeFile("new.mdb.partial", "left by someone");
+    const std::string older = (m_dir / "older.mdb").string();
+    storetest::makeSheet(older, storetest::participantRows(2));
+    const std::string badIds = (m_dir / "bad-ids.mdb").string();
+    storetest::runSql(badIds, "create table sheet (id text, user_name text, user_number text, isluck text);"
+                              "insert into sheet values ('x1', 'a', '1', '否');");
+    struct Case {
+        std::vector<std::string> args;
+        const char* saying;
+    };
+    const Case cases[] = {
+        {{"copy", source, m_db}, "already holds participants or draws"},
+        {{"copy", source, older}, "already holds participants or draws"},
+        {{"copy", badIds, (m_dir / "new.mdb").string()}, "cannot copy"},
+    };
+    for (const Case& c : cases) {
+        const auto before = folderContents(m_dir);
+        const RunResult refused = runProgram(SORTIA_DB_TOOL, c.args);
+        EXPECT_EQ(refused.status, 1) << c.args.back();
+        EXPECT_NE(refused.err.find(c.saying), std::string::npos) << refused.err;
+        EXPECT_EQ(folderContents(m_dir), before) << c.args.back();
+    }
+    // A copy that fails in an older, empty file takes away the record's
+    // tables it added there, and nothing else.
+    const std::string emptyOlder = (m_dir / "empty-older.mdb").string();
+    storetest::makeSheet(emptyOlder, "");
+    EXPECT_EQ(runProgram(SORTIA_DB_TOOL, {"copy", badIds, emptyOlder}).status, 1);
+    store::DbConnection olderFile;
+    ASSERT_TRUE(olderFile.OpenFile(emptyOlder, store::Access::Read));
+    EXPECT_EQ(olderFile.HasTable("draw_record"), false);
+    EXPECT_EQ(olderFile.HasTable("sheet"), true);
+
+    const auto before = folderContents(m_dir);
+    ASSERT_EQ(runProgram(SORTIA_DB_TOOL, {"copy", m_db, (m_dir / "new.mdb").string()}).status, 0);
+    auto after = folderContents(m_dir);
+    EXPECT_EQ(after.count("new.mdb"), 1u);
+    after.erase("new.mdb");
+    EXPECT_EQ(after, before) << "only the new file appeared";
 }
 
 }  // namespace

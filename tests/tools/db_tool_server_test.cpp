@@ -1,12 +1,39 @@
 // sortia-db on a PostgreSQL database of the test server: every command, the
 // copy between a file and the server in both directions, and sortia.ini.
 
+#include <sys/stat.h>
+
 #include "tests/support/pg_test_server.h"
 #include "tests/tools/db_tool_fixture.h"
 
 namespace {
 
 using namespace dbtooltest;
+
+// Every row of the query's result, fields and rows separated, as the server
+// gives them in text.
+std::string pgRows(const std::string& dataSource, const std::string& sql)
+{
+    PGconn* connection = PQconnectdb(dataSource.c_str());
+    PGresult* result = PQexec(connection, sql.c_str());
+    std::string rows = PQresultStatus(result) == PGRES_TUPLES_OK ? "" : PQresultErrorMessage(result);
+    for (int row = 0; row < PQntuples(result); ++row) {
+        for (int field = 0; field < PQnfields(result); ++field)
+            rows += std::string(PQgetisnull(result, row, field) ? "<null>" : PQgetvalue(result, row, field)) + "\t";
+        rows += "\n";
+    }
+    PQclear(result);
+    PQfinish(connection);
+    return rows;
+}
+
+// The draw record as stored, byte for byte.
+std::string recordRows(const std::string& dataSource)
+{
+    return pgRows(dataSource, "select * from draw_record order by draw_id") +
+           pgRows(dataSource, "select * from draw_winner order by draw_id, position") +
+           pgRows(dataSource, "select * from draw_void order by draw_id, void_seq");
+}
 
 class ServerToolTest : public DbToolTest {
 protected:
@@ -24,6 +51,13 @@ protected:
     {
         args.insert(args.begin(), {"--db", dataSource});
         return runProgram(SORTIA_DB_TOOL, args);
+    }
+
+    // The address with a password in it (the test server lets anyone in).
+    std::string withPassword() const
+    {
+        const std::string address = m_db;
+        return "postgresql://sortia:S3cr3t@" + address.substr(std::string("postgresql://sortia@").size());
     }
 
     testsupport::PgScratchSchema m_schema;
@@ -99,6 +133,52 @@ TEST_F(ServerToolTest, CopyMovesEverythingBothWaysAndTheRecordStillVerifies)
     EXPECT_EQ(linesOf(tool({"history"}).out).size(), 4u) << "a refused copy changes nothing";
 }
 
+// What the tool prints about an address with a password shows it without.
+TEST_F(ServerToolTest, MessagesNameTheServerWithoutThePassword)
+{
+    ASSERT_EQ(toolOn(m_file, {"create", "--demo", "4"}).status, 0);
+    const RunResult created = toolOn(withPassword(), {"create", "--demo", "3"});
+    const RunResult copied = runProgram(SORTIA_DB_TOOL, {"copy", m_file, withPassword()});
+    std::string elsewhere = withPassword();
+    elsewhere.replace(elsewhere.find("/sortia?"), 8, "/nosuchdb?");
+    const RunResult missing = toolOn(elsewhere, {"stats"});
+    const RunResult back = runProgram(SORTIA_DB_TOOL, {"copy", withPassword(), (m_dir / "back.mdb").string()});
+    EXPECT_EQ(created.status, 0) << created.err;
+    EXPECT_EQ(copied.status, 1);
+    EXPECT_NE(copied.err.find("already holds participants or draws"), std::string::npos) << copied.err;
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(back.status, 0) << back.err;
+    for (const RunResult* run : {&created, &copied, &missing, &back}) {
+        EXPECT_NE((run->out + run->err).find("postgresql://sortia@"), std::string::npos) << run->out << run->err;
+        EXPECT_EQ((run->out + run->err).find("cr3t"), std::string::npos) << run->out << run->err;
+    }
+}
+
+// A server database that holds draws keeps them whole through a refused
+// copy, also when its `sheet` was gone and the copy made one.
+TEST_F(ServerToolTest, ARefusedCopyLeavesTheDrawsThatWereThere)
+{
+    ASSERT_EQ(toolOn(m_file, {"create", "--demo", "10"}).status, 0);
+    ASSERT_EQ(tool({"create", "--demo", "20"}).status, 0);
+    ASSERT_EQ(tool({"draw", "3"}).status, 0);
+    ASSERT_EQ(tool({"draw", "2"}).status, 0);
+    const std::string record = recordRows(m_db);
+    const std::string sheet = pgRows(m_db, "select * from sheet order by id");
+    ASSERT_NE(record.find("\n"), std::string::npos) << record;
+
+    const RunResult whole = runProgram(SORTIA_DB_TOOL, {"copy", m_file, m_db});
+    EXPECT_EQ(whole.status, 1);
+    EXPECT_EQ(recordRows(m_db), record);
+    EXPECT_EQ(pgRows(m_db, "select * from sheet order by id"), sheet);
+
+    ASSERT_EQ(testsupport::pgRun(m_db, "drop table sheet"), "");
+    const RunResult withoutSheet = runProgram(SORTIA_DB_TOOL, {"copy", m_file, m_db});
+    EXPECT_EQ(withoutSheet.status, 1);
+    EXPECT_NE(withoutSheet.err.find("already holds participants or draws"), std::string::npos) << withoutSheet.err;
+    EXPECT_EQ(recordRows(m_db), record);
+    EXPECT_NE(tool({"stats"}).err.find("has no table 'sheet'"), std::string::npos) << "the sheet it made went again";
+}
+
 TEST_F(ServerToolTest, CopyRefusesTextTheServerCannotHoldAndLeavesNothing)
 {
     ASSERT_EQ(toolOn(m_file, {"create", "--demo", "5"}).status, 0);
@@ -129,10 +209,21 @@ TEST_F(ServerToolTest, SortiaIniBesideTheToolNamesTheDatabase)
     EXPECT_EQ(stats.out, "all\t6\nwon\t0\nnot won\t6\n");
     EXPECT_FALSE(fs::exists(m_dir / "Sbase.mdb"));
 
-    writeFile("sortia.ini", "[database]\ndatasource = " + m_db + "\n");
+    writeFile("sortia.ini", "[database]\ndatasource = " + withPassword() + "\n");
     const RunResult mistyped = runProgram(copy.string(), {"stats"});
     EXPECT_EQ(mistyped.status, 2);
     EXPECT_NE(mistyped.err.find("sortia.ini:2: only 'data_source = ...'"), std::string::npos) << mistyped.err;
+    EXPECT_EQ(mistyped.err.find("cr3t"), std::string::npos) << mistyped.err;
+
+    // A password others may read works, with a warning; kept private, without.
+    const std::string ini = writeFile("sortia.ini", "data_source = " + withPassword() + "\n");
+    chmod(ini.c_str(), 0644);
+    const RunResult shared = runProgram(copy.string(), {"stats"});
+    EXPECT_EQ(shared.status, 0) << shared.err;
+    EXPECT_NE(shared.err.find("~/.pgpass"), std::string::npos) << shared.err;
+    EXPECT_EQ(shared.err.find("cr3t"), std::string::npos) << shared.err;
+    chmod(ini.c_str(), 0600);
+    EXPECT_EQ(runProgram(copy.string(), {"stats"}).err, "");
 
     writeFile("sortia.ini", "data_source = other.mdb\n");  // relative to the program's folder
     const RunResult relative = runProgram(copy.string(), {"stats"});
