@@ -145,6 +145,7 @@ bool DbConnection::OpenFile(const std::string& path, Access access)
         m_errorKind = kind;
         return false;
     }
+    m_backend->setLockWait(m_lockWaitMs);
     return true;
 }
 

@@ -13,13 +13,7 @@ const CopiedTable kSheet{"sheet", "id, user_name, user_number, isluck", "ITTT", 
 
 bool isUtf8(std::string_view text)
 {
-    while (!text.empty()) {
-        const std::size_t length = Utf8SequenceLength(text);
-        if (length == 0 || text[0] == '\0')
-            return false;
-        text.remove_prefix(length);
-    }
-    return true;
+    return IsValidUtf8(text) && text.find('\0') == std::string_view::npos;
 }
 
 std::string hexBytes(std::string_view text)

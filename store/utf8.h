@@ -13,6 +13,9 @@ namespace store {
 // U+10FFFF, a stray continuation byte) or `bytes` is empty.
 std::size_t Utf8SequenceLength(std::string_view bytes);
 
+// True when all of `bytes` is well-formed UTF-8 (the empty text is).
+bool IsValidUtf8(std::string_view bytes);
+
 // Appends the code point `c` (at most U+10FFFF, not a surrogate) as UTF-8.
 void AppendUtf8(std::string& out, char32_t c);
 
