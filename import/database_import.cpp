@@ -79,7 +79,7 @@ bool compareWithDatabase(store::DbConnection& connection, const std::vector<Impo
             } else if (!conflicting[found]) {
                 conflicting[found] = 1;
                 if (!outcome.conflicts.keeps(row.line)) {
-                    outcome.conflicts.count();
+                    outcome.conflicts.tally();
                 } else {
                     outcome.conflicts.add(
                         row.line, lang::trf("user_number %1 is already in the database for '%2' (id %3), not for '%4'",

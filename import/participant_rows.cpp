@@ -181,10 +181,11 @@ void readRow(Record& record, const Columns& columns, std::size_t columnCount, Ro
 {
     const std::size_t fields = record.fields.size();
     if (fields > columnCount || (fields < columnCount && width == RowWidth::AsHeader)) {
-        if (!problems.keeps(record.line))
-            return problems.count();
-        problems.add(record.line, lang::trf("the row has %1 fields, the header has %2", "该行有 %1 个字段，标题行有 %2 个",
-                                            {std::to_string(fields), std::to_string(columnCount)}));
+        if (problems.keeps(record.line))
+            problems.add(record.line, lang::trf("the row has %1 fields, the header has %2", "该行有 %1 个字段，标题行有 %2 个",
+                                                {std::to_string(fields), std::to_string(columnCount)}));
+        else
+            problems.tally();
         return;
     }
     ImportRow row;
@@ -201,7 +202,7 @@ void readRow(Record& record, const Columns& columns, std::size_t columnCount, Ro
     else if (problems.keeps(record.line))
         problems.add(record.line, faultMessage(fault, row));
     else
-        problems.count();
+        problems.tally();
 }
 
 // One draw marks every row that shares a number, so a number may stand on one line only.
@@ -213,7 +214,7 @@ void findRepeatedNumbers(const std::vector<ImportRow>& rows, ProblemList& proble
         if (first == NumberIndex::npos)
             continue;
         if (!problems.keeps(rows[i].line)) {
-            problems.count();
+            problems.tally();
             continue;
         }
         problems.add(rows[i].line, lang::trf("user_number %1 appears again; it is already on line %2",

@@ -39,7 +39,7 @@ public:
     void add(Problem problem);
     void add(std::size_t line, std::string message) { add(Problem{line, std::move(message)}); }
     // Counts a problem that keeps() said would not be kept.
-    void count() { ++m_count; }
+    void tally() { ++m_count; }
 
     bool empty() const { return m_count == 0; }
     std::size_t size() const { return m_count; }
