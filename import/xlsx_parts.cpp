@@ -21,9 +21,11 @@ constexpr std::size_t kMaxSmallPart = 16u << 20;
 constexpr std::size_t kMinPartLimit = 64u << 20;
 constexpr std::size_t kUnpackPerPackedByte = 256;
 constexpr std::size_t kMaxPart = std::size_t(2048) << 20;
-// What the reader keeps (texts and their bookkeeping) against the file's size.
+// What the reader keeps (texts and their bookkeeping) against the file's
+// size: a sheet of small numbers keeps some twenty bytes for each it packs
+// into one, which is also about what a CSV line of them costs.
 constexpr std::size_t kMinKept = 32u << 20;
-constexpr std::size_t kKeptPerFileByte = 16;
+constexpr std::size_t kKeptPerFileByte = 32;
 // A shared string table holds distinct strings, which cannot pack tighter
 // than a few to the byte; empty or repeated ones can.
 constexpr std::size_t kStringsPerPackedByte = 4;
