@@ -1,7 +1,5 @@
 #include "export/results_export.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +7,8 @@
 
 #include <xlsxwriter.h>
 
+#include "export/file_replace.h"
+#include "export/masking.h"
 #include "platform/language/language.h"
 #include "store/utf8.h"
 
@@ -17,8 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string csvField(const std::string& text)
+// A name such as "=HYPERLINK(...)" or "@SUM(...)" from a participant list
+// must stay a text when the results are opened in a spreadsheet.
+std::string neutralised(std::string text)
 {
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        text.insert(text.begin(), '\'');
+    return text;
+}
+
+std::string csvField(const std::string& value)
+{
+    const std::string text = neutralised(store::ValidUtf8(value));
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
     std::string quoted = "\"";
@@ -42,7 +52,7 @@ bool writeCsv(const std::vector<ResultRow>& rows, const std::string& path, std::
     out << "\xEF\xBB\xBF";
     auto writeLine = [&out](const std::vector<std::string>& fields) {
         for (std::size_t i = 0; i < fields.size(); ++i)
-            out << (i ? "," : "") << csvField(store::ValidUtf8(fields[i]));
+            out << (i ? "," : "") << csvField(fields[i]);
         out << "\r\n";
     };
     writeLine(ResultColumns());
@@ -127,8 +137,16 @@ std::vector<std::string> ResultColumns()
     return {"level", "draw", "time", "position", "name", "number", "note"};
 }
 
-std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws)
+std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws, Masking masking)
 {
+    const auto name = [masking](const draw::RecordedWinner& w) {
+        const std::string full = w.name.value_or("");
+        return masking == Masking::Masked ? MaskName(full) : full;
+    };
+    const auto number = [masking](const draw::RecordedWinner& w) {
+        const std::string full = w.number.value_or("");
+        return masking == Masking::Masked ? MaskNumber(full) : full;
+    };
     std::vector<ResultRow> rows;
     for (const draw::DrawRecord& draw : draws) {
         std::vector<draw::RecordedWinner> holders = draw.winners;
@@ -138,16 +156,16 @@ std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws)
             for (std::size_t k = 0; k < holders.size(); ++k) {
                 if (holders[k].position != entry.position)
                     continue;
-                voided.push_back({draw.level, draw.id, entry.time, entry.position, holders[k].name.value_or(""),
-                                  holders[k].number.value_or(""), lang::tr("void", "作废")});
-                notes[k] = lang::trf("replaces %1", "补抽，替换 %1", {holders[k].name.value_or("")});
+                voided.push_back({draw.level, draw.id, entry.time, entry.position, name(holders[k]),
+                                  number(holders[k]), lang::tr("void", "作废")});
+                notes[k] = lang::trf("replaces %1", "补抽，替换 %1", {name(holders[k])});
                 times[k] = entry.time;
                 holders[k] = entry.replacement;
             }
         }
         for (std::size_t k = 0; k < holders.size(); ++k)
-            rows.push_back({draw.level, draw.id, times[k], holders[k].position, holders[k].name.value_or(""),
-                            holders[k].number.value_or(""), notes[k]});
+            rows.push_back({draw.level, draw.id, times[k], holders[k].position, name(holders[k]), number(holders[k]),
+                            notes[k]});
         rows.insert(rows.end(), voided.begin(), voided.end());
     }
     return rows;
@@ -160,35 +178,12 @@ bool ExportResults(const std::vector<ResultRow>& rows, const std::string& path, 
         error = lang::trf("'%1' must end in .csv or .xlsx", "“%1”的扩展名必须是 .csv 或 .xlsx", {path});
         return false;
     }
-    // A temporary name in the same folder, then a rename: never half a file
-    // under the final name.
-    std::string temporary = (fs::path(path).parent_path() / ".sortia-export-XXXXXX").string();
-    if (fs::path(path).parent_path().empty())
-        temporary = ".sortia-export-XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        error = lang::trf("cannot write in the folder of '%1'", "无法在“%1”所在的文件夹中写入", {path});
-        return false;
-    }
-    close(fd);
-    const bool written = suffix == ".csv" ? writeCsv(rows, temporary, error) : writeXlsx(rows, temporary, error);
-    std::error_code ec;
-    if (written) {
-        fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                       fs::perms::others_read, ec);
-        fs::rename(temporary, path, ec);
-        if (!ec)
-            return true;
-        error = lang::trf("cannot write '%1': %2", "无法写入“%1”：%2", {path, ec.message()});
-    }
-    fs::remove(temporary, ec);
-    if (written)
-        return false;
-    // The message names the temporary file; the operator knows only the final one.
-    const std::size_t at = error.find(temporary);
-    if (at != std::string::npos)
-        error.replace(at, temporary.size(), path);
-    return false;
+    return ReplaceFile(
+        path,
+        [&](const std::string& temporary, std::string& why) {
+            return suffix == ".csv" ? writeCsv(rows, temporary, why) : writeXlsx(rows, temporary, why);
+        },
+        error);
 }
 
 }  // namespace exporter

@@ -23,13 +23,20 @@ struct ResultRow {
     std::string note;
 };
 
-std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws);
+// Full values, or names and numbers masked as the room sees them (masking.h)
+// for a list that is published.
+enum class Masking { Full, Masked };
+
+std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws, Masking masking = Masking::Full);
 // The column titles, in the user's language.
 std::vector<std::string> ResultColumns();
 
 // Writes the rows to `path`, CSV or XLSX by its suffix (.csv, .xlsx, any
-// case). The file is written beside its final name and then renamed, so an
-// existing file is replaced only by a complete one. False with `error`.
+// case), through ReplaceFile() (file_replace.h): an existing file is
+// replaced only by a complete one, flushed to the disk, with the user's
+// umask. A CSV text that starts as a formula would (=, +, -, @, a tab or a
+// carriage return) gets a leading ' so that a spreadsheet shows it instead of
+// computing it; XLSX cells are written as texts anyway. False with `error`.
 bool ExportResults(const std::vector<ResultRow>& rows, const std::string& path, std::string& error);
 
 }  // namespace exporter

@@ -8,7 +8,7 @@ namespace fuzz {
 
 namespace {
 
-constexpr std::array<Target, 13> kTargets = {{
+constexpr std::array<Target, 14> kTargets = {{
     {"inflate", runInflate},
     {"inflate_zlib", runInflateVersusZlib},
     {"gif_lzw", runGifLzw},
@@ -21,6 +21,7 @@ constexpr std::array<Target, 13> kTargets = {{
     {"csv", runCsv},
     {"xlsx", runXlsx},
     {"xml", runXml},
+    {"mdb", runMdb},
     {"design_data", runDesignData},
 }};
 

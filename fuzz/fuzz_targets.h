@@ -41,6 +41,7 @@ void runLoader(std::span<const std::uint8_t> input);
 void runCsv(std::span<const std::uint8_t> input);
 void runXlsx(std::span<const std::uint8_t> input);
 void runXml(std::span<const std::uint8_t> input);
+void runMdb(std::span<const std::uint8_t> input);
 void runDesignData(std::span<const std::uint8_t> input);
 
 }  // namespace fuzz

@@ -335,6 +335,51 @@ def xml_seeds():
         write("xml", name, bytes([len(name)]) + text.encode("latin-1" if "latin1" in name else "utf-8"))
 
 
+# ---- Access files and the child's frames ----
+
+def access_file(signature, version, page_size, pages):
+    """A file that starts like an Access database: its header page (type 0,
+    the engine's signature at 4, the version at 0x14) and pages of the given
+    types, each with the type and a page-format byte, the rest zero. Enough
+    for the library to open it and look for its catalogue."""
+    header = bytearray(page_size)
+    header[0] = 0
+    header[1] = 1
+    header[4:4 + len(signature)] = signature
+    header[0x14] = version
+    out = bytes(header)
+    for kind in pages:
+        page = bytearray(page_size)
+        page[0] = kind
+        page[1] = 1
+        if kind == 2:  # a table definition starts with "VC" in both formats
+            page[2:4] = b"VC"
+        out += bytes(page)
+    return out
+
+
+def frame(kind, payload):
+    return kind + struct.pack("<I", len(payload)) + payload
+
+
+def record_frame(line, fields):
+    payload = struct.pack("<II", line, len(fields))
+    for field in fields:
+        data = field.encode("utf-8")
+        payload += struct.pack("<I", len(data)) + data
+    return frame(b"R", payload)
+
+
+def mdb_seeds():
+    write("mdb", "jet3-header.mdb", access_file(b"Standard Jet DB\0", 0, 2048, [1, 2, 1]))
+    write("mdb", "jet4-header.mdb", access_file(b"Standard Jet DB\0", 1, 4096, [1, 2, 1, 2]))
+    write("mdb", "ace12-header.accdb", access_file(b"Standard ACE DB\0", 2, 4096, [1, 2]))
+    write("mdb", "frames-records", record_frame(0, ["user_name", "user_number", "isluck"])
+          + frame(b"G", struct.pack("<QQ", 1, 2)) + record_frame(1, ["张三", "13800000001", "否"])
+          + frame(b"E", b""))
+    write("mdb", "frames-problem", frame(b"P", struct.pack("<I", 0) + "no table sheet".encode("utf-8")))
+
+
 def main():
     for target in os.listdir(CORPUS) if os.path.isdir(CORPUS) else []:
         shutil.rmtree(os.path.join(CORPUS, target))
@@ -346,6 +391,7 @@ def main():
     text_seeds()
     xlsx_seeds()
     xml_seeds()
+    mdb_seeds()
 
 
 if __name__ == "__main__":

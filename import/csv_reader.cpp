@@ -14,12 +14,27 @@ bool isLineEnd(char c)
     return c == '\r' || c == '\n';
 }
 
+bool startsCharacter(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
+// A field no spreadsheet cell could hold is refused before it is kept.
+bool tooLong(std::string_view start, std::size_t line, Problem& problem)
+{
+    problem = {line, lang::trf("a field is longer than %1 characters, more than a spreadsheet cell holds ('%2')",
+                               "有字段超过 %1 个字符，比电子表格的单元格所能容纳的还多（“%2”）",
+                               {std::to_string(kMaxFieldChars), quoteValue(start)})};
+    return false;
+}
+
 // A quoted field, from just after its opening quote. A doubled quote stands
 // for one quote; line breaks inside belong to the value.
 bool readQuoted(std::string_view text, char delimiter, std::size_t& i, std::size_t& line, std::string& field,
                 Problem& problem)
 {
     const std::size_t startLine = line;
+    std::size_t characters = 0;
     for (;;) {
         if (i >= text.size()) {
             problem = {startLine, lang::tr("a quoted field is not closed", "带引号的字段没有结束引号")};
@@ -36,6 +51,8 @@ bool readQuoted(std::string_view text, char delimiter, std::size_t& i, std::size
         }
         if (c == '\n' || (c == '\r' && (i >= text.size() || text[i] != '\n')))
             ++line;
+        if (startsCharacter(c) && ++characters > kMaxFieldChars)
+            return tooLong(field, startLine, problem);
         field += c;
     }
     if (i < text.size() && text[i] != delimiter && !isLineEnd(text[i])) {
@@ -50,12 +67,15 @@ bool readPlain(std::string_view text, char delimiter, std::size_t& i, std::size_
                Problem& problem)
 {
     const std::size_t start = i;
+    std::size_t characters = 0;
     while (i < text.size() && text[i] != delimiter && !isLineEnd(text[i])) {
         if (text[i] == '"') {
             problem = {line, lang::tr("a quote inside a field that does not start with a quote",
                                       "不以引号开头的字段中含有引号")};
             return false;
         }
+        if (startsCharacter(text[i]) && ++characters > kMaxFieldChars)
+            return tooLong(text.substr(start, i - start), line, problem);
         ++i;
     }
     field.assign(text.substr(start, i - start));
@@ -128,7 +148,7 @@ bool readCsv(std::string_view bytes, std::vector<Record>& records, Problem& prob
         problem = {decoded.errorLine, decoded.error};
         return false;
     }
-    return parseCsv(decoded.text, records, problem, detectDelimiter(decoded.text));
+    return parseCsv(decoded.text(), records, problem, detectDelimiter(decoded.text()));
 }
 
 }  // namespace importer

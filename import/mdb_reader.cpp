@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <memory>
 
 // mdbtools.h includes glib inside its extern "C" block; glib's C++ parts must come first.
@@ -21,11 +22,15 @@ bool sameName(std::string_view a, std::string_view b)
            });
 }
 
-std::string joined(const std::vector<std::string>& names)
+// The first names of a list, for a message; a file may hold thousands.
+std::string joined(const std::vector<std::string>& names, const char* separator = ", ")
 {
+    constexpr std::size_t kShown = 12;
     std::string out;
-    for (const std::string& name : names)
-        out += (out.empty() ? "" : ", ") + name;
+    for (std::size_t i = 0; i < names.size() && i < kShown; ++i)
+        out += (i ? separator : "") + quoteValue(names[i]);
+    if (names.size() > kShown)
+        out += separator + std::string("…");
     return out;
 }
 
@@ -59,19 +64,25 @@ struct BoundColumn {
     int length = 0;
 };
 
-// Binds one column by name; -1 when the table has none of that name.
-int bindColumn(MdbTableDef* table, const std::string& name, BoundColumn& bound)
+// Binds the first column the table has of the names given and no other
+// role took (the library keeps one binding a column); its name, or "" when
+// there is none. The library keeps pointers into `bound`.
+std::string bindColumn(MdbTableDef* table, const std::vector<std::string>& names, std::vector<unsigned>& taken,
+                       BoundColumn& bound)
 {
-    for (unsigned i = 0; i < table->num_cols; ++i) {
-        auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
-        if (!sameName(column->name, name))
-            continue;
-        bound.type = column->col_type;
-        bound.buffer.assign(MDB_BIND_SIZE, '\0');
-        mdb_bind_column(table, int(i + 1), bound.buffer.data(), &bound.length);
-        return int(i);
+    for (const std::string& name : names) {
+        for (unsigned i = 0; i < table->num_cols; ++i) {
+            auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+            if (!sameName(column->name, name) || std::find(taken.begin(), taken.end(), i) != taken.end())
+                continue;
+            taken.push_back(i);
+            bound.type = column->col_type;
+            bound.buffer.assign(MDB_BIND_SIZE, '\0');
+            mdb_bind_column(table, int(i + 1), bound.buffer.data(), &bound.length);
+            return column->name;
+        }
     }
-    return -1;
+    return {};
 }
 
 std::vector<std::string> columnNames(MdbTableDef* table)
@@ -101,8 +112,14 @@ bool fetchRows(MdbTableDef* table, std::vector<BoundColumn>& bound, std::vector<
     while (mdb_fetch_row(table)) {
         Record record;
         record.line = ++row;
-        for (const BoundColumn& column : bound)
+        for (const BoundColumn& column : bound) {
             record.fields.push_back(valueOf(column));
+            if (characterCount(record.fields.back()) > kMaxFieldChars) {
+                problem = {row, lang::trf("a value is longer than %1 characters ('%2')", "有值超过 %1 个字符（“%2”）",
+                                          {std::to_string(kMaxFieldChars), quoteValue(record.fields.back())})};
+                return false;
+            }
+        }
         records.push_back(std::move(record));
         if (!reportProgress(progress, Progress::Stage::Reading, row, table->num_rows)) {
             problem = {0, lang::tr("the import was stopped", "导入已停止")};
@@ -128,25 +145,30 @@ bool readMdb(std::string_view bytes, const AccessTable& request, std::vector<Rec
     Table table(entry ? mdb_read_table(entry) : nullptr);
     if (!table || !mdb_read_columns(table.get())) {
         problem = {0, lang::trf("the Access database has no table %1 (its tables: %2)", "Access 数据库中没有表 %1（现有的表：%2）",
-                                {request.table, joined(tables)})};
+                                {quoteValue(request.table), joined(tables)})};
         return false;
     }
     const ColumnNames& names = request.columns;
-    std::vector<std::string> wanted = {names.name, names.number, names.isluck};
-    std::vector<BoundColumn> bound(wanted.size());
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        if (bindColumn(table.get(), wanted[i], bound[i]) >= 0)
+    const std::vector<std::string>* roles[] = {&names.name, &names.number, &names.isluck, &names.group};
+    std::vector<std::string> header;
+    std::vector<BoundColumn> bound;
+    bound.reserve(std::size(roles));  // bound in place: never moved after binding
+    std::vector<unsigned> taken;
+    for (std::size_t i = 0; i < std::size(roles); ++i) {
+        bound.emplace_back();
+        std::string found = bindColumn(table.get(), *roles[i], taken, bound.back());
+        if (!found.empty()) {
+            header.push_back(std::move(found));
             continue;
-        if (i == 2) {  // isluck is optional
-            wanted.pop_back();
-            bound.pop_back();
-            break;
         }
-        problem = {0, lang::trf("the table %1 has no column %2 (its columns: %3)", "表 %1 中没有列 %2（现有的列：%3）",
-                                {request.table, wanted[i], joined(columnNames(table.get()))})};
-        return false;
+        bound.pop_back();
+        if (i < 2) {  // isluck and group are optional
+            problem = {0, lang::trf("the table %1 has no column %2 (its columns: %3)", "表 %1 中没有列 %2（现有的列：%3）",
+                                    {quoteValue(request.table), joined(*roles[i], "/"), joined(columnNames(table.get()))})};
+            return false;
+        }
     }
-    records.push_back({0, wanted});
+    records.push_back({0, std::move(header)});
     return fetchRows(table.get(), bound, records, progress, problem);
 }
 

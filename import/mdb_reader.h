@@ -16,13 +16,17 @@ struct AccessTable {
     ColumnNames columns;  // isluck is read when the table has it
 };
 
-// Reads the request's columns of its table, both matched without regard to
-// case. The first record is a header naming the columns as the request does
-// (line 0); then one record a row, numbered from 1 in the table's stored
-// order, Null read as "". Whole numbers in floating-point columns are
-// written as digits (13866512345). False with the problem for bytes that are
-// no Access database, a missing table or column (naming those there are),
-// or when progress asked to stop. The library reads the bytes in place.
+// Reads the request's columns of its table, matched without regard to case:
+// for each role the first of its names the table has (the isluck and group
+// columns only when it has one). The first record is a header naming the
+// columns read, as the table names them (line 0); then one record a row,
+// numbered from 1 in the table's stored order, Null read as "". Whole
+// numbers in floating-point columns are written as digits (13866512345).
+// A value longer than kMaxFieldChars is refused with its record number.
+// False with the problem for bytes that are no Access database, a missing
+// table or column (naming some of those there are), or when progress asked
+// to stop. The library reads the bytes in place, in this process: a file
+// from elsewhere goes through readMdbIsolated() (access_child.h) instead.
 bool readMdb(std::string_view bytes, const AccessTable& request, std::vector<Record>& records, Problem& problem,
              const ProgressFn& progress = {});
 

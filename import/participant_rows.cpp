@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <iterator>
+#include <utility>
 
 #include "platform/language/language.h"
 #include "import/number_index.h"
@@ -13,17 +14,12 @@ namespace importer {
 
 namespace {
 
-std::string_view trimmedView(std::string_view s)
+std::string lowered(std::string_view s)
 {
-    const std::size_t first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-std::string trimmed(std::string_view s)
-{
-    return std::string(trimmedView(s));
+    std::string out(s);
+    for (char& c : out)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
 }
 
 // Trims in place, keeping the string's buffer.
@@ -33,13 +29,6 @@ std::string trimmedField(std::string& field)
     if (kept.size() == field.size())
         return std::move(field);
     return std::string(kept);
-}
-
-std::string lowered(std::string s)
-{
-    for (char& c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 // What a spreadsheet shows (and writes to CSV) for a formula that failed.
@@ -62,54 +51,121 @@ struct Columns {
     int name = -1;
     int number = -1;
     int isluck = -1;
+    int group = -1;
 };
 
-bool readHeader(const Record& header, const ColumnNames& names, Columns& columns, std::vector<Problem>& problems)
+std::string alternatives(const std::vector<std::string>& names)
+{
+    std::string out;
+    for (const std::string& name : names)
+        out += (out.empty() ? "" : "/") + quoteValue(name);
+    return out;
+}
+
+// Each role takes the first of its names that the header holds; a name
+// the header holds twice is ambiguous.
+bool readHeader(const Record& header, const ColumnNames& names, Columns& columns, ParticipantList& list,
+                ProblemList& problems)
 {
     const std::size_t before = problems.size();
-    const std::string nameKey = lowered(trimmed(names.name)), numberKey = lowered(trimmed(names.number)),
-                      isluckKey = lowered(trimmed(names.isluck));
-    for (std::size_t i = 0; i < header.fields.size(); ++i) {
-        const std::string name = lowered(trimmed(header.fields[i]));
-        int* slot = name == nameKey ? &columns.name
-                    : name == numberKey ? &columns.number
-                    : name == isluckKey ? &columns.isluck
-                    : nullptr;
-        if (!slot)
-            continue;
-        if (*slot >= 0)
-            problems.push_back({header.line, lang::trf("the header names the column %1 twice", "标题行两次出现列 %1",
-                                                       {trimmed(header.fields[i])})});
-        *slot = int(i);
+    std::vector<std::string> cells;
+    for (const std::string& field : header.fields)
+        cells.push_back(lowered(trimmedView(field)));
+    std::vector<char> taken(cells.size(), 0);
+    const struct {
+        const char* role;
+        const std::vector<std::string>& candidates;
+        int& column;
+    } roles[] = {{"user_name", names.name, columns.name},
+                 {"user_number", names.number, columns.number},
+                 {"isluck", names.isluck, columns.isluck},
+                 {"group", names.group, columns.group}};
+    for (const auto& role : roles) {
+        for (const std::string& candidate : role.candidates) {
+            const std::string key = lowered(trimmedView(candidate));
+            std::vector<std::size_t> found;
+            for (std::size_t i = 0; i < cells.size(); ++i)
+                if (!taken[i] && cells[i] == key)
+                    found.push_back(i);
+            if (found.empty())
+                continue;
+            const std::string shown(trimmedView(header.fields[found[0]]));
+            if (found.size() > 1)
+                problems.add(header.line, lang::trf("the header names the column %1 twice", "标题行两次出现列 %1",
+                                                    {quoteValue(shown)}));
+            role.column = int(found[0]);
+            taken[found[0]] = 1;
+            list.columns.push_back({shown, role.role, &candidate != &role.candidates.front()});
+            break;
+        }
     }
     if (columns.name < 0 || columns.number < 0)
-        problems.push_back({header.line, lang::trf("the header row must name the columns %1 and %2",
-                                                   "标题行必须含有列 %1 和 %2", {names.name, names.number})});
+        problems.add(header.line, lang::trf("the header row must name the columns %1 and %2", "标题行必须含有列 %1 和 %2",
+                                            {alternatives(names.name), alternatives(names.number)}));
+    list.hasGroup = columns.group >= 0;
     return problems.size() == before;
 }
 
-// The reason a row cannot be imported, or "" when it can.
-std::string rowProblem(const ImportRow& row)
+enum class Fault { None, Control, GroupControl, EmptyName, SpreadsheetError, EmptyNumber, TooLong, Scientific, Isluck };
+
+Fault rowFault(const ImportRow& row)
 {
     // Values are shown on one line and printed tab-separated by the tool, so
     // line breaks and tabs inside them would garble both.
     if (hasControlCharacter(row.name) || hasControlCharacter(row.number))
+        return Fault::Control;
+    if (hasControlCharacter(row.group))
+        return Fault::GroupControl;
+    if (row.name.empty())
+        return Fault::EmptyName;
+    if (isSpreadsheetError(row.name) || isSpreadsheetError(row.number))
+        return Fault::SpreadsheetError;
+    if (row.number.empty())
+        return Fault::EmptyNumber;
+    for (const std::string* value : {&row.name, &row.number, &row.group})
+        if (value->size() > kMaxValueChars && characterCount(*value) > kMaxValueChars)
+            return Fault::TooLong;
+    if (looksLikeScientificNumber(row.number))
+        return Fault::Scientific;
+    if (row.isluck != "是" && row.isluck != "否")
+        return Fault::Isluck;
+    return Fault::None;
+}
+
+// The message for a fault, made only for the problems that are kept.
+std::string faultMessage(Fault fault, const ImportRow& row)
+{
+    switch (fault) {
+    case Fault::None:
+        break;
+    case Fault::Control:
         return lang::tr("user_name or user_number holds a line break, tab or control character",
                         "user_name 或 user_number 含有换行、制表符或控制字符");
-    if (row.name.empty())
+    case Fault::GroupControl:
+        return lang::tr("the group holds a line break, tab or control character", "分组含有换行、制表符或控制字符");
+    case Fault::EmptyName:
         return lang::tr("user_name is empty", "user_name 为空");
-    if (isSpreadsheetError(row.name) || isSpreadsheetError(row.number))
+    case Fault::SpreadsheetError:
         return lang::trf("the row holds the spreadsheet error %1 instead of a value", "该行含有电子表格错误值 %1，而不是数据",
                          {isSpreadsheetError(row.name) ? row.name : row.number});
-    if (row.number.empty())
+    case Fault::EmptyNumber:
         return lang::tr("user_number is empty", "user_number 为空");
-    if (looksLikeScientificNumber(row.number))
+    case Fault::TooLong: {
+        const bool name = characterCount(row.name) > kMaxValueChars;
+        const bool number = !name && characterCount(row.number) > kMaxValueChars;
+        const std::string& value = name ? row.name : number ? row.number : row.group;
+        return lang::trf("%1 is longer than %2 characters ('%3')", "%1 超过 %2 个字符（“%3”）",
+                         {name ? "user_name" : number ? "user_number" : "group", std::to_string(kMaxValueChars),
+                          quoteValue(value)});
+    }
+    case Fault::Scientific:
         return lang::trf("user_number '%1' is in scientific notation, so its digits are lost; format the column "
                          "as text in the spreadsheet and enter the numbers again",
                          "user_number“%1”是科学计数法，数字已经丢失；请在电子表格中把该列设为文本格式并重新输入号码",
-                         {row.number});
-    if (row.isluck != "是" && row.isluck != "否")
-        return lang::trf("isluck must be 是 or 否, not '%1'", "isluck 必须是“是”或“否”，而不是“%1”", {row.isluck});
+                         {quoteValue(row.number)});
+    case Fault::Isluck:
+        return lang::trf("isluck must be 是 or 否, not '%1'", "isluck 必须是“是”或“否”，而不是“%1”", {quoteValue(row.isluck)});
+    }
     return {};
 }
 
@@ -121,12 +177,15 @@ std::string takeField(Record& record, int column)
 }
 
 void readRow(Record& record, const Columns& columns, std::size_t columnCount, RowWidth width,
-             std::vector<ImportRow>& rows, std::vector<Problem>& problems)
+             std::vector<ImportRow>& rows, ProblemList& problems)
 {
     const std::size_t fields = record.fields.size();
     if (fields > columnCount || (fields < columnCount && width == RowWidth::AsHeader)) {
-        problems.push_back({record.line, lang::trf("the row has %1 fields, the header has %2", "该行有 %1 个字段，标题行有 %2 个",
-                                                   {std::to_string(fields), std::to_string(columnCount)})});
+        if (problems.keeps(record.line))
+            problems.add(record.line, lang::trf("the row has %1 fields, the header has %2", "该行有 %1 个字段，标题行有 %2 个",
+                                                {std::to_string(fields), std::to_string(columnCount)}));
+        else
+            problems.tally();
         return;
     }
     ImportRow row;
@@ -134,25 +193,33 @@ void readRow(Record& record, const Columns& columns, std::size_t columnCount, Ro
     row.name = takeField(record, columns.name);
     row.number = takeField(record, columns.number);
     row.isluck = takeField(record, columns.isluck);
+    row.group = takeField(record, columns.group);
     if (row.isluck.empty())
         row.isluck = "否";
-    std::string problem = rowProblem(row);
-    if (problem.empty())
+    const Fault fault = rowFault(row);
+    if (fault == Fault::None)
         rows.push_back(std::move(row));
+    else if (problems.keeps(record.line))
+        problems.add(record.line, faultMessage(fault, row));
     else
-        problems.push_back({record.line, std::move(problem)});
+        problems.tally();
 }
 
 // One draw marks every row that shares a number, so a number may stand on one line only.
-void findRepeatedNumbers(const std::vector<ImportRow>& rows, std::vector<Problem>& problems)
+void findRepeatedNumbers(const std::vector<ImportRow>& rows, ProblemList& problems)
 {
     NumberIndex index(rows);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::size_t first = index.insert(i);
-        if (first != NumberIndex::npos)
-            problems.push_back({rows[i].line, lang::trf("user_number %1 appears again; it is already on line %2",
-                                                        "user_number %1 重复出现；第 %2 行已有该号码",
-                                                        {rows[i].number, std::to_string(rows[first].line)})});
+        if (first == NumberIndex::npos)
+            continue;
+        if (!problems.keeps(rows[i].line)) {
+            problems.tally();
+            continue;
+        }
+        problems.add(rows[i].line, lang::trf("user_number %1 appears again; it is already on line %2",
+                                             "user_number %1 重复出现；第 %2 行已有该号码",
+                                             {quoteValue(rows[i].number), std::to_string(rows[first].line)}));
     }
 }
 
@@ -163,32 +230,37 @@ bool allDigits(std::string_view s)
 
 }  // namespace
 
-void readParticipants(std::vector<Record> records, const ColumnNames& columns, std::vector<ImportRow>& rows,
-                      std::vector<Problem>& problems, RowWidth width)
+void readParticipants(std::vector<Record> records, const ColumnNames& columns, ParticipantList& list,
+                      ProblemList& problems, RowWidth width)
 {
-    rows.clear();
-    rows.reserve(records.size());
-    problems.clear();
+    list = ParticipantList();
+    problems = ProblemList();
     if (records.empty()) {
-        problems.push_back({1, lang::tr("the file has no header row", "文件没有标题行")});
+        problems.add(1, lang::tr("the file has no header row", "文件没有标题行"));
         return;
     }
     Columns found;
-    if (!readHeader(records.front(), columns, found, problems))
+    if (!readHeader(records.front(), columns, found, list, problems))
         return;
+    list.rows.reserve(records.size());
     const std::size_t columnCount = records.front().fields.size();
     for (std::size_t r = 1; r < records.size(); ++r) {
         // Spreadsheets write rows that were only formatted as ",,,": no participant, no error.
         const auto& fields = records[r].fields;
         if (std::all_of(fields.begin(), fields.end(), [](const std::string& f) { return trimmedView(f).empty(); }))
             continue;
-        readRow(records[r], found, columnCount, width, rows, problems);
+        readRow(records[r], found, columnCount, width, list.rows, problems);
     }
-    const std::size_t rowProblems = problems.size();
-    findRepeatedNumbers(rows, problems);
-    if (problems.size() != rowProblems)
-        std::stable_sort(problems.begin(), problems.end(),
-                         [](const Problem& a, const Problem& b) { return a.line < b.line; });
+    findRepeatedNumbers(list.rows, problems);
+}
+
+std::string describeColumns(const std::vector<ColumnUse>& columns)
+{
+    std::string out;
+    for (const ColumnUse& use : columns)
+        if (use.alternative)
+            out += (out.empty() ? "" : ", ") + quoteValue(use.header) + " → " + use.role;
+    return out;
 }
 
 bool looksLikeScientificNumber(std::string_view text)

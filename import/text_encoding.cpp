@@ -1,11 +1,10 @@
 #include "import/text_encoding.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <iconv.h>
 
 #include "platform/language/language.h"
 #include "store/utf8.h"
+#include "import/transcoder.h"
 
 namespace importer {
 
@@ -32,12 +31,14 @@ DecodedText failure(TextEncoding encoding, std::size_t line, std::string message
     return result;
 }
 
-DecodedText success(TextEncoding encoding, std::string text)
+// Text that is UTF-8 as it stands (a view), or was converted to it.
+DecodedText success(TextEncoding encoding, std::string_view original, std::optional<std::string> converted = {})
 {
     DecodedText result;
     result.ok = true;
     result.encoding = encoding;
-    result.text = std::move(text);
+    result.original = original;
+    result.converted = std::move(converted);
     return result;
 }
 
@@ -45,39 +46,14 @@ DecodedText success(TextEncoding encoding, std::string text)
 // a damaged file, not something to repair.
 DecodedText decodeUtf16(std::string_view body, bool bigEndian)
 {
-    const auto unitAt = [&](std::size_t i) {
-        const unsigned a = byteAt(body, i), b = byteAt(body, i + 1);
-        return char16_t(bigEndian ? (a << 8) | b : (b << 8) | a);
-    };
+    Transcoder transcoder(bigEndian ? "UTF-16BE" : "UTF-16LE");
     std::string out;
     out.reserve(body.size());
-    std::size_t line = 1;
-    const auto damaged = [&] {
-        return failure(TextEncoding::Utf16WithBom, line,
+    if (!transcoder.convert(body, out, true))
+        return failure(TextEncoding::Utf16WithBom, 1 + std::size_t(std::count(out.begin(), out.end(), '\n')),
                        lang::tr("the file starts with a UTF-16 mark but is not valid UTF-16",
                                 "文件以 UTF-16 标记开头，但内容不是有效的 UTF-16"));
-    };
-    if (body.size() % 2 != 0)
-        return damaged();
-    for (std::size_t i = 0; i < body.size(); i += 2) {
-        const char16_t unit = unitAt(i);
-        char32_t c = unit;
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            if (i + 3 >= body.size())
-                return damaged();
-            const char16_t low = unitAt(i + 2);
-            if (low < 0xDC00 || low > 0xDFFF)
-                return damaged();
-            c = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            return damaged();
-        }
-        if (c == '\n')
-            ++line;
-        store::AppendUtf8(out, c);
-    }
-    return success(TextEncoding::Utf16WithBom, std::move(out));
+    return success(TextEncoding::Utf16WithBom, {}, std::move(out));
 }
 
 // A text without a byte-order mark that holds NUL bytes: UTF-16 when the NULs
@@ -152,23 +128,14 @@ DecodedText refuseAsNeither(std::string_view bytes, std::size_t offset)
 
 DecodedText convertFromGb18030(std::string_view bytes)
 {
-    iconv_t converter = iconv_open("UTF-8", "GB18030");
-    if (converter == reinterpret_cast<iconv_t>(-1))
+    Transcoder transcoder("GB18030");
+    if (!transcoder.isOpen())
         return failure(TextEncoding::Gb18030, 0,
                        lang::tr("this system cannot convert GB18030 text", "本系统无法转换 GB18030 文本"));
-    // A GB18030 character is at most 4 bytes and becomes at most 4 UTF-8 bytes,
-    // except two-byte characters that become three; twice the input is enough.
-    std::string out(bytes.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    char* outPtr = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t rc = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-    const int savedErrno = errno;
-    iconv_close(converter);
-    if (rc == static_cast<std::size_t>(-1)) {
-        const std::size_t offset = bytes.size() - inLeft;
-        if (savedErrno == EINVAL)
+    std::string out;
+    if (!transcoder.convert(bytes, out, true)) {
+        const std::size_t offset = std::size_t(transcoder.failedAt());
+        if (transcoder.endedInside())
             return failure(TextEncoding::Gb18030, lineAt(bytes, offset),
                            lang::tr("the file ends inside a character", "文件在一个字符的中间结束"));
         return refuseAsNeither(bytes, offset);
@@ -176,36 +143,25 @@ DecodedText convertFromGb18030(std::string_view bytes)
     const std::size_t implausible = implausibleGb18030At(bytes);
     if (implausible != std::string_view::npos)
         return refuseAsNeither(bytes, implausible);
-    out.resize(out.size() - outLeft);
-    return success(TextEncoding::Gb18030, std::move(out));
+    return success(TextEncoding::Gb18030, {}, std::move(out));
 }
 
 }  // namespace
-
-bool isValidUtf8(std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const std::size_t length = store::Utf8SequenceLength(bytes);
-        if (length == 0)
-            return false;
-        bytes.remove_prefix(length);
-    }
-    return true;
-}
 
 DecodedText decodeText(std::string_view bytes)
 {
     if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         const std::string_view body = bytes.substr(kUtf8Bom.size());
-        std::string_view rest = body;
-        while (!rest.empty() && store::Utf8SequenceLength(rest) != 0)
-            rest.remove_prefix(store::Utf8SequenceLength(rest));
         // A mark promises UTF-8; guessing another encoding would hide a damaged file.
-        if (!rest.empty())
+        if (!store::IsValidUtf8(body)) {
+            std::string_view rest = body;
+            while (!rest.empty() && store::Utf8SequenceLength(rest) != 0)
+                rest.remove_prefix(store::Utf8SequenceLength(rest));
             return failure(TextEncoding::Utf8WithBom, lineAt(body, body.size() - rest.size()),
                            lang::tr("the file starts with a UTF-8 mark but holds bytes that are not UTF-8",
                                     "文件以 UTF-8 标记开头，但含有不是 UTF-8 的字节"));
-        return success(TextEncoding::Utf8WithBom, std::string(body));
+        }
+        return success(TextEncoding::Utf8WithBom, body);
     }
     if (bytes.size() >= 2 && byteAt(bytes, 0) == 0xFF && byteAt(bytes, 1) == 0xFE)
         return decodeUtf16(bytes.substr(2), false);
@@ -213,8 +169,8 @@ DecodedText decodeText(std::string_view bytes)
         return decodeUtf16(bytes.substr(2), true);
     if (bytes.find('\0') != std::string_view::npos)
         return refuseNulBytes(bytes);
-    if (isValidUtf8(bytes))
-        return success(TextEncoding::Utf8, std::string(bytes));
+    if (store::IsValidUtf8(bytes))
+        return success(TextEncoding::Utf8, bytes);
     return convertFromGb18030(bytes);
 }
 

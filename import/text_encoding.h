@@ -6,23 +6,26 @@
 // name as nonsense characters.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace importer {
-
-// True when the bytes are well-formed UTF-8 (no overlong forms, no
-// surrogates, nothing above U+10FFFF).
-bool isValidUtf8(std::string_view bytes);
 
 enum class TextEncoding { Utf8, Utf8WithBom, Utf16WithBom, Gb18030 };
 
 struct DecodedText {
     bool ok = false;
     TextEncoding encoding = TextEncoding::Utf8;
-    std::string text;           // UTF-8, without a byte-order mark
     std::string error;          // why the bytes could not be read, when !ok
     std::size_t errorLine = 0;  // 1-based line of the first bad byte, 0 if none applies
+
+    // The text as UTF-8, without a byte-order mark: converted, or a view
+    // into the bytes given to decodeText() when they were UTF-8 already (as
+    // long as those bytes live).
+    std::optional<std::string> converted;
+    std::string_view original;
+    std::string_view text() const { return converted ? std::string_view(*converted) : original; }
 };
 
 // In this order:
@@ -34,7 +37,8 @@ struct DecodedText {
 // - otherwise converted from GB18030, and refused when the conversion fails
 //   or the result is implausible: a two-byte character outside the common
 //   (GB2312) area that touches a Latin letter ("Müller" read as GB18030 gives
-//   M, 黮, ler), or no character of the common area in the whole text.
+//   M, 黮, ler; "Élodie" gives 蒷odie), or no character of the common area
+//   in the whole text.
 DecodedText decodeText(std::string_view bytes);
 
 }  // namespace importer

@@ -19,8 +19,10 @@ namespace importer {
 // ignored. Shared strings, inline strings, formula
 // results and numbers are read; a number is written as the digits typed
 // (13866512345, never 1.38665E+10). False with the problem (and the row,
-// where one applies) for a file that is not a workbook, a damaged one, a cell
-// holding an error value (#N/A) or when progress asked to stop.
+// where one applies) for a file that is not a workbook, a damaged one, a
+// cell or shared string longer than kMaxFieldChars, a workbook that
+// unpacks to, or refers its way to, far more than its size can hold (see
+// WorkbookBudget), or when progress asked to stop.
 bool readXlsx(std::string_view bytes, std::vector<Record>& records, Problem& problem,
               const ProgressFn& progress = {});
 

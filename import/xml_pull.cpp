@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
-#include <QStringDecoder>
-
+#include "import/records.h"
+#include "import/transcoder.h"
 #include "store/utf8.h"
 
 namespace importer {
@@ -22,15 +21,6 @@ bool isSpace(char c)
 bool startsWith(std::string_view text, std::string_view start)
 {
     return text.substr(0, start.size()) == start;
-}
-
-std::string lowercase(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return lower;
 }
 
 // A character reference's code point, 0 when it names none that XML allows.
@@ -61,24 +51,7 @@ char32_t referencedCharacter(std::string_view digits)
 
 }  // namespace
 
-// Turns a document in another encoding into UTF-8, chunk by chunk (a
-// character may be cut between two chunks).
-class XmlPull::Transcoder {
-public:
-    explicit Transcoder(QStringDecoder decoder) : m_decoder(std::move(decoder)) {}
-    bool isValid() const { return m_decoder.isValid(); }
-    bool convert(std::string_view bytes, std::string& out)
-    {
-        const QString text = m_decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-        out = text.toStdString();
-        return !m_decoder.hasError();
-    }
-
-private:
-    QStringDecoder m_decoder;
-};
-
-XmlPull::XmlPull(Feed feed) : m_feed(std::move(feed)) {}
+XmlPull::XmlPull(Feed feed, XmlLimits limits) : m_feed(std::move(feed)), m_limits(limits) {}
 
 XmlPull::~XmlPull() = default;
 
@@ -95,6 +68,9 @@ bool XmlPull::fail(std::string why)
 // so that a long token is not searched again and again.
 bool XmlPull::fill(std::size_t wanted)
 {
+    // One token may not hold the reader's memory: beyond the limit, it is refused.
+    if (wanted > m_limits.maxTokenBytes && m_buffer.size() - m_pos < wanted)
+        return fail("a tag or text longer than " + std::to_string(m_limits.maxTokenBytes) + " bytes");
     while (m_buffer.size() - m_pos < wanted && !m_fedAll && !m_feedFailed) {
         const std::size_t goal = m_buffer.size() + std::max(kReadAhead, m_buffer.size() - m_pos);
         while (m_buffer.size() < goal && !m_fedAll) {
@@ -105,9 +81,9 @@ bool XmlPull::fill(std::size_t wanted)
                 return false;
             }
             m_fedAll = chunk.empty();
-            if (m_transcoder && !chunk.empty()) {
+            if (m_transcoder) {
                 std::string converted;
-                if (!m_transcoder->convert(chunk, converted))
+                if (!m_transcoder->convert(chunk, converted, m_fedAll))
                     return fail("text that is not valid in the document's encoding");
                 chunk = std::move(converted);
             }
@@ -129,27 +105,30 @@ bool XmlPull::startDocument()
 {
     fill(4);
     const std::string_view head(m_buffer);
-    std::optional<QStringConverter::Encoding> utf16;
-    if (startsWith(head, "\xEF\xBB\xBF"))
+    const char* utf16 = nullptr;
+    if (startsWith(head, "\xEF\xBB\xBF")) {
         m_pos = 3;
-    else if (startsWith(head, "\xFF\xFE") || startsWith(head, std::string_view("<\0?\0", 4)))
-        utf16 = QStringConverter::Utf16LE;
-    else if (startsWith(head, "\xFE\xFF") || startsWith(head, std::string_view("\0<\0?", 4)))
-        utf16 = QStringConverter::Utf16BE;
-    const auto transcodeFrom = [this](QStringDecoder decoder) {
-        m_transcoder = std::make_unique<Transcoder>(std::move(decoder));
-        if (!m_transcoder->isValid())
-            return false;
+    } else if (startsWith(head, "\xFF\xFE") || startsWith(head, std::string_view("<\0?\0", 4))) {
+        utf16 = "UTF-16LE";
+        m_pos = startsWith(head, "\xFF\xFE") ? 2 : 0;
+    } else if (startsWith(head, "\xFE\xFF") || startsWith(head, std::string_view("\0<\0?", 4))) {
+        utf16 = "UTF-16BE";
+        m_pos = startsWith(head, "\xFE\xFF") ? 2 : 0;
+    }
+    const auto transcodeFrom = [this](std::string_view encoding) {
+        m_transcoder = std::make_unique<Transcoder>(encoding);
+        if (!m_transcoder->isOpen())
+            return fail("the encoding " + quoteValue(encoding) + " is not supported");
         std::string converted;
-        if (!m_transcoder->convert(std::string_view(m_buffer).substr(m_pos), converted))
+        if (!m_transcoder->convert(std::string_view(m_buffer).substr(m_pos), converted, m_fedAll))
             return fail("text that is not valid in the document's encoding");
         m_linesBefore += std::size_t(std::count(m_buffer.begin(), m_buffer.begin() + std::ptrdiff_t(m_pos), '\n'));
         m_buffer = std::move(converted);
         m_pos = 0;
         return true;
     };
-    if (utf16 && !transcodeFrom(QStringDecoder(*utf16)))
-        return m_token == Token::Invalid ? false : fail("the document's encoding is not supported");
+    if (utf16 && !transcodeFrom(utf16))
+        return false;
     if (!fill(6) || !startsWith(std::string_view(m_buffer).substr(m_pos), "<?xml") ||
         !isSpace(m_buffer[m_pos + 5]))
         return !hasError() && !m_feedFailed;
@@ -169,12 +148,8 @@ bool XmlPull::startDocument()
     const std::size_t close = rest.find(rest.front(), 1);
     if (close == std::string_view::npos)
         return fail("a malformed XML declaration");
-    const std::string encoding = lowercase(rest.substr(1, close - 1));
-    if (encoding == "utf-8" || encoding == "utf8")
-        return true;
-    if (!transcodeFrom(QStringDecoder(encoding.c_str())))
-        return m_token == Token::Invalid ? false : fail("the encoding " + encoding + " is not supported");
-    return true;
+    const std::string_view encoding = rest.substr(1, close - 1);
+    return Transcoder::isUtf8(encoding) || transcodeFrom(encoding);
 }
 
 // Finds `end` at or after `from`, reading on as needed.
@@ -219,7 +194,7 @@ bool XmlPull::advance()
             if (m_feedFailed || hasError())
                 return false;
             if (!m_open.empty())
-                return fail("the document ends inside the element " + m_open.back());
+                return fail("the document ends inside the element " + quoteValue(m_open.back()));
             if (!m_sawRoot)
                 return fail("the document holds no element");
             m_token = Token::EndDocument;
@@ -257,12 +232,8 @@ bool XmlPull::readMarkup()
         if (!skipUntil("]]>", m_pos + 9, "a CDATA section", end))
             return false;
         const std::string_view raw = std::string_view(m_buffer).substr(m_pos + 9, end - m_pos - 9);
-        for (std::size_t i = 0; i < raw.size();) {
-            const std::size_t length = store::Utf8SequenceLength(raw.substr(i));
-            if (length == 0)
-                return fail("text that is not well-formed UTF-8");
-            i += length;
-        }
+        if (!store::IsValidUtf8(raw))
+            return fail("text that is not well-formed UTF-8");
         m_text = raw;
         m_pos = end + 3;
         m_token = Token::Text;
@@ -340,7 +311,7 @@ bool XmlPull::readStartTag()
         if (i == tag.size())
             break;
         if (i == gap)
-            return fail("attributes of <" + std::string(name) + "> not apart");
+            return fail("attributes of <" + quoteValue(name) + "> not apart");
         const std::size_t nameStart = i;
         while (i < tag.size() && !isSpace(tag[i]) && tag[i] != '=')
             ++i;
@@ -348,18 +319,18 @@ bool XmlPull::readStartTag()
         while (i < tag.size() && isSpace(tag[i]))
             ++i;
         if (attributeName.empty() || i == tag.size() || tag[i] != '=')
-            return fail("an attribute of <" + std::string(name) + "> without a value");
+            return fail("an attribute of <" + quoteValue(name) + "> without a value");
         ++i;
         while (i < tag.size() && isSpace(tag[i]))
             ++i;
         if (i == tag.size() || (tag[i] != '"' && tag[i] != '\''))
-            return fail("an attribute of <" + std::string(name) + "> without quotes");
+            return fail("an attribute of <" + quoteValue(name) + "> without quotes");
         const std::size_t close = tag.find(tag[i], i + 1);
         if (close == std::string_view::npos)
-            return fail("an attribute of <" + std::string(name) + "> without its closing quote");
+            return fail("an attribute of <" + quoteValue(name) + "> without its closing quote");
         const std::string_view raw = tag.substr(i + 1, close - i - 1);
         if (raw.find('<') != std::string_view::npos)
-            return fail("a '<' in an attribute of <" + std::string(name) + ">");
+            return fail("a '<' in an attribute of <" + quoteValue(name) + ">");
         i = close + 1;
         if (stored == m_attributeStore.size())
             m_attributeStore.emplace_back();
@@ -376,7 +347,9 @@ bool XmlPull::readStartTag()
     for (std::size_t k = 0; k < storedAt.size(); ++k)
         m_attributes[storedAt[k]].value = m_attributeStore[k];
     if (m_open.empty() && m_sawRoot)
-        return fail("a second document element <" + std::string(name) + ">");
+        return fail("a second document element <" + quoteValue(name) + ">");
+    if (m_open.size() >= m_limits.maxDepth)
+        return fail("elements nested more than " + std::to_string(m_limits.maxDepth) + " deep");
     m_sawRoot = true;
     m_open.emplace_back(name);
     m_name.assign(name);
@@ -395,9 +368,9 @@ bool XmlPull::readEndTag()
     while (!name.empty() && isSpace(name.back()))
         name.remove_suffix(1);
     if (m_open.empty())
-        return fail("</" + std::string(name) + "> without its start tag");
+        return fail("</" + quoteValue(name) + "> without its start tag");
     if (name != m_open.back())
-        return fail("</" + std::string(name) + "> where </" + m_open.back() + "> was expected");
+        return fail("</" + quoteValue(name) + "> where </" + quoteValue(m_open.back()) + "> was expected");
     m_name = std::move(m_open.back());
     m_open.pop_back();
     m_pos = end + 1;
@@ -467,25 +440,6 @@ std::string_view XmlPull::name() const
     const std::string_view qualified(m_name);
     const std::size_t colon = qualified.rfind(':');
     return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
-}
-
-std::string_view XmlPull::attribute(std::string_view qualifiedName) const
-{
-    for (const Attribute& a : m_attributes)
-        if (a.name == qualifiedName)
-            return a.value;
-    return {};
-}
-
-std::string_view XmlPull::prefixedAttribute(std::string_view localName) const
-{
-    for (const Attribute& a : m_attributes) {
-        const std::size_t colon = a.name.find(':');
-        if (colon != std::string_view::npos && a.name.substr(colon + 1) == localName &&
-            a.name.substr(0, colon) != "xmlns")
-            return a.value;
-    }
-    return {};
 }
 
 }  // namespace importer

@@ -81,8 +81,12 @@ ZipEntry::ZipEntry(ZipArchive& archive, const std::string& name, std::size_t lim
     }
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat_index(archive.m_zip, zip_uint64_t(index), 0, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE))
-        m_statedSize = stat.size;
+    if (zip_stat_index(archive.m_zip, zip_uint64_t(index), 0, &stat) == 0) {
+        if (stat.valid & ZIP_STAT_SIZE)
+            m_statedSize = stat.size;
+        if (stat.valid & ZIP_STAT_COMP_SIZE)
+            m_compressedSize = stat.comp_size;
+    }
     if (m_statedSize > m_limit) {
         m_error = tooLarge(name);
         return;

@@ -47,6 +47,8 @@ public:
     bool isOpen() const { return m_file != nullptr; }
     // The unpacked size the archive states (for progress; not trusted).
     std::uint64_t statedSize() const { return m_statedSize; }
+    // The entry's size in the archive, which the archive's own size bounds.
+    std::uint64_t compressedSize() const { return m_compressedSize; }
     std::uint64_t consumed() const { return m_consumed; }
     // The next chunk, empty at the end; false with error() on damage or
     // when the entry unpacks to more than its limit.
@@ -56,6 +58,7 @@ public:
 private:
     zip_file* m_file = nullptr;
     std::uint64_t m_statedSize = 0;
+    std::uint64_t m_compressedSize = 0;
     std::uint64_t m_consumed = 0;
     std::size_t m_limit = 0;
     std::string m_error;

@@ -63,8 +63,12 @@ enum class Access { Change, Read };
 constexpr int kDefaultLockWaitMs = 8000;
 
 // What a transaction is for. A draw must see and change the list as if alone;
-// an import only needs other imports kept out while it checks and inserts.
-enum class TransactionKind { Draw, Import };
+// a copy only needs other copies and imports kept out while it fills a new
+// database. A participant list's import checks the list and then inserts:
+// no writer, whatever its own isolation, may add a row in between, so it
+// also holds `sheet` against every other writer until it ends (waiting at
+// most the lock wait for them, else ErrorKind::Busy).
+enum class TransactionKind { Draw, Import, ListImport };
 
 // The SQL that differs between the kinds.
 struct Dialect {

@@ -146,6 +146,7 @@ bool DbConnection::OpenFile(const std::string& dataSource, Access access)
         m_errorKind = kind;
         return false;
     }
+    m_backend->setLockWait(m_lockWaitMs);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "store/postgres_backend.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -137,15 +138,24 @@ public:
     {
         // SERIALIZABLE: a draw that read the list and marks from it commits
         // only if no other draw changed what it read; else it is undone with
-        // a serialization failure and drawn again.
+        // a serialization failure and drawn again. A list's import likewise.
         const char* statement =
-            kind == TransactionKind::Draw ? "begin isolation level serializable" : "begin isolation level read committed";
+            kind == TransactionKind::Import ? "begin isolation level read committed" : "begin isolation level serializable";
         if (!command(statement, error) && !(m_errorKind == ErrorKind::ConnectionLost && reconnect() &&
                                             command(statement, error)))
             return false;
         m_inTransaction = true;
         m_inDraw = kind == TransactionKind::Draw;
-        if (kind == TransactionKind::Import && !execute("select pg_advisory_xact_lock(?)", {kImportLockKey}, error))
+        if (kind != TransactionKind::Draw && !execute("select pg_advisory_xact_lock(?)", {kImportLockKey}, error))
+            return false;
+        // Serializable checks catch only writers that are serializable too; a
+        // registration desk's plain insert (read committed) would slip a
+        // number in between the import's check and its inserts. The lock
+        // keeps every writer out until the import ends; taken before the
+        // first query, the import's snapshot already holds what they wrote.
+        if (kind == TransactionKind::ListImport &&
+            !(command(("set local lock_timeout = " + std::to_string(m_lockWaitMs)).c_str(), error) &&
+              command("lock table sheet in share row exclusive mode", error)))
             return false;
         return true;
     }
@@ -176,6 +186,7 @@ public:
     }
 
     ErrorKind lastErrorKind() const override { return m_errorKind; }
+    void setLockWait(int milliseconds) override { m_lockWaitMs = std::max(1, milliseconds); }
     const Dialect& dialect() const override { return kPostgresDialect; }
 
     PGconn* connection() const { return m_connection; }
@@ -391,6 +402,7 @@ private:
     bool m_inTransaction = false;
     bool m_broken = false;  // a lost connection libpq may still call good: made again before the next use
     bool m_inDraw = false;
+    int m_lockWaitMs = kDefaultLockWaitMs;
     ErrorKind m_errorKind = ErrorKind::None;
 };
 

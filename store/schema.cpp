@@ -17,6 +17,12 @@ std::string SheetSchema(const Dialect& dialect)
            (dialect.listIndex ? std::string(dialect.listIndex) + ";" : std::string());
 }
 
+std::string GroupSchema(const Dialect& dialect)
+{
+    return std::string("create table participant_group (participant_id ") + dialect.wholeNumberType +
+           " primary key, group_name text not null)";
+}
+
 std::string SheetColumnsProblem(const std::vector<std::string>& columns, const std::string& where)
 {
     const bool hasIsluck = std::find(columns.begin(), columns.end(), "isluck") != columns.end();

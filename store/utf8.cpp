@@ -48,7 +48,12 @@ std::size_t Utf8SequenceLength(std::string_view bytes)
 
 bool IsValidUtf8(std::string_view bytes)
 {
+    // ASCII runs are most of any list; they need no sequence check.
     while (!bytes.empty()) {
+        if (static_cast<unsigned char>(bytes[0]) < 0x80) {
+            bytes.remove_prefix(1);
+            continue;
+        }
         const std::size_t length = Utf8SequenceLength(bytes);
         if (length == 0)
             return false;

@@ -15,6 +15,7 @@
 #include "platform/language/language.h"
 #include "store/connection.h"
 #include "store/data_source.h"
+#include "import/access_child.h"
 #include "import/database_import.h"
 #include "import/participant_import.h"
 #include "store/participants.h"
@@ -27,7 +28,6 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr long long kMaxDemo = 1000000;
-constexpr std::size_t kMaxProblemsShown = 50;
 constexpr long long kMaxWaitSeconds = 3600;
 
 std::string usage()
@@ -45,7 +45,9 @@ std::string usage()
         "  draw N [--level TEXT]   draw N winners, mark and record them, print them\n"
         "  history [DRAW_ID]       list the recorded draws, or the winners of one\n"
         "  verify [DRAW_ID]        check the record of every draw (or of one)\n"
-        "  export [DRAW_ID] FILE   write the winners to FILE.csv or FILE.xlsx\n"
+        "  export [DRAW_ID] FILE [--masked]\n"
+        "                          write the winners to FILE.csv or FILE.xlsx (--masked: names\n"
+        "                          and numbers as published, 张*丰 and 138****5678)\n"
         "  copy FROM TO            copy participants and draws to a new or empty database\n"
         "                          (both data sources given; --db is not used)\n"
         "The database defaults to what sortia.ini beside this program names, else to Sbase.mdb\n"
@@ -66,7 +68,9 @@ std::string usage()
         "  draw N [--level 等级]   抽出 N 名中奖者，标记并记录，再列出他们\n"
         "  history [抽奖编号]      列出记录的抽奖，或其中一次的中奖者\n"
         "  verify [抽奖编号]       核对每次（或某一次）抽奖的记录\n"
-        "  export [抽奖编号] 文件  把中奖者写入 文件.csv 或 文件.xlsx\n"
+        "  export [抽奖编号] 文件 [--masked]\n"
+        "                          把中奖者写入 文件.csv 或 文件.xlsx（--masked：姓名和号码按公布的\n"
+        "                          样子遮盖，如 张*丰 和 138****5678）\n"
         "  copy 来源 目标          把参与者和抽奖记录复制到新的或空的数据库\n"
         "                          （两个数据源都要给出；不使用 --db）\n"
         "数据库默认是本程序旁边的 sortia.ini 所指定的，否则是本程序旁边的 Sbase.mdb；\n"
@@ -119,7 +123,7 @@ bool fillDemo(const std::string& path, std::size_t count, std::string& error)
 {
     std::vector<importer::ImportRow> rows;
     for (dbtool::DemoParticipant& p : dbtool::makeDemoParticipants(count))
-        rows.push_back({0, std::move(p.name), std::move(p.number), store::kNotWon});
+        rows.push_back({0, std::move(p.name), std::move(p.number), store::kNotWon, {}});
     store::DbConnection connection;
     if (!connection.OpenFile(path)) {
         error = connection.error();
@@ -194,19 +198,22 @@ int reportImport(const std::string& path, const importer::ImportReport& report)
         std::printf("%s\n", importer::summaryText(report).c_str());
         return 0;
     }
-    const auto& problems = report.problems;
-    for (std::size_t i = 0; i < problems.size() && i < kMaxProblemsShown; ++i) {
-        const std::string where = problems[i].line ? path + ":" + std::to_string(problems[i].line) : path;
-        std::fprintf(stderr, "%s: %s\n", where.c_str(), problems[i].message.c_str());
+    // The importer keeps the first few problems by line and counts the rest.
+    for (const importer::Problem& problem : report.problems) {
+        const std::string where = problem.line ? path + ":" + std::to_string(problem.line) : path;
+        std::fprintf(stderr, "%s: %s\n", where.c_str(), problem.message.c_str());
     }
-    if (problems.size() > kMaxProblemsShown)
+    if (report.problemCount > report.problems.size())
         std::fprintf(stderr, "%s\n",
                      lang::trf("... and %1 more problems", "……另有 %1 处问题",
-                               {std::to_string(problems.size() - kMaxProblemsShown)})
+                               {std::to_string(report.problemCount - report.problems.size())})
                          .c_str());
-    if (report.status == importer::ImportStatus::Refused)
-        return fail(lang::trf("nothing was imported from '%1'", "未从“%1”导入任何数据", {path}));
-    return fail(importer::summaryText(report));
+    if (report.status != importer::ImportStatus::Refused)
+        return fail(importer::summaryText(report));
+    const std::string columns = importer::describeColumns(report.columns);
+    if (!columns.empty())
+        std::fprintf(stderr, "%s\n", lang::trf("columns read: %1", "读取的列：%1", {columns}).c_str());
+    return fail(lang::trf("nothing was imported from '%1'", "未从“%1”导入任何数据", {path}));
 }
 
 int runImport(const Invocation& call, const std::string& path, const importer::ImportRequest& request)
@@ -237,16 +244,21 @@ int commandImportMdb(const Invocation& call)
     std::string path;
     for (std::size_t i = 0; i < call.args.size(); ++i) {
         const std::string& arg = call.args[i];
-        std::string* option = arg == "--table"    ? &request.access.table
-                              : arg == "--name"   ? &request.access.columns.name
-                              : arg == "--number" ? &request.access.columns.number
-                                                  : nullptr;
-        if (option && i + 1 < call.args.size() && !call.args[i + 1].empty())
-            *option = call.args[++i];
-        else if (option || !path.empty() || arg.rfind("--", 0) == 0)
+        std::vector<std::string>* names = arg == "--name"     ? &request.access.columns.name
+                                          : arg == "--number" ? &request.access.columns.number
+                                                              : nullptr;
+        const bool option = names || arg == "--table";
+        if (option && i + 1 < call.args.size() && !call.args[i + 1].empty()) {
+            // A column given replaces the names looked for by default.
+            if (names)
+                *names = {call.args[++i]};
+            else
+                request.access.table = call.args[++i];
+        } else if (option || !path.empty() || arg.rfind("--", 0) == 0) {
             return usageError(lang::trf("import-mdb does not understand '%1'", "import-mdb 不理解“%1”", {arg}));
-        else
+        } else {
             path = arg;
+        }
     }
     if (path.empty())
         return usageError(lang::tr("import-mdb needs an Access file", "import-mdb 需要一个 Access 文件"));
@@ -357,6 +369,10 @@ bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
 
 int main(int argc, char** argv)
 {
+    // The window and this tool read Access files through this same program
+    // in a child process (see import/access_child.h).
+    if (argc >= 2 && std::string(argv[1]) == importer::kAccessChildCommand)
+        return importer::serveAccessRead(STDIN_FILENO, STDOUT_FILENO, std::vector<std::string>(argv + 2, argv + argc));
     Invocation call;
     std::string error;
     if (!parseArguments(argc, argv, call, error))

@@ -217,17 +217,25 @@ int Verify(const Call& call)
 
 int Export(const Call& call)
 {
+    // --masked anywhere: the names and numbers as they are published.
+    std::vector<std::string> args;
+    exporter::Masking masking = exporter::Masking::Full;
+    for (const std::string& arg : call.args) {
+        if (arg == "--masked")
+            masking = exporter::Masking::Masked;
+        else
+            args.push_back(arg);
+    }
     long long drawId = 0;
-    if (call.args.empty() || call.args.size() > 2 ||
-        (call.args.size() == 2 && !(ParseInteger(call.args[0], drawId) && drawId >= 1)))
-        return call.usageError(lang::tr("export needs [DRAW_ID] FILE.csv|FILE.xlsx",
-                                        "export 需要 [抽奖编号] 文件.csv|文件.xlsx"));
-    const std::string& path = call.args.back();
+    if (args.empty() || args.size() > 2 || (args.size() == 2 && !(ParseInteger(args[0], drawId) && drawId >= 1)))
+        return call.usageError(lang::tr("export needs [DRAW_ID] FILE.csv|FILE.xlsx [--masked]",
+                                        "export 需要 [抽奖编号] 文件.csv|文件.xlsx [--masked]"));
+    const std::string& path = args.back();
     store::DbConnection connection;
     std::vector<draw::DrawRecord> draws;
     if (!open(call, connection) || !readDraws(call, connection, drawId, draws))
         return kExitFailure;
-    const std::vector<exporter::ResultRow> rows = exporter::ResultRows(draws);
+    const std::vector<exporter::ResultRow> rows = exporter::ResultRows(draws, masking);
     std::string error;
     if (!exporter::ExportResults(rows, path, error))
         return call.fail(error);

@@ -20,7 +20,7 @@ struct Call {
 int Draw(const Call& call);     // draw N [--level TEXT]
 int History(const Call& call);  // history [DRAW_ID]
 int Verify(const Call& call);   // verify [DRAW_ID]
-int Export(const Call& call);   // export [DRAW_ID] FILE.csv|FILE.xlsx
+int Export(const Call& call);   // export [DRAW_ID] FILE.csv|FILE.xlsx [--masked]
 int Copy(const Call& call);     // copy FROM TO
 
 // The whole of `text` as a decimal integer (no spaces, no sign but '-').

@@ -1,7 +1,8 @@
 // Every kept fuzz input goes through its target again: the seed corpora
 // (fuzz/corpus/<target>/) and every input that once broke a reader
-// (tests/data/crashers/<target>/). In the sanitizer build this replays them
-// under AddressSanitizer and UndefinedBehaviorSanitizer.
+// (tests/data/crashers/<target>/), under the memory caps the fuzzer runs
+// with (allocation_cap.h). In the sanitizer build this replays them under
+// AddressSanitizer and UndefinedBehaviorSanitizer.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <iterator>
 #include <set>
 
+#include "allocation_cap.h"
 #include "fuzz/fuzz_targets.h"
 
 namespace {
@@ -50,8 +52,33 @@ TEST_P(KeptInputs, ReplayWithoutFault)
     for (const fs::path& input : inputs) {
         SCOPED_TRACE(input.string());
         const std::vector<std::uint8_t> bytes = readFile(input);
-        target.run(bytes);
+        fuzztest::arm();
+        try {
+            target.run(bytes);
+        } catch (const std::bad_alloc&) {
+            // A refused allocation that the reader let through; disarm() tells.
+        }
+        EXPECT_EQ(fuzztest::disarm(), "") << "over the fuzzer's memory caps";
     }
+}
+
+// The caps refuse what the fuzzer would call a finding, and nothing else.
+TEST(AllocationCap, RefusesWhatTheFuzzerWould)
+{
+    fuzztest::arm();
+    std::vector<std::vector<char>> held;
+    for (int i = 0; i < 4; ++i)
+        held.emplace_back(std::size_t(64) << 20);
+    EXPECT_EQ(fuzztest::disarm(), "");
+
+    fuzztest::arm();
+    EXPECT_THROW(std::vector<char>(fuzztest::kSingleLimit + 1), std::bad_alloc);
+    EXPECT_NE(fuzztest::disarm().find("more than 256 MB at once"), std::string::npos);
+
+    fuzztest::arm();
+    EXPECT_THROW(
+        for (int i = 0; i < 10; ++i) held.emplace_back(std::size_t(64) << 20), std::bad_alloc);
+    EXPECT_NE(fuzztest::disarm().find("over 512 MB"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, KeptInputs, testing::ValuesIn(fuzz::targets().begin(), fuzz::targets().end()),

@@ -6,6 +6,7 @@
 #include "import/csv_reader.h"
 #include "import/participant_rows.h"
 #include "import/text_encoding.h"
+#include "store/utf8.h"
 
 namespace {
 
@@ -77,12 +78,27 @@ std::vector<Record> recordsOf(const std::string& text)
     return records;
 }
 
+// What readParticipants() makes of records.
+struct Checked {
+    std::vector<importer::ImportRow> rows;
+    std::vector<importer::Problem> problems;  // the kept ones
+    std::size_t problemCount = 0;
+    std::vector<importer::ColumnUse> columns;
+};
+
+Checked check(std::vector<Record> records, const importer::ColumnNames& names = {},
+              importer::RowWidth width = importer::RowWidth::AsHeader)
+{
+    importer::ParticipantList list;
+    importer::ProblemList problems;
+    importer::readParticipants(std::move(records), names, list, problems, width);
+    return {std::move(list.rows), problems.kept(), problems.size(), std::move(list.columns)};
+}
+
 TEST(ReadParticipants, TakesColumnsByHeaderName)
 {
-    std::vector<importer::ImportRow> rows;
-    std::vector<importer::Problem> problems;
-    importer::readParticipants(recordsOf("Note, ISLUCK ,User_Number,user_name\nx,是,1, 张三 \ny,,2,李四\n,,,\n , ,\"\", \n"), {}, rows,
-                             problems);
+    const auto [rows, problems, count, columns] =
+        check(recordsOf("Note, ISLUCK ,User_Number,user_name\nx,是,1, 张三 \ny,,2,李四\n,,,\n , ,\"\", \n"));
     ASSERT_TRUE(problems.empty()) << problems[0].message;
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].name, "张三");
@@ -130,10 +146,9 @@ TEST(ReadParticipants, ReportsEveryBadRowByLine)
         {"user_name,user_number\n#N/A,1\nb,#REF!\nc,#NA\n", {{2, "spreadsheet error #N/A"}, {3, "#REF!"}}},
     };
     for (const Case& c : cases) {
-        std::vector<importer::ImportRow> rows;
-        std::vector<importer::Problem> problems;
-        importer::readParticipants(recordsOf(c.text), {}, rows, problems);
+        const auto [rows, problems, count, columns] = check(recordsOf(c.text));
         ASSERT_EQ(problems.size(), c.problems.size()) << c.text;
+        EXPECT_EQ(count, c.problems.size()) << c.text;
         for (std::size_t i = 0; i < problems.size(); ++i) {
             EXPECT_EQ(problems[i].line, c.problems[i].first) << c.text;
             EXPECT_NE(problems[i].message.find(c.problems[i].second), std::string::npos) << problems[i].message;
@@ -141,22 +156,107 @@ TEST(ReadParticipants, ReportsEveryBadRowByLine)
     }
 }
 
+// Organisers' own headers, and which of several a role takes.
+TEST(ReadParticipants, KnowsTheHeadersOrganisersUse)
+{
+    struct Case {
+        const char* text;
+        std::vector<std::string> row;  // name, number, isluck, group
+        const char* shown;             // describeColumns()
+    };
+    const Case cases[] = {
+        {"姓名,工号,部门,是否中奖\n张三,E01,销售部,是", {"张三", "E01", "是", "销售部"},
+         "姓名 → user_name, 工号 → user_number, 是否中奖 → isluck, 部门 → group"},
+        // the first present of 工号, 编号, 手机号, 手机, 号码; the others are ignored like any column
+        {"号码,手机,姓名,手机号,编号\nn1,m1,张三,p1,b1", {"张三", "b1", "否", ""}, "姓名 → user_name, 编号 → user_number"},
+        {"手机,姓名,号码\nm1,张三,n1", {"张三", "m1", "否", ""}, "姓名 → user_name, 手机 → user_number"},
+        {"分组,部门,姓名,号码\ng1,d1,张三,n1", {"张三", "n1", "否", "d1"},
+         "姓名 → user_name, 号码 → user_number, 部门 → group"},
+        // the program's own names come first and are not shown
+        {"user_name,姓名,user_number,group\na,b,1,g", {"a", "1", "否", "g"}, ""},
+        {" GROUP ,User_Name,工号\ng,a,E1", {"a", "E1", "否", "g"}, "工号 → user_number"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const Checked checked = check(recordsOf(c.text));
+        ASSERT_TRUE(checked.problems.empty()) << checked.problems[0].message;
+        ASSERT_EQ(checked.rows.size(), 1u);
+        const importer::ImportRow& row = checked.rows[0];
+        EXPECT_EQ((std::vector<std::string>{row.name, row.number, row.isluck, row.group}), c.row);
+        EXPECT_EQ(importer::describeColumns(checked.columns), c.shown);
+    }
+}
+
+// A list with a problem on every line costs what a list with a few does,
+// and every message quotes at most the start of a value.
+TEST(ReadParticipants, KeepsAHandfulOfProblemsAndQuotesShortly)
+{
+    // Row i on line i + 2: numbers repeat from row 2500 on; the last ten
+    // rows have a bad isluck, found first, but the repeats come earlier.
+    std::string text = "user_name,user_number,isluck\n";
+    for (int i = 0; i < 5000; ++i)
+        text += "n" + std::to_string(i) + "," + std::to_string(i % 2500) + (i >= 4990 ? ",maybe\n" : ",\n");
+    const Checked checked = check(recordsOf(text));
+    EXPECT_EQ(checked.problemCount, 10u + 2490u);
+    ASSERT_EQ(checked.problems.size(), importer::ProblemList::kKept);
+    for (std::size_t i = 0; i < checked.problems.size(); ++i) {
+        EXPECT_EQ(checked.problems[i].line, 2502 + i);
+        EXPECT_NE(checked.problems[i].message.find("appears again"), std::string::npos);
+    }
+
+    const std::string longName(importer::kMaxValueChars + 1, 'x');
+    const std::string longChinese = [] {
+        std::string s;
+        for (std::size_t i = 0; i < importer::kMaxValueChars; ++i)
+            s += "张";
+        return s;
+    }();
+    const Checked limits = check(recordsOf("user_name,user_number,isluck,group\n" + longName + ",1,,\n" + longChinese +
+                                           ",2,,\nb,3," + std::string(200, 'C') + ",\nc,4,,\"a\nb\"\nd,5,," +
+                                           longName + "\n"));
+    ASSERT_EQ(limits.problems.size(), 4u) << "255 Chinese characters are no problem";
+    const std::vector<std::pair<std::size_t, std::string>> expected = {
+        {2, "user_name is longer than 255 characters ('" + std::string(60, 'x') + "…')"},
+        {4, "isluck must be 是 or 否, not '" + std::string(60, 'C') + "…'"},
+        {5, "the group holds a line break"},
+        {7, "group is longer than 255 characters"}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(limits.problems[i].line, expected[i].first);
+        EXPECT_NE(limits.problems[i].message.find(expected[i].second), std::string::npos) << limits.problems[i].message;
+    }
+}
+
+TEST(ParseCsv, RefusesAFieldNoCellCouldHold)
+{
+    for (const bool quoted : {false, true}) {
+        const std::string field(importer::kMaxFieldChars + 1, 'B');
+        const std::string text = "user_name,user_number\na,1\n" + (quoted ? "\"" + field + "\"" : field) + ",2\n";
+        std::vector<Record> records;
+        importer::Problem problem;
+        EXPECT_FALSE(importer::parseCsv(text, records, problem));
+        EXPECT_EQ(problem.line, 3u);
+        EXPECT_NE(problem.message.find("('" + std::string(60, 'B') + "…')"), std::string::npos) << problem.message;
+        EXPECT_LT(problem.message.size(), 200u);
+    }
+    std::vector<Record> records;
+    importer::Problem problem;
+    EXPECT_TRUE(importer::parseCsv("a\n" + std::string(importer::kMaxFieldChars, 'B') + "\n", records, problem));
+}
+
 TEST(ReadParticipants, TakesAnAccessTablesOwnColumns)
 {
-    importer::ColumnNames columns;
-    columns.name = "ShortTextCol";
-    columns.number = "IDCol";
-    std::vector<importer::ImportRow> rows;
-    std::vector<importer::Problem> problems;
-    importer::readParticipants(recordsOf("idcol,SHORTTEXTCOL,isluck\n7,Hello,是\n"), columns, rows, problems);
-    ASSERT_TRUE(problems.empty()) << problems[0].message;
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].name, "Hello");
-    EXPECT_EQ(rows[0].number, "7");
-    EXPECT_EQ(rows[0].isluck, "是");
-    importer::readParticipants(recordsOf("user_name,user_number\na,1\n"), columns, rows, problems);
-    ASSERT_EQ(problems.size(), 1u);
-    EXPECT_NE(problems[0].message.find("ShortTextCol and IDCol"), std::string::npos) << problems[0].message;
+    importer::ColumnNames names;
+    names.name = {"ShortTextCol"};
+    names.number = {"IDCol"};
+    const Checked access = check(recordsOf("idcol,SHORTTEXTCOL,isluck\n7,Hello,是\n"), names);
+    ASSERT_TRUE(access.problems.empty()) << access.problems[0].message;
+    ASSERT_EQ(access.rows.size(), 1u);
+    EXPECT_EQ(access.rows[0].name, "Hello");
+    EXPECT_EQ(access.rows[0].number, "7");
+    EXPECT_EQ(access.rows[0].isluck, "是");
+    const Checked other = check(recordsOf("user_name,user_number\na,1\n"), names);
+    ASSERT_EQ(other.problems.size(), 1u);
+    EXPECT_NE(other.problems[0].message.find("ShortTextCol and IDCol"), std::string::npos) << other.problems[0].message;
 }
 
 TEST(ReadParticipants, PadsTheShortRowsOfASheet)
@@ -165,9 +265,7 @@ TEST(ReadParticipants, PadsTheShortRowsOfASheet)
                                          {2, {"a", "", "1"}},
                                          {3, {"b"}},
                                          {4, {"c", "", "3", "是", "x"}}};
-    std::vector<importer::ImportRow> rows;
-    std::vector<importer::Problem> problems;
-    importer::readParticipants(records, {}, rows, problems, importer::RowWidth::UpToHeader);
+    const auto [rows, problems, count, columns] = check(records, {}, importer::RowWidth::UpToHeader);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].number, "1");
     EXPECT_EQ(rows[0].isluck, "否");
@@ -175,8 +273,7 @@ TEST(ReadParticipants, PadsTheShortRowsOfASheet)
     EXPECT_EQ(problems[0].line, 3u);
     EXPECT_NE(problems[0].message.find("user_number is empty"), std::string::npos);
     EXPECT_NE(problems[1].message.find("5 fields, the header has 4"), std::string::npos);
-    importer::readParticipants(records, {}, rows, problems);
-    EXPECT_EQ(problems.size(), 3u) << "a CSV line must have every field";
+    EXPECT_EQ(check(records).problems.size(), 3u) << "a CSV line must have every field";
 }
 
 TEST(SpreadsheetNumbers, AreRecognisedAndWrittenAsDigits)
@@ -260,6 +357,13 @@ TEST(DecodeText, FindsUtf8OrConvertsGb18030)
         {"Latin-1 Müller", "user_name\nM\xFCller\n", false, E::Gb18030, "neither UTF-8 nor GB18030", 2},
         {"Latin-1 at a word's start", "a\n\xC9lodie,1\n", false, E::Gb18030, "neither UTF-8 nor GB18030", 2},
         {"Latin-1 beside Chinese", "\xD5\xC5\xC8\xFD,1\nRen\xE9\x65,2\n", false, E::Gb18030, "Latin-1", 2},
+        // Élodie in Latin-1 after 张三: C9 6C reads as 蒷, which starts a word glued to "odie"; only the
+        // word-start rule tells, since the text has common characters
+        {"Latin-1 at a word's start beside Chinese", "\xD5\xC5\xC8\xFD,1\n\xC9lodie,2\n", false, E::Gb18030,
+         "Latin-1", 2},
+        // the same name written in GB18030 itself: É is the four bytes 81 30 87 37
+        {"GB18030 Élodie beside Chinese", "\xD5\xC5\xC8\xFD,1\n\x81\x30\x87\x37lodie,2\n", true, E::Gb18030,
+         "张三,1\nÉlodie,2\n", 0},
         {"no common character at all", "x\n\xD6z,1\n", false, E::Gb18030, "Latin-1", 2},
         // rare name characters whose second byte is a Latin letter: 李玥 C0EE AB68, 王赟 CDF5 DA53, 玥 alone
         {"GB18030 rare characters", "\xC0\xEE\xAB\x68,1\n\xCD\xF5\xDA\x53,2\n\xAB\x68,3\n", true, E::Gb18030,
@@ -273,7 +377,7 @@ TEST(DecodeText, FindsUtf8OrConvertsGb18030)
         ASSERT_EQ(decoded.ok, c.ok) << c.label << ": " << decoded.error;
         EXPECT_EQ(decoded.encoding, c.encoding) << c.label;
         if (c.ok) {
-            EXPECT_EQ(decoded.text, c.text) << c.label;
+            EXPECT_EQ(decoded.text(), c.text) << c.label;
         } else {
             EXPECT_NE(decoded.error.find(c.text), std::string::npos) << c.label << ": " << decoded.error;
             EXPECT_EQ(decoded.errorLine, c.errorLine) << c.label;
@@ -302,7 +406,7 @@ TEST(DecodeText, ValidatesUtf8Strictly)
         {"\xE4\xB8\x41", false},         // bad continuation
     };
     for (const Case& c : cases)
-        EXPECT_EQ(importer::isValidUtf8(c.bytes), c.valid) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(store::IsValidUtf8(c.bytes), c.valid) << testing::PrintToString(c.bytes);
 }
 
 }  // namespace
@@ -326,17 +430,14 @@ TEST(ImportPipeline, SurvivesArbitraryBytes)
         const importer::DecodedText decoded = importer::decodeText(bytes);
         if (!decoded.ok)
             continue;
-        ASSERT_TRUE(importer::isValidUtf8(decoded.text));
+        ASSERT_TRUE(store::IsValidUtf8(decoded.text()));
         std::vector<Record> records;
         importer::Problem problem;
-        if (!importer::parseCsv(decoded.text, records, problem)) {
+        if (!importer::parseCsv(decoded.text(), records, problem)) {
             EXPECT_GE(problem.line, 1u);
             continue;
         }
-        std::vector<importer::ImportRow> rows;
-        std::vector<importer::Problem> problems;
-        importer::readParticipants(records, {}, rows, problems);
-        for (const importer::ImportRow& row : rows) {
+        for (const importer::ImportRow& row : check(records).rows) {
             EXPECT_FALSE(row.number.empty());
             EXPECT_TRUE(row.isluck == "是" || row.isluck == "否");
         }

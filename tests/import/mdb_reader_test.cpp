@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <fstream>
+
 #include "platform/language/language.h"
+#include "import/access_child.h"
 #include "import/mdb_reader.h"
 #include "import/participant_import.h"
 #include "tests/store/store_test_support.h"
@@ -17,13 +22,15 @@ using importer::Record;
 using Fields = std::vector<std::string>;
 
 const bool kEnglish = (lang::setUiLanguage(lang::Language::English), true);
+// The child is this build's sortia-db unless a test names another.
+const bool kChild = (importer::setAccessChild(SORTIA_DIST_DIR "/sortia-db"), true);
 
 importer::AccessTable dateTestRequest(const std::string& name = "ShortTextCol")
 {
     importer::AccessTable request;
     request.table = "datetest";  // names match without regard to case
-    request.columns.name = name;
-    request.columns.number = "IDCol";
+    request.columns.name = {name};
+    request.columns.number = {"IDCol"};
     return request;
 }
 
@@ -70,6 +77,26 @@ TEST(AccessSample, NamesTheTablesAndColumnsThereAre)
         EXPECT_FALSE(importer::readMdb(bytes, c.request, records, problem));
         EXPECT_EQ(problem.line, 0u);
         EXPECT_NE(problem.message.find(c.messagePart), std::string::npos) << problem.message;
+        // The child reports the same refusal.
+        EXPECT_FALSE(importer::readMdbIsolated(bytes, c.request, records, problem));
+        EXPECT_NE(problem.message.find(c.messagePart), std::string::npos) << problem.message;
+    }
+}
+
+TEST(AccessSample, ReadsTheSameInAChildProcess)
+{
+    const std::string sample = testsupport::accessSamplePath();
+    if (sample.empty())
+        GTEST_SKIP() << testsupport::accessSampleMissingReason();
+    const std::string bytes = testsupport::fileBytes(sample);
+    std::vector<Record> here, there;
+    importer::Problem problem;
+    ASSERT_TRUE(importer::readMdb(bytes, dateTestRequest(), here, problem)) << problem.message;
+    ASSERT_TRUE(importer::readMdbIsolated(bytes, dateTestRequest(), there, problem)) << problem.message;
+    ASSERT_EQ(there.size(), here.size());
+    for (std::size_t i = 0; i < here.size(); ++i) {
+        EXPECT_EQ(there[i].line, here[i].line);
+        EXPECT_EQ(there[i].fields, here[i].fields);
     }
 }
 
@@ -82,7 +109,53 @@ TEST(ReadMdb, RefusesWhatIsNoReadableAccessFile)
         importer::Problem problem;
         EXPECT_FALSE(importer::readMdb(bytes, {}, records, problem));
         EXPECT_FALSE(problem.message.empty());
+        EXPECT_FALSE(importer::readMdbIsolated(bytes, {}, records, problem));
+        EXPECT_NE(problem.message.find("not an Access database that can be read"), std::string::npos)
+            << problem.message;
     }
+}
+
+// Whatever ends the reader early is a refusal that says why, and this
+// process goes on: a crash, a reader that never ends, one that writes
+// nonsense, one that cannot be started, and an operator who stops waiting.
+TEST(ReadMdbIsolated, SurvivesAReaderThatFails)
+{
+    storetest::TempDir dir;
+    struct Case {
+        const char* label;
+        std::string script;  // the child, as a shell script ("" for one that does not exist)
+        bool stop;           // progress asks to stop
+        const char* messagePart;
+    };
+    const Case cases[] = {
+        {"crash", "kill -SEGV $$", false, "its reader stopped on it (SIGSEGV)"},
+        {"abort", "kill -ABRT $$", false, "(SIGABRT)"},
+        {"never ends", "exec sleep 60", false, "took longer than 1 seconds"},
+        {"nonsense", "printf 'Zzzzz'", false, "wrote what it must not"},
+        {"a record wider than asked", "printf 'R\\010\\000\\000\\000\\001\\000\\000\\000\\011\\000\\000\\000'",
+         false, "wrote what it must not"},
+        {"silent exit", "exit 0", false, "its reader failed"},
+        {"missing", "", false, "could not be started"},
+        {"stopped by the operator", "exec sleep 60", true, "stopped"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string program = dir.file(std::string("reader-") + c.label);
+        if (!c.script.empty()) {
+            std::ofstream(program) << "#!/bin/sh\n" << c.script << "\n";
+            chmod(program.c_str(), 0755);
+        }
+        importer::AccessChildLimits limits;
+        limits.wallSeconds = 1;
+        importer::setAccessChild(program, limits);
+        std::vector<Record> records;
+        importer::Problem problem;
+        EXPECT_FALSE(importer::readMdbIsolated("Standard Jet DB", {}, records, problem,
+                                               [&](const importer::Progress&) { return !c.stop; }));
+        EXPECT_TRUE(records.empty());
+        EXPECT_NE(problem.message.find(c.messagePart), std::string::npos) << problem.message;
+    }
+    importer::setAccessChild(SORTIA_DIST_DIR "/sortia-db");
 }
 
 }  // namespace

@@ -174,3 +174,69 @@ TEST_F(XlsxReaderTest, ReportsProgressAndStopsWhenAsked)
 }
 
 }  // namespace
+
+namespace {
+
+std::string times(const std::string& text, std::size_t count)
+{
+    std::string out;
+    out.reserve(text.size() * count);
+    for (std::size_t i = 0; i < count; ++i)
+        out += text;
+    return out;
+}
+
+// Small files made to exhaust memory or time: each is refused by its own
+// limit, with a message that quotes no more than a value's start.
+TEST_F(XlsxReaderTest, RefusesWorkbooksMadeToExhaustTheMachine)
+{
+    const std::string header = "<row r=\"1\"><c t=\"inlineStr\"><is><t>user_name</t></is></c>"
+                               "<c t=\"inlineStr\"><is><t>user_number</t></is></c>"
+                               "<c t=\"inlineStr\"><is><t>note</t></is></c></row>";
+    // Rows 2, 3 ..., the name and note cells given, the number the row's.
+    const auto rows = [&](const std::string& name, const std::string& note, int count = 1000) {
+        std::string out = header;
+        for (int r = 2; r <= count + 1; ++r)
+            out += "<row r=\"" + std::to_string(r) + "\">" + name + "<c><v>" + std::to_string(r) + "</v></c>" + note +
+                   "</row>";
+        return out;
+    };
+    const std::string sharedCell = "<c t=\"s\"><v>0</v></c>";
+    const std::string noCell = "<c t=\"inlineStr\"><is><t>n</t></is></c>";
+    struct Case {
+        const char* label;
+        std::string sheet;
+        std::string strings;
+        const char* messagePart;
+    };
+    const Case cases[] = {
+        {"a thousand names point at one string of a million characters", rows(sharedCell, ""),
+         "<si><t>" + std::string(1 << 20, 'A') + "</t></si>", "longer than 32767 characters"},
+        {"the same string in a column nobody reads", rows(noCell, sharedCell),
+         "<si><t>" + std::string(1 << 20, 'A') + "</t></si>", "longer than 32767 characters"},
+        {"cells that refer their way to far more text than the file holds", rows(noCell, sharedCell, 3000),
+         "<si><t>" + std::string(30000, 'A') + "</t></si>", "far more text than its size can hold"},
+        {"a million empty shared strings", header, times("<si/>", 1000000), "more shared strings than its size"},
+        {"elements nested without end", times("<a>", 100000), "", "nested more than 64 deep"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(writeZip(path("bomb.xlsx"), workbookParts(c.sheet, c.strings)));
+        EXPECT_LT(fileBytes(path("bomb.xlsx")).size(), 200000u) << "a small file";
+        std::vector<Record> records;
+        importer::Problem problem;
+        EXPECT_FALSE(read(path("bomb.xlsx"), records, problem));
+        EXPECT_TRUE(records.empty());
+        EXPECT_NE(problem.message.find(c.messagePart), std::string::npos) << problem.message;
+        EXPECT_LT(problem.message.size(), 300u) << problem.message;
+    }
+    // A note a thousand characters long in every row is a list, not an attack.
+    ASSERT_TRUE(writeZip(path("notes.xlsx"), workbookParts(rows(noCell, sharedCell),
+                                                            "<si><t>" + std::string(1000, 'A') + "</t></si>")));
+    std::vector<Record> records;
+    importer::Problem problem;
+    ASSERT_TRUE(read(path("notes.xlsx"), records, problem)) << problem.message;
+    EXPECT_EQ(records.size(), 1001u);
+}
+
+}  // namespace

@@ -160,6 +160,21 @@ TEST_F(DbToolRecordTest, ExportReadsBackTheSameThroughIndependentReaders)
     EXPECT_NE(xlsxLines[4].find(",void"), std::string::npos) << xlsxLines[4];
     EXPECT_NE(xlsxLines[2].find(",replaces "), std::string::npos) << xlsxLines[2];
 
+    // --masked: names and numbers as published, everything else as it was.
+    const std::string masked = (m_dir / "masked.csv").string();
+    ASSERT_EQ(tool({"export", masked, "--masked"}).status, 0);
+    const auto maskedLines = linesOf(readAll(masked).substr(3));
+    ASSERT_EQ(maskedLines.size(), csvLines.size());
+    for (std::size_t i = 1; i < csvLines.size(); ++i) {
+        const std::string& full = csvLines[i];
+        const std::string& shown = maskedLines[i];
+        EXPECT_EQ(shown.substr(0, shown.find(",", shown.find(",", shown.find(",") + 1) + 1)),
+                  full.substr(0, full.find(",", full.find(",", full.find(",") + 1) + 1)));  // level, draw, time
+        EXPECT_NE(shown.find('*'), std::string::npos) << shown;
+        EXPECT_NE(shown.find("****"), std::string::npos) << shown;  // the number
+        EXPECT_NE(shown, full);
+    }
+
     EXPECT_EQ(tool({"export"}).status, 2);
     EXPECT_EQ(tool({"export", "1", "2", "3"}).status, 2);
     EXPECT_EQ(tool({"export", "7", csv}).status, 1);

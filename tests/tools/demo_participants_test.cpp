@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "import/text_encoding.h"
+#include "store/utf8.h"
 #include "tools/demo_participants.h"
 
 namespace {
@@ -22,7 +22,7 @@ TEST(DemoParticipants, AreRepeatableWithDistinctPhoneLikeNumbers)
         EXPECT_EQ(first[i].number.find_first_not_of("0123456789"), std::string::npos);
         // two or three Chinese characters, three UTF-8 bytes each
         EXPECT_TRUE(first[i].name.size() == 6 || first[i].name.size() == 9) << first[i].name;
-        EXPECT_TRUE(importer::isValidUtf8(first[i].name));
+        EXPECT_TRUE(store::IsValidUtf8(first[i].name));
         numbers.insert(first[i].number.substr(3));
     }
     EXPECT_EQ(numbers.size(), first.size());
