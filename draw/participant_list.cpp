@@ -12,17 +12,6 @@ namespace {
 // Large enough that a million rows take a few dozen allocations, small
 // enough that the last one wastes little.
 constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
-constexpr std::size_t kMaxVarintBytes = 10;
-
-char* putLength(char* out, std::size_t value)
-{
-    while (value >= 0x80) {
-        *out++ = char((value & 0x7F) | 0x80);
-        value >>= 7;
-    }
-    *out++ = char(value);
-    return out;
-}
 
 char* putText(char* out, std::string_view text)
 {
@@ -179,10 +168,10 @@ void ParticipantList::append(std::optional<std::int64_t> integerId, std::string_
     changed();
     char* out = reserveBytes(idText.size() + name.size() + number.size() + 3 * kMaxVarintBytes);
     char* const start = out;
-    out = putLength(out, idAsNumber ? 0 : idText.size() + 1);
+    out = PutVarint(out, idAsNumber ? 0 : idText.size() + 1);
     out = putText(out, idText);
-    out = putText(putLength(out, name.size()), name);
-    out = putText(putLength(out, number.size()), number);
+    out = putText(PutVarint(out, name.size()), name);
+    out = putText(PutVarint(out, number.size()), number);
     m_chunks[m_filling]->used += std::size_t(out - start);
 }
 

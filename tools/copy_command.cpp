@@ -30,7 +30,8 @@ public:
             return;
         if (m_server) {
             m_connection->RollbackTransaction();
-            m_connection->Run("drop table if exists draw_void, draw_winner, draw_record, sheet");
+            m_connection->Run("drop table if exists prize_plan, draw_announcement, draw_correction, draw_reset,"
+                              " draw_void, draw_winner, draw_record, sheet");
         } else {
             std::error_code ec;
             std::filesystem::remove(m_openedAs, ec);
@@ -111,7 +112,11 @@ int Copy(const Call& call)
     std::string error;
     store::CopyReport report;
     bool recordMatches = true;
-    const std::vector<store::CopiedTable> tables = draw::RecordCopyTables();
+    // An older source has fewer of the record's columns; the copy gets the rest's defaults.
+    const std::optional<draw::RecordLayout> layout = draw::RecordLayoutOf(source);
+    if (!layout)
+        return call.fail(source.error());
+    const std::vector<store::CopiedTable> tables = draw::RecordCopyTables(*layout);
     if (!destination.open(error) || !destination.ensureRecord(error) ||
         !store::CopyDatabase(source, destination.connection(), tables, draw::SameRecordCheck(recordMatches), report,
                              error) ||

@@ -94,7 +94,7 @@ TEST_P(VerifyTest, FindsAndNamesEveryKindOfTampering)
     };
     const Case cases[] = {
         {"seed", "update draw_record set seed = '" + otherSeed + "' where draw_id = 1",
-         {{1, 0, "the seed and the list give"}, {1, 0, "does not match its digest"}}, ""},
+         {{1, 0, "seed does not follow from the organiser seed"}, {1, 0, "does not match its digest"}}, ""},
         {"list", "update draw_record set eligible_ids = ? where draw_id = 3",
          {{3, 0, "eligible list does not match its digest"}}, ""},
         {"list and its digest",
