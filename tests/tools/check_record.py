@@ -141,6 +141,40 @@ def chain_order(entries):
     return order
 
 
+def record_digest(kind, r):
+    """Step 6: the digest an entry of `kind` with the row `r` must have (a
+    draw's row holds its winners under "winners")."""
+    if kind == "draw" and (r["record_format"] or 1) == 1:
+        fields = ["sortia-draw-1", r["previous_digest"], r["draw_id"], r["drawn_at"], text(r["prize_level"]),
+                  r["requested"], r["eligible_count"], r["eligible_digest"], r["seed"], len(r["winners"])]
+    elif kind == "draw":
+        fields = ["sortia-draw-2", r["previous_digest"], r["draw_id"], r["drawn_at"], text(r["prize_level"]),
+                  text(r["prize_name"]), r["plan_round"], text(r["group_rule"]), r["requested"], r["eligible_count"],
+                  r["eligible_digest"], r["organiser_seed"], r["seed_commitment"], text(r["public_input"]),
+                  r["announcement_id"], r["seed"], len(r["winners"])]
+    elif kind == "void" and (r["record_format"] or 1) == 1:
+        fields = ["sortia-void-1", r["previous_digest"], r["draw_id"], r["void_seq"], r["voided_at"], r["position"],
+                  r["voided_id"], r["eligible_count"], r["eligible_digest"], r["seed"]]
+    elif kind == "void":
+        fields = ["sortia-void-2", r["previous_digest"], r["draw_id"], r["void_seq"], r["voided_at"], r["position"],
+                  r["voided_id"], text(r["reason"]), r["eligible_count"], r["eligible_digest"], r["organiser_seed"],
+                  r["seed_commitment"], text(r["public_input"]), r["seed"]]
+    elif kind == "reset":
+        fields = ["sortia-reset-1", r["previous_digest"], r["reset_seq"], r["reset_at"], r["reset_rows"],
+                  r["eligible_count"], r["eligible_digest"]]
+    elif kind == "correction":
+        fields = ["sortia-correction-1", r["previous_digest"], r["correction_seq"], r["draw_id"], r["corrected_at"],
+                  text(r["prize_level"]), text(r["prize_name"]), text(r["reason"])]
+    else:
+        fields = ["sortia-announcement-1", r["previous_digest"], r["announcement_id"], r["announced_at"],
+                  text(r["prize_level"]), r["requested"], text(r["source"]), r["eligible_count"], r["eligible_digest"]]
+    if kind == "void":
+        fields += [r["replacement_id"], text(r["replacement_name"]), text(r["replacement_number"])]
+    for position, participant, name, number in r.get("winners", []) if kind == "draw" else []:
+        fields += [position, participant, text(name), text(number)]
+    return digest(*fields)
+
+
 def check_list(entry, problems):
     """Step 1: the stored list against its count and digest."""
     blob = bytes(entry.row["eligible_ids"])
@@ -252,17 +286,7 @@ class Checker:
             p.append("winner count differs")
         elif seed is not None and [w[1] for w in winners] != [ids[i] for i in picks(seed, len(ids), len(winners))]:
             p.append("winners do not follow from the seed")
-        if entry.format == 1:
-            fields = ["sortia-draw-1", r["previous_digest"], r["draw_id"], r["drawn_at"], text(r["prize_level"]),
-                      r["requested"], r["eligible_count"], r["eligible_digest"], r["seed"], len(winners)]
-        else:
-            fields = ["sortia-draw-2", r["previous_digest"], r["draw_id"], r["drawn_at"], text(r["prize_level"]),
-                      text(r["prize_name"]), r["plan_round"], text(r["group_rule"]), r["requested"],
-                      r["eligible_count"], r["eligible_digest"], r["organiser_seed"], r["seed_commitment"],
-                      text(r["public_input"]), r["announcement_id"], r["seed"], len(winners)]
-        for position, participant, name, number in winners:
-            fields += [position, participant, text(name), text(number)]
-        if digest(*fields) != r["record_digest"]:
+        if record_digest("draw", r) != r["record_digest"]:
             p.append("record digest differs")
         self.draws[r["draw_id"]] = {"row": r, "holders": {w[0]: w[1] for w in winners},
                                     "won": {w[1] for w in winners}, "voids": 0}
@@ -292,15 +316,7 @@ class Checker:
             p.append("replacement does not follow from the seed")
         if d["won"] & set(ids):
             p.append("list holds a winner of the draw")
-        if entry.format == 1:
-            fields = ["sortia-void-1", r["previous_digest"], r["draw_id"], r["void_seq"], r["voided_at"],
-                      r["position"], r["voided_id"], r["eligible_count"], r["eligible_digest"], r["seed"]]
-        else:
-            fields = ["sortia-void-2", r["previous_digest"], r["draw_id"], r["void_seq"], r["voided_at"],
-                      r["position"], r["voided_id"], text(r["reason"]), r["eligible_count"], r["eligible_digest"],
-                      r["organiser_seed"], r["seed_commitment"], text(r["public_input"]), r["seed"]]
-        fields += [r["replacement_id"], text(r["replacement_name"]), text(r["replacement_number"])]
-        if digest(*fields) != r["record_digest"]:
+        if record_digest("void", r) != r["record_digest"]:
             p.append("record digest differs")
         d["holders"][r["position"]] = r["replacement_id"]
         d["won"].add(r["replacement_id"])
@@ -311,8 +327,7 @@ class Checker:
     def check_reset(self, entry, r):
         self.number("reset", r["reset_seq"], entry)
         ids = check_list(entry, entry.problems)
-        if digest("sortia-reset-1", r["previous_digest"], r["reset_seq"], r["reset_at"], r["reset_rows"],
-                  r["eligible_count"], r["eligible_digest"]) != r["record_digest"]:
+        if record_digest("reset", r) != r["record_digest"]:
             entry.problems.append("record digest differs")
         if self.known and self.expected - set(ids):
             entry.problems.append("ids left without a recorded win: %s" % sorted(self.expected - set(ids)))
@@ -323,8 +338,7 @@ class Checker:
         self.number("correction", r["correction_seq"], entry)
         if r["draw_id"] not in self.draws:
             entry.problems.append("corrects a draw not before it")
-        if digest("sortia-correction-1", r["previous_digest"], r["correction_seq"], r["draw_id"], r["corrected_at"],
-                  text(r["prize_level"]), text(r["prize_name"]), text(r["reason"])) != r["record_digest"]:
+        if record_digest("correction", r) != r["record_digest"]:
             entry.problems.append("record digest differs")
 
     def check_announcement(self, entry, r):
@@ -333,9 +347,7 @@ class Checker:
         check_groups(r["group_rule"], ids, self.groups, entry.problems)
         if not 1 <= r["requested"] <= r["eligible_count"]:
             entry.problems.append("asks for more winners than the list holds")
-        if digest("sortia-announcement-1", r["previous_digest"], r["announcement_id"], r["announced_at"],
-                  text(r["prize_level"]), r["requested"], text(r["source"]), r["eligible_count"],
-                  r["eligible_digest"]) != r["record_digest"]:
+        if record_digest("announcement", r) != r["record_digest"]:
             entry.problems.append("record digest differs")
         self.announcements[r["announcement_id"]] = r
         if ids:
