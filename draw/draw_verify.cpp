@@ -167,6 +167,7 @@ private:
     std::map<long long, const Announcement*> m_announced;  // announcements met so far
     std::set<long long> m_announcementsDrawn;
     std::optional<GroupMap> m_groups;
+    bool m_groupsKnown = false;
 };
 
 bool Verifier::run(const ChainOrder& order, const std::vector<Ref>& refs)
@@ -347,6 +348,8 @@ void Verifier::visitCorrection(const Correction& entry, EntryCheck& check)
 
 namespace {
 
+// participant_group as it is now; nullptr (membership not checked) when the
+// file has none, as a copy without the import's groups.
 const GroupMap* Verifier::groupsFor(const std::string& groupRule)
 {
     if (groupRule.empty())
@@ -354,12 +357,12 @@ const GroupMap* Verifier::groupsFor(const std::string& groupRule)
     if (!m_groups) {
         m_groups.emplace();
         const std::optional<bool> present = m_connection.HasTable("participant_group");
-        // Unreadable groups leave membership unchecked rather than failing the whole check.
-        if (present && *present)
-            ReadRows(m_connection, m_connection.Execute("select participant_id, group_name from participant_group"),
-                     [&](const store::Recordset& row) { (*m_groups)[row.FieldInteger(0)] = row.Field(1); });
+        m_groupsKnown = present && *present &&
+                        ReadRows(m_connection,
+                                 m_connection.Execute("select participant_id, group_name from participant_group"),
+                                 [&](const store::Recordset& row) { (*m_groups)[row.FieldInteger(0)] = row.Field(1); });
     }
-    return &*m_groups;
+    return m_groupsKnown ? &*m_groups : nullptr;
 }
 
 bool Verifier::observe(const std::vector<std::int64_t>& ids, bool whole, bool newFormat, std::vector<std::string>& out)

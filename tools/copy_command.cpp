@@ -30,8 +30,8 @@ public:
             return;
         if (m_server) {
             m_connection->RollbackTransaction();
-            m_connection->Run("drop table if exists prize_plan, draw_announcement, draw_correction, draw_reset,"
-                              " draw_void, draw_winner, draw_record, sheet");
+            m_connection->Run("drop table if exists participant_group, prize_plan, draw_announcement,"
+                              " draw_correction, draw_reset, draw_void, draw_winner, draw_record, sheet");
         } else {
             std::error_code ec;
             std::filesystem::remove(m_openedAs, ec);
@@ -86,6 +86,17 @@ public:
         return !ec;
     }
 
+    // The participants' groups, which group-limited rounds were drawn by,
+    // go with them (the table as the import makes it).
+    bool ensureGroups(std::string& error)
+    {
+        if (m_connection->Run(std::string("create table if not exists participant_group (participant_id ") +
+                              m_connection->dialect().wholeNumberType + " primary key, group_name text not null)"))
+            return true;
+        error = m_connection->error();
+        return false;
+    }
+
     store::DbConnection& connection() { return *m_connection; }
 
 private:
@@ -116,8 +127,13 @@ int Copy(const Call& call)
     const std::optional<draw::RecordLayout> layout = draw::RecordLayoutOf(source);
     if (!layout)
         return call.fail(source.error());
-    const std::vector<store::CopiedTable> tables = draw::RecordCopyTables(*layout);
-    if (!destination.open(error) || !destination.ensureRecord(error) ||
+    std::vector<store::CopiedTable> tables = draw::RecordCopyTables(*layout);
+    const std::optional<bool> grouped = source.HasTable("participant_group");
+    if (!grouped)
+        return call.fail(source.error());
+    if (*grouped)
+        tables.push_back({"participant_group", "participant_id, group_name", "IT", "participant_id"});
+    if (!destination.open(error) || !destination.ensureRecord(error) || (*grouped && !destination.ensureGroups(error)) ||
         !store::CopyDatabase(source, destination.connection(), tables, draw::SameRecordCheck(recordMatches), report,
                              error) ||
         !destination.keep(error))

@@ -225,7 +225,7 @@ def allowed_by(rule, group):
 
 
 def check_groups(rule, ids, groups, problems):
-    if rule and any(not allowed_by(rule, groups.get(i)) for i in ids):
+    if rule and groups is not None and any(not allowed_by(rule, groups.get(i)) for i in ids):
         problems.append("list holds someone the group rule leaves out")
 
 
@@ -233,7 +233,7 @@ class Checker:
     def __init__(self, db):
         self.db = db
         self.groups = dict(db.execute("select participant_id, group_name from participant_group").fetchall()) \
-            if columns(db, "participant_group") else {}
+            if columns(db, "participant_group") else None
         self.last = {"draw": 0, "reset": 0, "correction": 0, "announcement": 0}
         self.missing = []
         self.draws, self.announcements, self.drawn_announcements = {}, {}, set()

@@ -1,6 +1,7 @@
 // sortia-db on a PostgreSQL database of the test server: every command, the
 // copy between a file and the server in both directions, and sortia.ini.
 
+#include "tests/store/store_test_support.h"
 #include "tests/support/pg_test_server.h"
 #include "tests/tools/db_tool_fixture.h"
 
@@ -104,10 +105,13 @@ TEST_F(ServerToolTest, CopyMovesEverythingBothWaysAndTheRecordStillVerifies)
 TEST_F(ServerToolTest, AnOlderFileGoesOnOnTheServerWithEveryKindOfEntryAndComesBack)
 {
     fs::copy_file(SORTIA_TESTDATA_DIR "/record/format1.mdb", m_file);
+    storetest::runSql(m_file, "create table participant_group (participant_id integer primary key,"
+                              " group_name text not null); insert into participant_group select id, '销售部'"
+                              " from sheet where id > 10;");
     const RunResult up = runProgram(SORTIA_DB_TOOL, {"copy", m_file, m_db});
     ASSERT_EQ(up.status, 0) << up.err;
     EXPECT_EQ(tool({"verify"}).status, 0);
-    const std::string plan = writeFile("plan.csv", "level,prize,count\n三等奖,杯子,2\n一等奖,电脑,1\n");
+    const std::string plan = writeFile("plan.csv", "level,prize,count,group\n三等奖,杯子,2,销售部\n一等奖,电脑,1,\n");
     ASSERT_EQ(tool({"plan", "import", plan}).status, 0);
     const std::vector<std::vector<std::string>> evening = {
         {"draw", "--next", "--public", "1 2"},
