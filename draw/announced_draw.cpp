@@ -118,12 +118,10 @@ DrawResult tryAnnounce(store::DbConnection& connection, AnnounceRequest request,
     entry.prizeName = request.prizeName;
     entry.planRound = request.planRound;
     entry.groupRule = groupRule;
-    return CommitWith(connection, std::move(result), [&](DrawResult& done, std::string& table, std::string& digest) {
-        table = "draw_announcement";
+    return CommitWith(connection, std::move(result), "draw_announcement", [&](DrawResult& done) -> Written {
         if (!WriteAnnouncement(connection, done.announcement))
-            return false;
-        digest = done.announcement.digest;
-        return true;
+            return std::nullopt;
+        return done.announcement.digest;
     });
 }
 
@@ -171,12 +169,10 @@ DrawResult TryAnnouncedDraw(store::DbConnection& connection, const DrawRequest& 
     result.record = announcedRecord(entry, request, seed);
     result.record.winners = std::move(attempt.winners);
     result.markedIds = std::move(attempt.marked);
-    return CommitWith(connection, std::move(result), [&](DrawResult& done, std::string& table, std::string& digest) {
-        table = "draw_record";
+    return CommitWith(connection, std::move(result), "draw_record", [&](DrawResult& done) -> Written {
         if (!WriteDraw(connection, done.record))
-            return false;
-        digest = done.record.digest;
-        return true;
+            return std::nullopt;
+        return done.record.digest;
     });
 }
 

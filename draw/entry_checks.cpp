@@ -148,7 +148,8 @@ void CheckDrawEntry(const DrawRecord& record, const Announcement* announcement, 
             if (winner.position != int(k + 1) || winner.id != ids[picks[k]])
                 differences.push_back(lang::trf("winner %1 is id %2; the seed and the list give id %3",
                                                 "第 %1 名中奖者是编号 %2；由种子和名单得出的是编号 %3",
-                                                {text(static_cast<long long>(k + 1)), text(winner.id), text(ids[picks[k]])}));
+                                                {text(static_cast<long long>(k + 1)), text(winner.id),
+                                                 text(ids[picks[k]])}));
         }
     }
     if (DrawDigest(record) != record.digest)

@@ -202,12 +202,10 @@ DrawResult tryDraw(store::DbConnection& connection, DrawRequest request, const S
     record.seed = SeedHex(seed);
     record.winners = std::move(attempt.winners);
     result.markedIds = std::move(attempt.marked);
-    return CommitWith(connection, std::move(result), [&](DrawResult& done, std::string& table, std::string& digest) {
-        table = "draw_record";
+    return CommitWith(connection, std::move(result), "draw_record", [&](DrawResult& done) -> Written {
         if (!WriteDraw(connection, done.record))
-            return false;
-        digest = done.record.digest;
-        return true;
+            return std::nullopt;
+        return done.record.digest;
     });
 }
 
@@ -268,13 +266,11 @@ DrawResult tryVoid(store::DbConnection& connection, const VoidRequest& request, 
     result.attempts = 1;
     result.record = std::move(record);
     result.record.voids.push_back(std::move(entry));
-    return CommitWith(connection, std::move(result), [&](DrawResult& done, std::string& table, std::string& digest) {
-        table = "draw_void";
+    return CommitWith(connection, std::move(result), "draw_void", [&](DrawResult& done) -> Written {
         DrawVoid& written = done.record.voids.back();
         if (!WriteVoid(connection, request.drawId, written))
-            return false;
-        digest = written.digest;
-        return true;
+            return std::nullopt;
+        return written.digest;
     });
 }
 

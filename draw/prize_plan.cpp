@@ -173,7 +173,8 @@ bool ReadPlan(store::DbConnection& connection, std::vector<PlanRound>& rounds)
     const std::optional<RecordLayout> layout = RecordLayoutOf(connection);
     if (!layout || *layout != RecordLayout::Current)
         return layout.has_value();
-    return ReadRows(connection, connection.Execute(std::string(kPlanQuery) + " order by p.round_no"), [&](const store::Recordset& row) { rounds.push_back(roundFromRow(row)); });
+    return ReadRows(connection, connection.Execute(std::string(kPlanQuery) + " order by p.round_no"),
+                    [&](const store::Recordset& row) { rounds.push_back(roundFromRow(row)); });
 }
 
 bool NextRound(store::DbConnection& connection, std::optional<PlanRound>& round)

@@ -22,12 +22,10 @@ DrawResult tryReset(store::DbConnection& connection)
     entry.eligibleCount = static_cast<long long>(list.ids().size());
     entry.eligibleIds = EncodeIds(list.ids());
     entry.eligibleDigest = EligibleDigest(entry.eligibleIds);
-    return CommitWith(connection, std::move(result), [&](DrawResult& done, std::string& table, std::string& digest) {
-        table = "draw_reset";
+    return CommitWith(connection, std::move(result), "draw_reset", [&](DrawResult& done) -> Written {
         if (!WriteReset(connection, done.reset))
-            return false;
-        digest = done.reset.digest;
-        return true;
+            return std::nullopt;
+        return done.reset.digest;
     });
 }
 
@@ -65,12 +63,10 @@ DrawResult tryRelabel(store::DbConnection& connection, const CorrectionRequest& 
     entry.level = request.level;
     entry.prizeName = request.prizeName;
     entry.reason = request.reason;
-    return CommitWith(connection, std::move(result), [&](DrawResult& done, std::string& table, std::string& digest) {
-        table = "draw_correction";
+    return CommitWith(connection, std::move(result), "draw_correction", [&](DrawResult& done) -> Written {
         if (!WriteCorrection(connection, done.correction))
-            return false;
-        digest = done.correction.digest;
-        return true;
+            return std::nullopt;
+        return done.correction.digest;
     });
 }
 

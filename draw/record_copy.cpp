@@ -37,7 +37,8 @@ std::vector<store::CopiedTable> RecordCopyTables(RecordLayout layout)
                       "announcement_id, announced_at, prize_level, requested, source, eligible_count, eligible_digest,"
                       " eligible_ids, previous_digest, record_digest, prize_name, plan_round, group_rule",
                       "ITTITITBTTTIT", "announcement_id"});
-    tables.push_back({"prize_plan", "round_no, prize_level, prize_name, winner_count, group_rule", "ITTIT", "round_no"});
+    tables.push_back(
+        {"prize_plan", "round_no, prize_level, prize_name, winner_count, group_rule", "ITTIT", "round_no"});
     return tables;
 }
 

@@ -6,6 +6,7 @@
 // outside draw/.
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -62,18 +63,22 @@ inline DrawResult AfterLostCommit(store::DbConnection& connection, DrawResult do
     return result;
 }
 
-// Writes an entry (`write` fills in its number and digests, and names its
-// table and digest) and commits, giving `done` when all went well.
+// The digest of an entry written, nullopt when it could not be.
+using Written = std::optional<std::string>;
+
+// Writes an entry into `table` (`write` fills in its number and digests and
+// gives its digest, nullopt on failure) and commits, giving `done` when all
+// went well.
 template <typename Write>
-DrawResult CommitWith(store::DbConnection& connection, DrawResult done, Write write)
+DrawResult CommitWith(store::DbConnection& connection, DrawResult done, const std::string& table, Write write)
 {
-    std::string table, digest;
-    if (!write(done, table, digest))
+    const std::optional<std::string> digest = write(done);
+    if (!digest)
         return Failure(connection, DrawStatus::DatabaseError);
     if (connection.CommitTransaction())
         return done;
     if (connection.errorKind() == store::ErrorKind::ConnectionLost)
-        return AfterLostCommit(connection, std::move(done), table, digest);
+        return AfterLostCommit(connection, std::move(done), table, *digest);
     return Failure(connection, DrawStatus::DatabaseError);
 }
 

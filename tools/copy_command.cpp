@@ -133,7 +133,8 @@ int Copy(const Call& call)
         return call.fail(source.error());
     if (*grouped)
         tables.push_back({"participant_group", "participant_id, group_name", "IT", "participant_id"});
-    if (!destination.open(error) || !destination.ensureRecord(error) || (*grouped && !destination.ensureGroups(error)) ||
+    if (!destination.open(error) || !destination.ensureRecord(error) ||
+        (*grouped && !destination.ensureGroups(error)) ||
         !store::CopyDatabase(source, destination.connection(), tables, draw::SameRecordCheck(recordMatches), report,
                              error) ||
         !destination.keep(error))

@@ -107,9 +107,10 @@ int planImport(const Call& call, const std::string& path)
             problems.push_back({row.line, error});
         rounds.push_back({0, row.level, row.prize, row.count, draw::GroupRuleText(rule), {}, {}});
     }
-    for (const importer::Problem& problem : problems)
-        std::fprintf(stderr, "%s: %s\n", problem.line ? (path + ":" + std::to_string(problem.line)).c_str() : path.c_str(),
-                     problem.message.c_str());
+    for (const importer::Problem& problem : problems) {
+        const std::string where = problem.line ? path + ":" + std::to_string(problem.line) : path;
+        std::fprintf(stderr, "%s: %s\n", where.c_str(), problem.message.c_str());
+    }
     if (!problems.empty())
         return call.fail(lang::trf("nothing was imported from '%1'", "未从“%1”导入任何数据", {path}));
     store::DbConnection connection;
@@ -269,7 +270,8 @@ int Announce(const Call& call)
             return call.fail(error);
         textWritten = textWritten || !endsWith(path, ".pdf");
     }
-    if (const auto listPath = args.value("--list"); listPath && !writeIds(connection, result.announcement.id, *listPath, error))
+    const std::optional<std::string> listPath = args.value("--list");
+    if (listPath && !writeIds(connection, result.announcement.id, *listPath, error))
         return call.fail(error);
     if (!textWritten)
         for (const std::string& line : notice)

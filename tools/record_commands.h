@@ -24,17 +24,18 @@ struct Call {
     std::function<int(const std::string&)> usageError;
 };
 
-int Draw(const Call& call);      // draw N [--level L] [--prize P] [--group RULE] [--public TEXT]; --next; --round R; --announced ID
-int Void(const Call& call);      // void DRAW POSITION [--reason TEXT] [--public TEXT]
-int Reset(const Call& call);     // reset
-int Relabel(const Call& call);   // relabel DRAW --level L [--prize P] --reason TEXT
-int Announce(const Call& call);  // announce --level L --count N --source TEXT [--prize P] [--round R] [--notice FILE] [--list FILE]
-int Plan(const Call& call);      // plan; plan import FILE; plan export FILE
-int History(const Call& call);   // history [DRAW_ID]
-int Verify(const Call& call);    // verify [DRAW_ID] [--against DRAW:HEX ...]
-int Anchor(const Call& call);    // anchor
-int Export(const Call& call);    // export [DRAW_ID] FILE.csv|FILE.xlsx
-int Copy(const Call& call);      // copy FROM TO
+// The commands; their arguments are those of sortia-db's usage text.
+int Draw(const Call& call);
+int Void(const Call& call);
+int Reset(const Call& call);
+int Relabel(const Call& call);
+int Announce(const Call& call);
+int Plan(const Call& call);
+int History(const Call& call);
+int Verify(const Call& call);
+int Anchor(const Call& call);
+int Export(const Call& call);
+int Copy(const Call& call);
 
 // The whole of `text` as a decimal integer (no spaces, no sign but '-').
 bool ParseInteger(const std::string& text, long long& value);

@@ -124,7 +124,8 @@ TEST_F(EventToolTest, AnAnnouncedDrawFollowsFromTheNoticeAndThePublicValue)
                   "sys.path.insert(0, sys.argv[1])\n"
                   "import check_record as r\n"
                   "ids = open(sys.argv[3]).read().split()\n"
-                  "seed = hashlib.sha256(r.netstrings('sortia-announced-1', sys.argv[2], sys.argv[4].encode())).digest()\n"
+                  "tags = r.netstrings('sortia-announced-1', sys.argv[2], sys.argv[4].encode())\n"
+                  "seed = hashlib.sha256(tags).digest()\n"
                   "print('\\n'.join(ids[i] for i in r.picks(seed, len(ids), int(sys.argv[5]))))\n",
                   SORTIA_SOURCE_DIR "/tests/tools", digest, list, "03 15 22", "2"});
     ASSERT_EQ(worked.status, 0) << worked.err;

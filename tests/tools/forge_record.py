@@ -70,7 +70,8 @@ def forge_draw(db, draw_id, position, target, mode):
 
 
 def forge_void(db, draw_id, seq, target):
-    row = [r for r in record.rows(db, "draw_void", "draw_id, void_seq") if (r["draw_id"], r["void_seq"]) == (draw_id, seq)][0]
+    voids = record.rows(db, "draw_void", "draw_id, void_seq")
+    row = [r for r in voids if (r["draw_id"], r["void_seq"]) == (draw_id, seq)][0]
     ids = record.decode_ids(bytes(row["eligible_ids"]))
     seed, tries = grind(row, ids, 0, target, "")
     name, number = person(db, target)
