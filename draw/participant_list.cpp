@@ -5,6 +5,8 @@
 #include <functional>
 #include <cstring>
 
+#include "draw/record_chain.h"
+
 namespace draw {
 
 namespace {
@@ -208,6 +210,12 @@ bool RefreshNotWon(store::DbConnection& connection, ParticipantList& list)
         return true;
     list.clear();
     list.noteRead();
+    // The head before the rows: a draw recorded in between then makes the
+    // stop read the list again rather than record it stale.
+    std::string head;
+    if (!ListedHead(connection, head))
+        return false;
+    list.setChainHead(std::move(head));
     auto result = connection.Execute(store::kSelectNotWon);
     if (!result)
         return false;
@@ -240,6 +248,7 @@ DrawResult DrawFromList(store::DbConnection& connection, ParticipantList& list, 
     request.listedIds = &list.ids();
     request.listedEncoding = &list.encodedIds();
     request.listedDigest = &list.digest();
+    request.listedHead = &list.chainHead();
     DrawResult result = RunDraw(connection, request);
     const std::optional<store::ChangeStamp> after = connection.changeStamp();
     // Nobody else committed from before the draw until now, and the list
@@ -250,6 +259,7 @@ DrawResult DrawFromList(store::DbConnection& connection, ParticipantList& list, 
     if (onlyOurs) {
         list.removeIds(*result.markedIds);
         list.setMatches(after);
+        list.setChainHead(result.record.digest);
     } else if (result.status == DrawStatus::Done) {
         list.setMatches(std::nullopt);
     }

@@ -2,6 +2,7 @@
 
 #include "draw/announced_draw.h"
 #include "draw/prize_plan.h"
+#include "draw/record_chain.h"
 #include "draw/record_transaction.h"
 #include "platform/language/language.h"
 
@@ -115,7 +116,10 @@ struct EligibleList {
 bool takeList(store::DbConnection& connection, const DrawRequest& request, const std::string& groupRule,
               bool useListed, EligibleList& list)
 {
-    if (useListed && groupRule.empty()) {
+    std::string head;
+    if (useListed && groupRule.empty() && request.listedHead && !ChainHead(connection, head))
+        return false;
+    if (useListed && groupRule.empty() && (!request.listedHead || head == *request.listedHead)) {
         list.ids = request.listedIds;
         const bool known = request.listedEncoding && request.listedDigest;
         list.encoded = known ? *request.listedEncoding : EncodeIds(*list.ids);

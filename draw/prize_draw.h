@@ -68,6 +68,11 @@ struct DrawRequest {
     // already (worked out while the display rolled); nullptr works them out.
     const std::string* listedEncoding = nullptr;
     const std::string* listedDigest = nullptr;
+    // The chain's head when *listedIds was read (ListedHead). The list is
+    // drawn from only while no entry was written since: another PC's draw
+    // meanwhile makes it read afresh, so that a record never holds a list
+    // with winners recorded before it. nullptr takes the list as current.
+    const std::string* listedHead = nullptr;
     // S as taken when the roll started; nullopt takes one from `seeds` when
     // the draw starts.
     std::optional<Seed> organiserSeed;

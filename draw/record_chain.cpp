@@ -80,6 +80,15 @@ bool NewestAnchor(store::DbConnection& connection, Anchor& anchor)
     return found && LastDrawId(connection, anchor.drawId);
 }
 
+bool ListedHead(store::DbConnection& connection, std::string& head)
+{
+    head.clear();
+    const std::optional<bool> current = connection.HasTable("draw_announcement");
+    if (!current)
+        return false;
+    return !*current || ChainHead(connection, head);
+}
+
 bool NextNumber(store::DbConnection& connection, const char* table, const char* column, long long& next)
 {
     auto row = connection.Execute(std::string("select max(") + column + ") from " + table);

@@ -25,6 +25,11 @@ struct Anchor {
 };
 bool NewestAnchor(store::DbConnection& connection, Anchor& anchor);
 
+// The head as a list read now should remember it (see
+// DrawRequest::listedHead): ChainHead, or "" for a file whose record is
+// missing or of an older layout. False with connection.error().
+bool ListedHead(store::DbConnection& connection, std::string& head);
+
 // One more than the highest value of `column` in `table` (1 for none),
 // inside the caller's transaction. False with connection.error().
 bool NextNumber(store::DbConnection& connection, const char* table, const char* column, long long& next);

@@ -7,6 +7,7 @@
 
 #include "draw/announced_draw.h"
 #include "draw/draw_verify.h"
+#include "draw/participant_list.h"
 #include "draw/prize_plan.h"
 #include "draw/record_actions.h"
 #include "draw/record_chain.h"
@@ -214,6 +215,33 @@ TEST_P(ChainTest, AnAnnouncedListThatChangedOrWasDrawnIsRefused)
     EXPECT_EQ(again.status, draw::DrawStatus::Refused);
     EXPECT_NE(again.error.find("drawn already"), std::string::npos) << again.error;
     EXPECT_TRUE(verify().ok()) << describe(verify());
+}
+
+// Two PCs stop at the same moment: the second's list, read before the
+// first's draw was recorded, is read again, so that its record never lists
+// the first's winners as not won and the accounting stays quiet.
+TEST_P(ChainTest, AListReadBeforeAnotherPcsDrawIsReadAgain)
+{
+    draw::ParticipantList list;
+    ASSERT_TRUE(draw::RefreshNotWon(m_connection, list)) << m_connection.error();
+    store::DbConnection otherPc;
+    ASSERT_TRUE(otherPc.OpenFile(m_db.dataSource())) << otherPc.error();
+    draw::DrawRequest request;
+    request.count = 1;
+    request.organiserSeed = seedOf(1);
+    const draw::DrawResult other = draw::RunDraw(otherPc, request);
+    ASSERT_EQ(other.status, draw::DrawStatus::Done) << other.error;
+    request.organiserSeed = seedOf(2);
+    const draw::DrawResult ours = draw::DrawFromList(m_connection, list, request);
+    ASSERT_EQ(ours.status, draw::DrawStatus::Done) << ours.error;
+    EXPECT_EQ(ours.record.eligibleCount, 29);
+    EXPECT_TRUE(verify().ok()) << describe(verify());
+    // With nothing recorded in between, the list shown is the one drawn from.
+    ASSERT_TRUE(draw::RefreshNotWon(m_connection, list));
+    const std::string shown = list.digest();
+    const draw::DrawResult next = draw::DrawFromList(m_connection, list, request);
+    ASSERT_EQ(next.status, draw::DrawStatus::Done) << next.error;
+    EXPECT_EQ(next.record.eligibleDigest, shown);
 }
 
 TEST_P(ChainTest, VerifyOfOneDrawNamesAMissingEntryBeforeIt)
