@@ -14,6 +14,7 @@
 #include "app/participant_rows.h"
 #include "app/printing.h"
 #include "app/winner_count.h"
+#include "draw/record_actions.h"
 #include "platform/runtime/numeric.h"
 #include "platform/ui/message_box.h"
 #include "store/participants.h"
@@ -229,7 +230,7 @@ void form1::ResetCommand()
     conn::ListRecordset.reset();
     bool reset = false;
     lockwait::RunWaiting(*conn::DbConnection, this, [&] {
-        reset = store::ResetWinners(*conn::DbConnection);
+        reset = draw::RecordedReset(*conn::DbConnection);
         return !reset && conn::DbConnection->errorKind() == store::ErrorKind::Busy;
     });
     if (!reset)

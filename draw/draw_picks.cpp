@@ -7,8 +7,10 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "draw/netstring.h"
 #include "platform/language/language.h"
 #include "store/sha256.h"
+#include "store/utf8.h"
 
 namespace draw {
 
@@ -31,15 +33,6 @@ Seed SystemSeed()
 }
 
 namespace {
-
-void putVarint(std::string& out, std::uint64_t value)
-{
-    while (value >= 0x80) {
-        out.push_back(char((value & 0x7F) | 0x80));
-        value >>= 7;
-    }
-    out.push_back(char(value));
-}
 
 std::uint64_t zigzag(std::uint64_t difference)
 {
@@ -88,13 +81,24 @@ std::uint64_t randomNumber(const Seed& seed, std::uint64_t j)
 
 }  // namespace
 
+char* PutVarint(char* out, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        *out++ = char((value & 0x7F) | 0x80);
+        value >>= 7;
+    }
+    *out++ = char(value);
+    return out;
+}
+
 std::string EncodeIds(const std::vector<std::int64_t>& ids)
 {
     std::string out;
     out.reserve(ids.size() + 8);
     std::uint64_t previous = 0;
+    char bytes[kMaxVarintBytes];
     for (std::int64_t id : ids) {
-        putVarint(out, zigzag(std::uint64_t(id) - previous));
+        out.append(bytes, PutVarint(bytes, zigzag(std::uint64_t(id) - previous)));
         previous = std::uint64_t(id);
     }
     return out;
@@ -111,6 +115,80 @@ bool DecodeIds(std::string_view bytes, std::vector<std::int64_t>& ids)
         previous += unzigzag(value);
         ids.push_back(std::int64_t(previous));
     }
+    return true;
+}
+
+std::string SeedCommitment(const Seed& organiserSeed)
+{
+    return store::ToHex(store::Sha256Of(std::string_view(reinterpret_cast<const char*>(organiserSeed.data()),
+                                                         organiserSeed.size())));
+}
+
+Seed DrawSeed(const Seed& organiserSeed, std::string_view publicInput, std::string_view eligibleDigest)
+{
+    NetstringDigest digest;
+    digest.add("sortia-seed-2")
+        .add(std::string_view(reinterpret_cast<const char*>(organiserSeed.data()), organiserSeed.size()))
+        .add(publicInput)
+        .add(eligibleDigest);
+    return digest.bytes();
+}
+
+Seed AnnouncedSeed(std::string_view announcementDigest, std::string_view publicInput)
+{
+    NetstringDigest digest;
+    digest.add("sortia-announced-1").add(announcementDigest).add(publicInput);
+    return digest.bytes();
+}
+
+std::string PublicInputText(std::string_view typed)
+{
+    // U+3000 is what a Chinese input method types for a space.
+    static constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+    for (;;) {
+        const std::size_t before = typed.size();
+        while (!typed.empty() && std::string_view(" \t\r\n").find(typed.front()) != std::string_view::npos)
+            typed.remove_prefix(1);
+        while (!typed.empty() && std::string_view(" \t\r\n").find(typed.back()) != std::string_view::npos)
+            typed.remove_suffix(1);
+        if (typed.starts_with(kIdeographicSpace))
+            typed.remove_prefix(kIdeographicSpace.size());
+        if (typed.ends_with(kIdeographicSpace))
+            typed.remove_suffix(kIdeographicSpace.size());
+        if (typed.size() == before)
+            return std::string(typed);
+    }
+}
+
+std::string RecordTextProblem(std::string_view text, const std::string& what)
+{
+    if (text.size() > kMaxRecordText)
+        return lang::trf("%1 is longer than %2 bytes", "%1超过 %2 字节", {what, std::to_string(kMaxRecordText)});
+    if (store::ValidUtf8(text) != text)
+        return lang::trf("%1 is not valid UTF-8 text", "%1不是有效的 UTF-8 文本", {what});
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return lang::trf("%1 holds a line break, tab or other control character",
+                             "%1中含有换行、制表符或其他控制字符", {what});
+    return std::string();
+}
+
+std::string PublicInputProblem(std::string_view text)
+{
+    return RecordTextProblem(text, lang::tr("the public input", "公开输入"));
+}
+
+std::string SeedHex(const Seed& seed)
+{
+    return store::ToHex(seed.data(), seed.size());
+}
+
+bool SeedFromHex(std::string_view hex, Seed& seed)
+{
+    std::string bytes;
+    if (hex.size() != 2 * seed.size() || !store::FromHex(hex, bytes))
+        return false;
+    std::copy(bytes.begin(), bytes.end(), seed.begin());
     return true;
 }
 

@@ -1,32 +1,25 @@
 #pragma once
-// The draw record: every stop and every void is kept, numbered and chained,
-// in tables beside `sheet` in the same database file. `sheet` itself is
-// never changed by this module; a program that knows only `sheet` keeps
-// working on the file.
+// The draw record: every stop, void, reset, correction and announcement is
+// kept, in tables beside `sheet` in the same database file (record_schema.h),
+// as one chain in the order the entries were made: each entry carries the
+// digest of the entry before it (kChainStart for the first). `sheet` itself
+// is never changed in form; a program that knows only `sheet` keeps working
+// on the file.
 //
-// Tables (created on first open, idempotently):
-//   draw_record  one row per draw: draw_id, drawn_at (UTC, ISO 8601),
-//                prize_level, requested, eligible_count, eligible_digest,
-//                eligible_ids (EncodeIds), seed (hex), previous_digest,
-//                record_digest
-//   draw_winner  the winners of a draw in draw order: draw_id, position
-//                (1-based), participant_id, user_name, user_number
-//   draw_void    a winner voided after the draw and the one replacement drawn
-//                for it: draw_id, void_seq (1-based within the draw),
-//                position, voided_id, voided_at, eligible_count,
-//                eligible_digest, eligible_ids, seed, replacement_id,
-//                replacement_name, replacement_number, previous_digest,
-//                record_digest
-// The chain runs through the entries in the order draw 1, its voids, draw 2,
-// its voids, ...; each entry's previous_digest is the record_digest of the
-// entry before it (64 zeros for the first). What a digest covers is given by
-// DrawDigest and VoidDigest below.
+// Draws and voids come in two formats. Format 1 (written by older versions)
+// took its seed straight from the system; format 2 takes an organiser seed
+// S, shows its commitment SHA-256(S) before the public input is typed, and
+// derives the seed from both and the eligible list (DrawSeed). What each
+// digest covers is given with DrawDigest and VoidDigest below and with the
+// other entries in record_entries.h.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "draw/record_schema.h"
 #include "store/connection.h"
 
 namespace draw {
@@ -53,6 +46,25 @@ struct DrawVoid {
     RecordedWinner replacement;  // its position is the voided one
     std::string previousDigest;
     std::string digest;
+    int format = 1;
+    // Format 2 only ("" for format 1):
+    std::string organiserSeed;   // S, 64 hex
+    std::string seedCommitment;  // SHA-256(S), 64 hex
+    std::string publicInput;
+    std::string reason;
+};
+
+// A later correction of a draw's prize level and prize (the draw's own entry
+// stays as it was written).
+struct Correction {
+    long long seq = 0;  // 1, 2, ... over the whole record
+    long long drawId = 0;
+    std::string time;
+    std::string level;
+    std::string prizeName;
+    std::string reason;
+    std::string previousDigest;
+    std::string digest;
 };
 
 struct DrawRecord {
@@ -68,52 +80,81 @@ struct DrawRecord {
     std::vector<DrawVoid> voids;          // in the order they were made
     std::string previousDigest;
     std::string digest;
+    int format = 1;
+    // Format 2 only ("" or nullopt for format 1):
+    std::string organiserSeed;   // S, 64 hex; "" for a draw from an announcement
+    std::string seedCommitment;  // SHA-256(S), 64 hex; "" likewise
+    std::string publicInput;
+    std::optional<long long> announcementId;
+    std::optional<long long> planRound;
+    std::string prizeName;
+    std::string groupRule;  // "" (everyone), "only:A|B" or "except:A|B"
+    // Read with the draw, oldest first; not part of its digest.
+    std::vector<Correction> corrections;
 };
 
-// Creates the record's tables when they are missing, in one transaction;
-// an existing database gains them silently. Only commands that write to the
-// record call it: a file made by an older version, perhaps read-only, is
-// read as one without draws. False with connection.error(). `created`, when
-// given, gains the names of the tables this call made, in the order made.
-bool EnsureDrawTables(store::DbConnection& connection, std::vector<std::string>* created = nullptr);
-// Whether the record's tables are there; nullopt with connection.error()
-// when that cannot be read.
-std::optional<bool> RecordPresent(store::DbConnection& connection);
-
-// The digests of the chain, lower-case hex SHA-256 over netstrings
+// The digests of draws and voids, lower-case hex SHA-256 over netstrings
 // ("<decimal length>:<bytes>,") of, in order:
-//   draw: "sortia-draw-1", previous_digest, draw_id, drawn_at, prize_level,
-//         requested, eligible_count, eligible_digest, seed, the number of
-//         winners, then per winner position, participant_id, user_name,
-//         user_number;
-//   void: "sortia-void-1", previous_digest, draw_id, void_seq, voided_at,
-//         position, voided_id, eligible_count, eligible_digest, seed,
-//         replacement_id, replacement_name, replacement_number.
-// Numbers are in decimal; a Null name or number is the empty string.
+//   draw, format 1: "sortia-draw-1", previous_digest, draw_id, drawn_at,
+//         prize_level, requested, eligible_count, eligible_digest, seed, the
+//         number of winners, then per winner position, participant_id,
+//         user_name, user_number;
+//   draw, format 2: "sortia-draw-2", previous_digest, draw_id, drawn_at,
+//         prize_level, prize_name, plan_round, group_rule, requested,
+//         eligible_count, eligible_digest, organiser_seed, seed_commitment,
+//         public_input, announcement_id, seed, the number of winners, then
+//         per winner as above;
+//   void, format 1: "sortia-void-1", previous_digest, draw_id, void_seq,
+//         voided_at, position, voided_id, eligible_count, eligible_digest,
+//         seed, replacement_id, replacement_name, replacement_number;
+//   void, format 2: "sortia-void-2", previous_digest, draw_id, void_seq,
+//         voided_at, position, voided_id, reason, eligible_count,
+//         eligible_digest, organiser_seed, seed_commitment, public_input,
+//         seed, replacement_id, replacement_name, replacement_number.
+// Numbers are in decimal; Null is the empty string.
 std::string DrawDigest(const DrawRecord& record);
 std::string VoidDigest(long long drawId, const DrawVoid& entry);
 
-// Writes a draw inside the caller's transaction: gives it the next number,
-// chains it to the last entry and fills id, previousDigest and digest.
+// Writes a draw inside the caller's transaction (the tables must be there:
+// EnsureDrawTables): gives it the next number, chains it to the newest
+// entry and fills id, previousDigest and digest.
 bool WriteDraw(store::DbConnection& connection, DrawRecord& record);
 // Writes a void of draw `drawId` inside the caller's transaction; fills seq,
 // previousDigest and digest.
 bool WriteVoid(store::DbConnection& connection, long long drawId, DrawVoid& entry);
 
-// Reads one draw with its winners and voids; `withIds` also reads the stored
-// eligible lists. False with connection.error(); a missing draw gives false
-// with an empty error.
+// Reads one draw with its winners, voids and corrections; `withIds` also
+// reads the stored eligible lists. False with connection.error(); a missing
+// draw gives false with an empty error.
 bool ReadDraw(store::DbConnection& connection, long long drawId, DrawRecord& record, bool withIds = false);
 // Every draw, oldest first (without the stored lists).
 bool ReadHistory(store::DbConnection& connection, std::vector<DrawRecord>& draws);
 // The highest draw number, 0 when there is none.
 bool LastDrawId(store::DbConnection& connection, long long& drawId);
 
-// Who holds each position now: the winners of the draw with every void's
-// replacement put in the voided winner's place, in position order.
+// Walks the voids of a draw in order, each replacement taking the place of
+// the winner it voids; `onVoid`, when given, sees each void with the winner
+// who held its position then (nullptr when the draw has no such position).
+// Returns who holds each position afterwards, in position order.
+using VoidVisitor = std::function<void(const DrawVoid& entry, const RecordedWinner* voided)>;
+std::vector<RecordedWinner> ApplyVoids(const DrawRecord& record, const VoidVisitor& onVoid = {});
+// Who holds each position now.
 std::vector<RecordedWinner> CurrentWinners(const DrawRecord& record);
 // The winners that were voided, in the order of their voids.
 std::vector<RecordedWinner> VoidedWinners(const DrawRecord& record);
+// The digest of the draw's newest entry (its last void, else the draw): what
+// a printout of the draw carries.
+const std::string& LatestDigest(const DrawRecord& record);
+
+// The prize level and prize a draw shows: its own, or those of its latest
+// correction, with a note saying what was corrected and why ("" when
+// nothing was), in the user's language.
+struct ShownPrize {
+    std::string level;
+    std::string prizeName;
+    std::string note;
+};
+ShownPrize ShownLevel(const DrawRecord& record);
 
 // The text a QR code of an entry carries, "sortia-draw:<draw id>:<digest>":
 // a photo of it pins the record down outside the file.

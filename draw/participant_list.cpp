@@ -5,6 +5,8 @@
 #include <functional>
 #include <cstring>
 
+#include "draw/record_chain.h"
+
 namespace draw {
 
 namespace {
@@ -12,17 +14,6 @@ namespace {
 // Large enough that a million rows take a few dozen allocations, small
 // enough that the last one wastes little.
 constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
-constexpr std::size_t kMaxVarintBytes = 10;
-
-char* putLength(char* out, std::size_t value)
-{
-    while (value >= 0x80) {
-        *out++ = char((value & 0x7F) | 0x80);
-        value >>= 7;
-    }
-    *out++ = char(value);
-    return out;
-}
 
 char* putText(char* out, std::string_view text)
 {
@@ -179,10 +170,10 @@ void ParticipantList::append(std::optional<std::int64_t> integerId, std::string_
     changed();
     char* out = reserveBytes(idText.size() + name.size() + number.size() + 3 * kMaxVarintBytes);
     char* const start = out;
-    out = putLength(out, idAsNumber ? 0 : idText.size() + 1);
+    out = PutVarint(out, idAsNumber ? 0 : idText.size() + 1);
     out = putText(out, idText);
-    out = putText(putLength(out, name.size()), name);
-    out = putText(putLength(out, number.size()), number);
+    out = putText(PutVarint(out, name.size()), name);
+    out = putText(PutVarint(out, number.size()), number);
     m_chunks[m_filling]->used += std::size_t(out - start);
 }
 
@@ -219,6 +210,12 @@ bool RefreshNotWon(store::DbConnection& connection, ParticipantList& list)
         return true;
     list.clear();
     list.noteRead();
+    // The head before the rows: a draw recorded in between then makes the
+    // stop read the list again rather than record it stale.
+    std::string head;
+    if (!ListedHead(connection, head))
+        return false;
+    list.setChainHead(std::move(head));
     auto result = connection.Execute(store::kSelectNotWon);
     if (!result)
         return false;
@@ -251,6 +248,7 @@ DrawResult DrawFromList(store::DbConnection& connection, ParticipantList& list, 
     request.listedIds = &list.ids();
     request.listedEncoding = &list.encodedIds();
     request.listedDigest = &list.digest();
+    request.listedHead = &list.chainHead();
     DrawResult result = RunDraw(connection, request);
     const std::optional<store::ChangeStamp> after = connection.changeStamp();
     // Nobody else committed from before the draw until now, and the list
@@ -261,6 +259,7 @@ DrawResult DrawFromList(store::DbConnection& connection, ParticipantList& list, 
     if (onlyOurs) {
         list.removeIds(*result.markedIds);
         list.setMatches(after);
+        list.setChainHead(result.record.digest);
     } else if (result.status == DrawStatus::Done) {
         list.setMatches(std::nullopt);
     }

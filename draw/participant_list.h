@@ -71,6 +71,9 @@ public:
     const std::optional<store::ChangeStamp>& matches() const { return m_matches; }
     void setMatches(std::optional<store::ChangeStamp> stamp) { m_matches = stamp; }
     void noteRead() { ++m_reads; }
+    // The record's head when the rows were read (see DrawRequest::listedHead).
+    const std::string& chainHead() const { return m_chainHead; }
+    void setChainHead(std::string head) { m_chainHead = std::move(head); }
 
 private:
     struct Chunk;
@@ -89,6 +92,7 @@ private:
     mutable std::optional<std::string> m_encoded;
     mutable std::optional<std::string> m_digest;
     std::size_t m_reads = 0;
+    std::string m_chainHead;
 };
 
 // Brings `list` up to the not-yet-won participants, highest id first: reads

@@ -1,10 +1,10 @@
 #include "draw/prize_draw.h"
 
-#include <chrono>
-#include <thread>
-
+#include "draw/announced_draw.h"
+#include "draw/prize_plan.h"
+#include "draw/record_chain.h"
+#include "draw/record_transaction.h"
 #include "platform/language/language.h"
-#include "store/sha256.h"
 
 namespace draw {
 
@@ -38,29 +38,19 @@ const char* const kMarkRow = "update sheet set isluck = '是'  where id = ? and 
 // drop exactly them.
 const char* const kSelectSharing = "select id from sheet where user_number = ? and isluck = '否'";
 
-enum class Outcome { Done, Taken, ChangedNothing, Error };
-
-struct Attempt {
-    Outcome outcome = Outcome::Done;
-    std::vector<RecordedWinner> winners;
-    std::string seedHex;
-    std::string problem;  // which winner's mark changed nothing
-    std::optional<std::vector<std::int64_t>> marked;  // see DrawResult::markedIds
-};
-
 // Reads each picked participant inside the transaction: one who has won or
 // vanished since the list was read makes the attempt void.
-Outcome readPicked(store::DbConnection& connection, const std::vector<std::int64_t>& ids,
-                   const std::vector<std::size_t>& picks, std::vector<RecordedWinner>& winners)
+PickOutcome readPicked(store::DbConnection& connection, const std::vector<std::int64_t>& ids,
+                       const std::vector<std::size_t>& picks, std::vector<RecordedWinner>& winners)
 {
     winners.clear();
     for (std::size_t k = 0; k < picks.size(); ++k) {
         const std::int64_t id = ids[picks[k]];
         auto row = connection.ExecuteBound(kSelectRow, {id});
         if (!row)
-            return Outcome::Error;
+            return PickOutcome::Error;
         if (row->EndOfFile() || row->Field(2) != store::kNotWon)
-            return Outcome::Taken;
+            return PickOutcome::Taken;
         RecordedWinner winner{int(k + 1), id, std::nullopt, std::nullopt};
         if (!row->IsNull(0))
             winner.name = row->Field(0);
@@ -68,7 +58,7 @@ Outcome readPicked(store::DbConnection& connection, const std::vector<std::int64
             winner.number = row->Field(1);
         winners.push_back(std::move(winner));
     }
-    return Outcome::Done;
+    return PickOutcome::Done;
 }
 
 // Adds the ids of the not-yet-won rows holding `number` to `marked`; a row
@@ -92,156 +82,252 @@ bool noteSharing(store::DbConnection& connection, const std::string& number, std
 // Every winner by its row (which must change), then by its number as the
 // program always has, so that rows sharing the number are marked too. A Null
 // number is marked by its row only: it names nobody else.
-Outcome markAll(store::DbConnection& connection, const std::vector<RecordedWinner>& winners, std::string& problem,
-                std::optional<std::vector<std::int64_t>>& marked)
+PickOutcome markAll(store::DbConnection& connection, const std::vector<RecordedWinner>& winners, std::string& problem,
+                    std::optional<std::vector<std::int64_t>>& marked)
 {
     marked.emplace();
     for (const RecordedWinner& winner : winners) {
         marked->push_back(winner.id);
         if (!connection.RunBound(kMarkRow, {winner.id}))
-            return Outcome::Error;
+            return PickOutcome::Error;
         if (connection.changes() < 1) {
             problem = lang::trf("the mark of winner %1 (%2, id %3) changed no row in the database",
                                 "中奖者第 %1 名（%2，编号 %3）的标记没有改变数据库中的任何一行",
                                 {std::to_string(winner.position), winner.name.value_or(""), std::to_string(winner.id)});
-            return Outcome::ChangedNothing;
+            return PickOutcome::ChangedNothing;
         }
     }
     for (const RecordedWinner& winner : winners)
         if (winner.number &&
             (!noteSharing(connection, *winner.number, marked) || !connection.Run(store::kMarkWinner, {*winner.number})))
-            return Outcome::Error;
-    return Outcome::Done;
+            return PickOutcome::Error;
+    return PickOutcome::Done;
 }
 
-Attempt pickAndMark(store::DbConnection& connection, const std::vector<std::int64_t>& ids, std::size_t n,
-                    const SeedSource& seeds)
-{
-    Attempt attempt;
-    const Seed seed = seeds();
-    attempt.seedHex = store::ToHex(seed.data(), seed.size());
-    attempt.outcome = readPicked(connection, ids, PickIndices(seed, ids.size(), n), attempt.winners);
-    if (attempt.outcome == Outcome::Done)
-        attempt.outcome = markAll(connection, attempt.winners, attempt.problem, attempt.marked);
-    return attempt;
-}
+// The caller's list, or one read now (inside the transaction) when there is
+// none, the draw is tried again, or a group rule limits it.
+struct EligibleList {
+    EligibleListBuilder loaded;
+    const std::vector<std::int64_t>* ids = nullptr;
+    std::string encoded;
+    std::string digest;
+};
 
-DrawResult failure(store::DbConnection& connection, DrawStatus status, std::string error = std::string())
+bool takeList(store::DbConnection& connection, const DrawRequest& request, const std::string& groupRule,
+              bool useListed, EligibleList& list)
 {
-    // The kind of the failure is read before the rollback can change it.
-    const store::ErrorKind kind = connection.errorKind();
-    connection.RollbackTransaction();
-    DrawResult result;
-    result.status = status;
-    result.error = status == DrawStatus::DatabaseError ? connection.error() : std::move(error);
-    if (status == DrawStatus::DatabaseError)
-        result.errorKind = kind;
-    if (status == DrawStatus::DatabaseError && kind == store::ErrorKind::ConnectionLost)
-        result.status = DrawStatus::ConnectionLost;
-    else if (status == DrawStatus::DatabaseError && kind == store::ErrorKind::Conflict)
-        result.status = DrawStatus::KeptConflicting;
-    return result;
-}
-
-DrawStatus statusOf(Outcome outcome)
-{
-    return outcome == Outcome::ChangedNothing ? DrawStatus::MarkChangedNothing : DrawStatus::DatabaseError;
-}
-
-// The commit of `digest` was cut off with the connection: asks again, on a
-// fresh connection, whether it made it.
-DrawResult afterLostCommit(store::DbConnection& connection, DrawResult done)
-{
-    const std::string lost = connection.error();
-    connection.RollbackTransaction();
-    auto row = connection.Execute("select count(*) from draw_record where record_digest = ?", {done.record.digest});
-    if (row && row->FieldInteger(0) == 1)
-        return done;
-    DrawResult result;
-    result.status = row ? DrawStatus::ConnectionLost : DrawStatus::OutcomeUnknown;
-    result.error = lost;
-    return result;
-}
-
-// Writes the record of a draw or void (`write` fills in its number and
-// digests) and commits, giving `done` when all went well.
-template <typename Write>
-DrawResult commitWith(store::DbConnection& connection, DrawResult done, Write write)
-{
-    if (!write(done))
-        return failure(connection, DrawStatus::DatabaseError);
-    if (connection.CommitTransaction())
-        return done;
-    if (connection.errorKind() == store::ErrorKind::ConnectionLost)
-        return afterLostCommit(connection, std::move(done));
-    return failure(connection, DrawStatus::DatabaseError);
-}
-
-// Tries `once` again while the server undoes it for a conflict with another
-// draw, waiting a little longer each time so that the two draws part.
-template <typename Once>
-DrawResult retryConflicts(RandomSource& random, Once once)
-{
-    DrawResult result;
-    for (int conflicts = 1; conflicts <= kMaxConflictAttempts; ++conflicts) {
-        result = once();
-        if (result.status != DrawStatus::KeptConflicting)
-            return result;
-        std::this_thread::sleep_for(std::chrono::milliseconds(random.Uniform(1, 20) * std::size_t(conflicts)));
+    std::string head;
+    if (useListed && groupRule.empty() && request.listedHead && !ChainHead(connection, head))
+        return false;
+    if (useListed && groupRule.empty() && (!request.listedHead || head == *request.listedHead)) {
+        list.ids = request.listedIds;
+        const bool known = request.listedEncoding && request.listedDigest;
+        list.encoded = known ? *request.listedEncoding : EncodeIds(*list.ids);
+        list.digest = known ? *request.listedDigest : EligibleDigest(list.encoded);
+        return true;
     }
-    result.attempts = kMaxConflictAttempts;
-    return result;
+    if (!LoadEligibleIds(connection, list.loaded, groupRule))
+        return false;
+    list.ids = &list.loaded.ids();
+    list.encoded = EncodeIds(*list.ids);
+    list.digest = EligibleDigest(list.encoded);
+    return true;
+}
+
+DrawResult listFailure(store::DbConnection& connection, const EligibleListBuilder& loaded)
+{
+    return loaded.ok() ? Failure(connection, DrawStatus::DatabaseError)
+                       : Failure(connection, DrawStatus::BadList, loaded.error());
+}
+
+// The level, prize, count and group rule a draw takes: the request's, or
+// its plan round's as the plan stands inside the transaction.
+bool resolveRound(store::DbConnection& connection, DrawRequest& request, std::string& refusal)
+{
+    if (!request.planRound)
+        return true;
+    PlanRound round;
+    if (!RoundToDraw(connection, *request.planRound, std::nullopt, round, refusal))
+        return false;
+    request.level = round.level;
+    request.prizeName = round.prizeName;
+    request.count = round.count;
+    request.groupRule = round.groupRule;
+    return true;
 }
 
 // One try of a draw inside its own transaction; `retry` is set when a winner
 // was taken by another program and the draw should be tried afresh.
-DrawResult tryDraw(store::DbConnection& connection, const DrawRequest& request, bool useListed, bool& retry)
+DrawResult tryDraw(store::DbConnection& connection, DrawRequest request, const Seed& organiser, bool useListed,
+                   bool& retry)
 {
     retry = false;
     if (!connection.BeginTransaction())
-        return failure(connection, DrawStatus::DatabaseError);
-    EligibleListBuilder loaded;
-    if (!useListed && !LoadEligibleIds(connection, loaded))
-        return loaded.ok() ? failure(connection, DrawStatus::DatabaseError)
-                           : failure(connection, DrawStatus::BadList, loaded.error());
-    const std::vector<std::int64_t>& ids = useListed ? *request.listedIds : loaded.ids();
-    const auto available = static_cast<long long>(ids.size());
+        return Failure(connection, DrawStatus::DatabaseError);
+    std::string refusal;
+    if (!resolveRound(connection, request, refusal))
+        return Failure(connection, DrawStatus::DatabaseError);
+    if (!refusal.empty())
+        return Failure(connection, DrawStatus::Refused, refusal);
+    EligibleList list;
+    if (!takeList(connection, request, request.groupRule, useListed, list))
+        return listFailure(connection, list.loaded);
+    const auto available = static_cast<long long>(list.ids->size());
     if (available == 0 || request.count < 1 || request.count > available) {
-        DrawResult result = failure(connection, available == 0 ? DrawStatus::NobodyLeft : DrawStatus::CountOutOfRange);
+        DrawResult result = Failure(connection, available == 0 ? DrawStatus::NobodyLeft : DrawStatus::CountOutOfRange);
         result.available = available;
         return result;
     }
-    Attempt attempt = pickAndMark(connection, ids, std::size_t(request.count), request.seeds);
-    if (attempt.outcome == Outcome::Taken) {
+    const Seed seed = DrawSeed(organiser, request.publicInput, list.digest);
+    PickAttempt attempt = PickAndMark(connection, *list.ids, std::size_t(request.count), seed);
+    if (attempt.outcome == PickOutcome::Taken) {
         retry = true;
-        return failure(connection, DrawStatus::ListKeptChanging);
+        return Failure(connection, DrawStatus::ListKeptChanging);
     }
-    if (attempt.outcome != Outcome::Done)
-        return failure(connection, statusOf(attempt.outcome), attempt.problem);
+    if (attempt.outcome != PickOutcome::Done)
+        return Failure(connection, StatusOf(attempt.outcome), attempt.problem);
 
     DrawResult result;
     result.available = available;
     DrawRecord& record = result.record;
+    record.format = 2;
     record.time = UtcNow();
     record.level = request.level;
+    record.prizeName = request.prizeName;
+    record.planRound = request.planRound;
+    record.groupRule = request.groupRule;
     record.requested = request.count;
     record.eligibleCount = available;
-    const bool known = useListed && request.listedEncoding && request.listedDigest;
-    record.eligibleIds = known ? *request.listedEncoding : EncodeIds(ids);
-    record.eligibleDigest = known ? *request.listedDigest : EligibleDigest(record.eligibleIds);
-    record.seed = attempt.seedHex;
+    record.eligibleIds = std::move(list.encoded);
+    record.eligibleDigest = std::move(list.digest);
+    record.organiserSeed = SeedHex(organiser);
+    record.seedCommitment = SeedCommitment(organiser);
+    record.publicInput = request.publicInput;
+    record.seed = SeedHex(seed);
     record.winners = std::move(attempt.winners);
     result.markedIds = std::move(attempt.marked);
-    return commitWith(connection, std::move(result),
-                      [&](DrawResult& done) { return WriteDraw(connection, done.record); });
+    return CommitWith(connection, std::move(result), "draw_record", [&](DrawResult& done) -> Written {
+        if (!WriteDraw(connection, done.record))
+            return std::nullopt;
+        return done.record.digest;
+    });
+}
+
+// Checks the public input and gives it in the form it is recorded in.
+bool takePublicInput(std::string& publicInput, DrawResult& refused)
+{
+    publicInput = PublicInputText(publicInput);
+    refused.error = PublicInputProblem(publicInput);
+    refused.status = DrawStatus::Refused;
+    return refused.error.empty();
+}
+
+DrawResult tryVoid(store::DbConnection& connection, const VoidRequest& request, const Seed& organiser)
+{
+    if (!connection.BeginTransaction())
+        return Failure(connection, DrawStatus::DatabaseError);
+    long long lastDraw = 0;
+    DrawRecord record;
+    if (!LastDrawId(connection, lastDraw))
+        return Failure(connection, DrawStatus::DatabaseError);
+    if (lastDraw != request.drawId || !ReadDraw(connection, request.drawId, record))
+        return connection.error().empty() ? Failure(connection, DrawStatus::NotLastDraw)
+                                          : Failure(connection, DrawStatus::DatabaseError);
+    std::optional<RecordedWinner> holder;
+    for (const RecordedWinner& winner : CurrentWinners(record))
+        if (winner.position == request.position)
+            holder = winner;
+    if (!holder)
+        return Failure(connection, DrawStatus::NoSuchPosition);
+
+    EligibleListBuilder list;
+    if (!LoadEligibleIds(connection, list, record.groupRule))
+        return listFailure(connection, list);
+    if (list.ids().empty())
+        return Failure(connection, DrawStatus::NobodyLeft);
+    DrawVoid entry;
+    entry.format = 2;
+    entry.eligibleIds = EncodeIds(list.ids());
+    entry.eligibleDigest = EligibleDigest(entry.eligibleIds);
+    const Seed seed = DrawSeed(organiser, request.publicInput, entry.eligibleDigest);
+    PickAttempt attempt = PickAndMark(connection, list.ids(), 1, seed);
+    if (attempt.outcome != PickOutcome::Done)  // nobody else can write meanwhile: Taken cannot happen
+        return Failure(connection, StatusOf(attempt.outcome), attempt.problem);
+
+    entry.position = request.position;
+    entry.voidedId = holder->id;
+    entry.time = UtcNow();
+    entry.eligibleCount = static_cast<long long>(list.ids().size());
+    entry.seed = SeedHex(seed);
+    entry.organiserSeed = SeedHex(organiser);
+    entry.seedCommitment = SeedCommitment(organiser);
+    entry.publicInput = request.publicInput;
+    entry.reason = request.reason;
+    entry.replacement = attempt.winners.front();
+    entry.replacement.position = request.position;
+    DrawResult result;
+    result.available = entry.eligibleCount;
+    result.attempts = 1;
+    result.record = std::move(record);
+    result.record.voids.push_back(std::move(entry));
+    return CommitWith(connection, std::move(result), "draw_void", [&](DrawResult& done) -> Written {
+        DrawVoid& written = done.record.voids.back();
+        if (!WriteVoid(connection, request.drawId, written))
+            return std::nullopt;
+        return written.digest;
+    });
 }
 
 }  // namespace
 
-bool LoadEligibleIds(store::DbConnection& connection, EligibleListBuilder& list)
+PickAttempt PickAndMark(store::DbConnection& connection, const std::vector<std::int64_t>& ids, std::size_t n,
+                        const Seed& seed)
+{
+    PickAttempt attempt;
+    attempt.outcome = readPicked(connection, ids, PickIndices(seed, ids.size(), n), attempt.winners);
+    if (attempt.outcome == PickOutcome::Done)
+        attempt.outcome = markAll(connection, attempt.winners, attempt.problem, attempt.marked);
+    return attempt;
+}
+
+DrawStatus StatusOf(PickOutcome outcome)
+{
+    return outcome == PickOutcome::ChangedNothing ? DrawStatus::MarkChangedNothing : DrawStatus::DatabaseError;
+}
+
+bool LoadEligibleIds(store::DbConnection& connection, EligibleListBuilder& list, const std::string& groupRule)
 {
     list.clear();
-    auto rows = connection.Execute(kSelectEligibleIds);
+    GroupRule rule;
+    std::string error;
+    if (!ParseGroupRule(groupRule, rule, error)) {
+        list.setError(error);
+        return false;
+    }
+    std::string sql = kSelectEligibleIds;
+    std::vector<store::Value> names(rule.groups.begin(), rule.groups.end());
+    if (rule.kind != GroupRule::Kind::Everyone) {
+        const std::optional<bool> grouped = connection.HasTable("participant_group");
+        if (!grouped)
+            return false;
+        // Without the table nobody has a group: "only" leaves nobody, "except" everybody.
+        if (!*grouped && rule.kind == GroupRule::Kind::Only)
+            return true;
+        if (*grouped) {
+            std::string marks;
+            for (std::size_t i = 0; i < names.size(); ++i)
+                marks += i ? ", ?" : "?";
+            sql = rule.kind == GroupRule::Kind::Only
+                      ? "select s.id from sheet s join participant_group g on g.participant_id = s.id"
+                        " where s.isluck = '否' and g.group_name in (" + marks + ") order by s.id desc"
+                      : "select s.id from sheet s left join participant_group g on g.participant_id = s.id"
+                        " where s.isluck = '否' and (g.group_name is null or g.group_name not in (" + marks +
+                            ")) order by s.id desc";
+        } else {
+            names.clear();
+        }
+    }
+    auto rows = connection.ExecuteBound(sql, names);
     if (!rows)
         return false;
     while (!rows->EndOfFile()) {
@@ -259,18 +345,25 @@ bool LoadEligibleIds(store::DbConnection& connection, EligibleListBuilder& list)
 DrawResult RunDraw(store::DbConnection& connection, const DrawRequest& request)
 {
     if (!EnsureDrawTables(connection))
-        return failure(connection, DrawStatus::DatabaseError);
-    RandomSource random;
+        return Failure(connection, DrawStatus::DatabaseError);
+    DrawRequest taken = request;
+    DrawResult refused;
+    if (!takePublicInput(taken.publicInput, refused))
+        return refused;
+    if (request.announcementId)
+        return RetryConflicts([&] { return TryAnnouncedDraw(connection, taken); });
+    // S is taken once: every try below draws with it.
+    const Seed organiser = request.organiserSeed ? *request.organiserSeed : request.seeds();
     int attempt = 0;
-    return retryConflicts(random, [&] {
+    return RetryConflicts([&] {
         DrawResult result;
-        for (int taken = 1; taken <= kMaxDrawAttempts; ++taken) {
+        for (int tries = 1; tries <= kMaxDrawAttempts; ++tries) {
             bool retry = false;
             // The caller's list serves the first try; after a clash the list is
             // read afresh inside the transaction, where nobody can change it.
             ++attempt;
-            result = tryDraw(connection, request, attempt == 1 && request.listedIds != nullptr, retry);
-            result.attempts = taken;
+            result = tryDraw(connection, taken, organiser, attempt == 1 && request.listedIds != nullptr, retry);
+            result.attempts = tries;
             if (!retry)
                 return result;
         }
@@ -278,63 +371,25 @@ DrawResult RunDraw(store::DbConnection& connection, const DrawRequest& request)
     });
 }
 
-namespace {
-
-DrawResult tryVoid(store::DbConnection& connection, long long drawId, int position, const SeedSource& seeds)
+DrawResult VoidAndReplace(store::DbConnection& connection, const VoidRequest& request)
 {
-    if (!connection.BeginTransaction())
-        return failure(connection, DrawStatus::DatabaseError);
-    long long lastDraw = 0;
-    DrawRecord record;
-    if (!LastDrawId(connection, lastDraw))
-        return failure(connection, DrawStatus::DatabaseError);
-    if (lastDraw != drawId || !ReadDraw(connection, drawId, record))
-        return connection.error().empty() ? failure(connection, DrawStatus::NotLastDraw)
-                                          : failure(connection, DrawStatus::DatabaseError);
-    std::optional<RecordedWinner> holder;
-    for (const RecordedWinner& winner : CurrentWinners(record))
-        if (winner.position == position)
-            holder = winner;
-    if (!holder)
-        return failure(connection, DrawStatus::NoSuchPosition);
-
-    EligibleListBuilder list;
-    if (!LoadEligibleIds(connection, list))
-        return list.ok() ? failure(connection, DrawStatus::DatabaseError)
-                         : failure(connection, DrawStatus::BadList, list.error());
-    if (list.ids().empty())
-        return failure(connection, DrawStatus::NobodyLeft);
-    Attempt attempt = pickAndMark(connection, list.ids(), 1, seeds);
-    if (attempt.outcome != Outcome::Done)  // nobody else can write meanwhile: Taken cannot happen
-        return failure(connection, statusOf(attempt.outcome), attempt.problem);
-
-    DrawVoid entry;
-    entry.position = position;
-    entry.voidedId = holder->id;
-    entry.time = UtcNow();
-    entry.eligibleCount = static_cast<long long>(list.ids().size());
-    entry.eligibleIds = EncodeIds(list.ids());
-    entry.eligibleDigest = EligibleDigest(entry.eligibleIds);
-    entry.seed = attempt.seedHex;
-    entry.replacement = attempt.winners.front();
-    entry.replacement.position = position;
-    DrawResult result;
-    result.available = entry.eligibleCount;
-    result.attempts = 1;
-    result.record = std::move(record);
-    result.record.voids.push_back(std::move(entry));
-    return commitWith(connection, std::move(result),
-                      [&](DrawResult& done) { return WriteVoid(connection, drawId, done.record.voids.back()); });
+    if (!EnsureDrawTables(connection))
+        return Failure(connection, DrawStatus::DatabaseError);
+    VoidRequest taken = request;
+    DrawResult refused;
+    if (!takePublicInput(taken.publicInput, refused))
+        return refused;
+    const Seed organiser = request.organiserSeed ? *request.organiserSeed : request.seeds();
+    return RetryConflicts([&] { return tryVoid(connection, taken, organiser); });
 }
-
-}  // namespace
 
 DrawResult VoidAndReplace(store::DbConnection& connection, long long drawId, int position, const SeedSource& seeds)
 {
-    if (!EnsureDrawTables(connection))
-        return failure(connection, DrawStatus::DatabaseError);
-    RandomSource random;
-    return retryConflicts(random, [&] { return tryVoid(connection, drawId, position, seeds); });
+    VoidRequest request;
+    request.drawId = drawId;
+    request.position = position;
+    request.seeds = seeds;
+    return VoidAndReplace(connection, request);
 }
 
 std::string DescribeRefusal(const DrawResult& result)
@@ -374,6 +429,7 @@ std::string DescribeRefusal(const DrawResult& result)
         return lang::trf("%1; nobody was marked", "%1；没有标记任何人", {result.error});
     case DrawStatus::Done:
     case DrawStatus::CountOutOfRange:
+    case DrawStatus::Refused:
         break;
     }
     return result.error;

@@ -2,6 +2,12 @@
 // Drawing winners and voiding an absent one: the whole transaction (list,
 // picks, the still-not-won check, the marks and the draw record) shared by
 // the window and the command-line tool.
+//
+// A draw or void takes an organiser seed S when the roll starts (the window)
+// or when the command starts (the tool) and shows SeedCommitment(S); the
+// public input typed before the stop and the eligible list's digest then
+// fix the seed (DrawSeed). Tries again after a clash keep S and the public
+// input; their seed follows from the fresh list.
 
 #include <cstdint>
 #include <optional>
@@ -11,6 +17,7 @@
 
 #include "draw/draw_picks.h"
 #include "draw/draw_record.h"
+#include "draw/record_entries.h"
 #include "store/participants.h"
 
 namespace draw {
@@ -21,7 +28,6 @@ class RandomSource {
 public:
     RandomSource();
     void Reseed();
-    void Seed(std::uint64_t seed) { m_engine.seed(seed); }
     // A uniform integer in [low, high], without modulo bias.
     std::size_t Uniform(std::size_t low, std::size_t high);
 
@@ -46,6 +52,7 @@ enum class DrawStatus {
     NotLastDraw,         // a void of a draw that is no longer the last
     NoSuchPosition,      // a void of a position the draw does not have
     KeptConflicting,     // the server undid it kMaxConflictAttempts times for draws at the same moment
+    Refused,             // refused for the reason in `error` (a round already drawn, a changed announced list, ...)
     ConnectionLost,      // the server went away before the commit: nothing was recorded
     OutcomeUnknown,      // the server went away during the commit: it may have been recorded
     DatabaseError,
@@ -61,7 +68,30 @@ struct DrawRequest {
     // already (worked out while the display rolled); nullptr works them out.
     const std::string* listedEncoding = nullptr;
     const std::string* listedDigest = nullptr;
+    // The chain's head when *listedIds was read (ListedHead). The list is
+    // drawn from only while no entry was written since: another PC's draw
+    // meanwhile makes it read afresh, so that a record never holds a list
+    // with winners recorded before it. nullptr takes the list as current.
+    const std::string* listedHead = nullptr;
+    // S as taken when the roll started; nullopt takes one from `seeds` when
+    // the draw starts.
+    std::optional<Seed> organiserSeed;
     SeedSource seeds = SystemSeed;
+    // As typed; recorded as PublicInputText gives it.
+    std::string publicInput;
+    std::string prizeName;
+    // Limits the eligible list (stored form, see GroupRule); the caller's
+    // list is then not used.
+    std::string groupRule;
+    // A round of the prize plan: its level, prize, count and group rule take
+    // the place of those above. Refused when the round is drawn or
+    // announced already.
+    std::optional<long long> planRound;
+    // Draws from this announcement's frozen list with AnnouncedSeed: level,
+    // count, prize and round are the announcement's, S is not used, and the
+    // public input must be given. Refused when anyone on the list has won
+    // since or the announcement was drawn already.
+    std::optional<long long> announcementId;
 };
 
 struct DrawResult {
@@ -77,6 +107,10 @@ struct DrawResult {
     // For DatabaseError: whether trying again may help (another program's
     // lock, a full disk). Nothing was marked or recorded either way.
     store::ErrorKind errorKind = store::ErrorKind::None;
+    // What a reset, correction or announcement wrote, when Done.
+    ResetEntry reset;
+    Correction correction;
+    Announcement announcement;
 };
 
 // One draw in one write transaction: reads the eligible list (or takes the
@@ -90,10 +124,20 @@ struct DrawResult {
 // commit and could not be asked again whether the draw was recorded).
 DrawResult RunDraw(store::DbConnection& connection, const DrawRequest& request);
 
+struct VoidRequest {
+    long long drawId = 0;
+    int position = 0;
+    std::string reason;
+    std::optional<Seed> organiserSeed;  // as in DrawRequest
+    SeedSource seeds = SystemSeed;
+    std::string publicInput;
+};
+
 // Voids the holder of `position` in draw `drawId`, which must be the last
-// draw, and draws one replacement from those still not won, marked and
-// recorded in one transaction. The voided winner stays marked. When Done,
-// result.record is the draw with its voids.
+// draw, and draws one replacement from those still not won (within the
+// draw's group rule), marked and recorded in one transaction. The voided
+// winner stays marked. When Done, result.record is the draw with its voids.
+DrawResult VoidAndReplace(store::DbConnection& connection, const VoidRequest& request);
 DrawResult VoidAndReplace(store::DbConnection& connection, long long drawId, int position,
                           const SeedSource& seeds = SystemSeed);
 
@@ -104,8 +148,12 @@ inline bool KeptOutByLock(const DrawResult& result)
     return result.status == DrawStatus::DatabaseError && result.errorKind == store::ErrorKind::Busy;
 }
 
-// The ids of the not-yet-won participants in list order (highest id first).
-bool LoadEligibleIds(store::DbConnection& connection, EligibleListBuilder& list);
+// The ids of the not-yet-won participants in list order (highest id first),
+// limited by a group rule (stored form) when one is given. False with
+// connection.error(), or with list.error() for ids that cannot name their
+// rows or a rule that cannot be read.
+bool LoadEligibleIds(store::DbConnection& connection, EligibleListBuilder& list,
+                     const std::string& groupRule = std::string());
 
 // Why a draw or void was refused, for statuses that carry no text of their
 // own (every status but Done and CountOutOfRange), in the user's language.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include <xlsxwriter.h>
 
@@ -40,13 +41,19 @@ std::string csvField(const std::string& value)
     return quoted + "\"";
 }
 
+std::string roundText(const std::optional<long long>& round)
+{
+    return round ? std::to_string(*round) : std::string();
+}
+
 std::vector<std::string> fieldsOf(const ResultRow& row)
 {
     return {row.level, std::to_string(row.drawId), draw::LocalTimeText(row.time), std::to_string(row.position),
-            row.name, row.number, row.note};
+            row.name, row.number, row.note, roundText(row.round), row.prize};
 }
 
-bool writeCsv(const std::vector<ResultRow>& rows, const std::string& path, std::string& error)
+bool writeCsv(const std::vector<std::string>& titles, const std::vector<std::vector<std::string>>& lines,
+              const std::string& path, std::string& error)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << "\xEF\xBB\xBF";
@@ -55,9 +62,9 @@ bool writeCsv(const std::vector<ResultRow>& rows, const std::string& path, std::
             out << (i ? "," : "") << csvField(fields[i]);
         out << "\r\n";
     };
-    writeLine(ResultColumns());
-    for (const ResultRow& row : rows)
-        writeLine(fieldsOf(row));
+    writeLine(titles);
+    for (const std::vector<std::string>& line : lines)
+        writeLine(line);
     out.close();
     if (!out) {
         error = lang::trf("cannot write '%1'", "无法写入“%1”", {path});
@@ -94,6 +101,7 @@ bool writeXlsx(const std::vector<ResultRow>& rows, const std::string& path, std:
     worksheet_set_column(sheet, 0, 0, 12, nullptr);
     worksheet_set_column(sheet, 2, 2, 20, nullptr);
     worksheet_set_column(sheet, 4, 6, 24, nullptr);
+    worksheet_set_column(sheet, 8, 8, 24, nullptr);
     lxw_error status = LXW_NO_ERROR;
     auto keep = [&status](lxw_error e) {
         if (status == LXW_NO_ERROR)
@@ -111,9 +119,43 @@ bool writeXlsx(const std::vector<ResultRow>& rows, const std::string& path, std:
         keep(worksheet_write_string(sheet, r, 4, store::ValidUtf8(row.name).c_str(), nullptr));
         keep(worksheet_write_string(sheet, r, 5, store::ValidUtf8(row.number).c_str(), nullptr));
         keep(worksheet_write_string(sheet, r, 6, store::ValidUtf8(row.note).c_str(), nullptr));
+        if (row.round)
+            keep(worksheet_write_number(sheet, r, 7, double(*row.round), nullptr));
+        keep(worksheet_write_string(sheet, r, 8, store::ValidUtf8(row.prize).c_str(), nullptr));
         ++r;
     }
     keep(workbook_close(book));
+    if (status != LXW_NO_ERROR) {
+        error = lang::trf("cannot write '%1': %2", "无法写入“%1”：%2", {path, lxw_strerror(status)});
+        return false;
+    }
+    return true;
+}
+
+bool writeTextXlsx(const std::vector<std::string>& titles, const std::vector<std::vector<std::string>>& lines,
+                   const std::string& path, std::string& error)
+{
+    lxw_workbook* book = workbook_new(path.c_str());
+    if (!book) {
+        error = lang::trf("cannot write '%1'", "无法写入“%1”", {path});
+        return false;
+    }
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    lxw_error status = LXW_NO_ERROR;
+    auto write = [&](lxw_row_t r, const std::vector<std::string>& fields) {
+        for (std::size_t c = 0; c < fields.size(); ++c) {
+            const lxw_error e =
+                worksheet_write_string(sheet, r, lxw_col_t(c), store::ValidUtf8(fields[c]).c_str(), nullptr);
+            if (status == LXW_NO_ERROR)
+                status = e;
+        }
+    };
+    write(0, titles);
+    for (std::size_t r = 0; r < lines.size(); ++r)
+        write(lxw_row_t(r + 1), lines[r]);
+    const lxw_error closed = workbook_close(book);
+    if (status == LXW_NO_ERROR)
+        status = closed;
     if (status != LXW_NO_ERROR) {
         error = lang::trf("cannot write '%1': %2", "无法写入“%1”：%2", {path, lxw_strerror(status)});
         return false;
@@ -128,13 +170,28 @@ std::string lowerSuffix(const std::string& path)
     return suffix;
 }
 
+// Writes `path` through `write(temporary, csv)` and ReplaceFile: never half
+// a file under the final name.
+bool writeAtomically(const std::string& path, std::string& error,
+                     const std::function<bool(const std::string& temporary, bool csv, std::string& why)>& write)
+{
+    const std::string suffix = lowerSuffix(path);
+    if (suffix != ".csv" && suffix != ".xlsx") {
+        error = lang::trf("'%1' must end in .csv or .xlsx", "“%1”的扩展名必须是 .csv 或 .xlsx", {path});
+        return false;
+    }
+    return ReplaceFile(
+        path, [&](const std::string& temporary, std::string& why) { return write(temporary, suffix == ".csv", why); },
+        error);
+}
+
 }  // namespace
 
 std::vector<std::string> ResultColumns()
 {
     if (lang::uiLanguage() == lang::Language::Chinese)
-        return {"奖项", "抽奖编号", "时间", "名次", "姓名", "号码", "备注"};
-    return {"level", "draw", "time", "position", "name", "number", "note"};
+        return {"奖项", "抽奖编号", "时间", "名次", "姓名", "号码", "备注", "轮次", "奖品"};
+    return {"level", "draw", "time", "position", "name", "number", "note", "round", "prize"};
 }
 
 std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws, Masking masking)
@@ -149,23 +206,28 @@ std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws, Ma
     };
     std::vector<ResultRow> rows;
     for (const draw::DrawRecord& draw : draws) {
-        std::vector<draw::RecordedWinner> holders = draw.winners;
-        std::vector<std::string> notes(holders.size()), times(holders.size(), draw.time);
+        const draw::ShownPrize shown = draw::ShownLevel(draw);
+        auto row = [&](const std::string& time, const draw::RecordedWinner& winner, std::string note) {
+            if (!shown.note.empty())
+                note = note.empty() ? shown.note : note + "; " + shown.note;
+            return ResultRow{shown.level, draw.id, time, winner.position, name(winner), number(winner), note, draw.planRound, shown.prizeName};
+        };
+        // Who a replacement replaced, and when, by position.
+        std::map<int, std::pair<std::string, std::string>> replaced;
         std::vector<ResultRow> voided;
-        for (const draw::DrawVoid& entry : draw.voids) {
-            for (std::size_t k = 0; k < holders.size(); ++k) {
-                if (holders[k].position != entry.position)
-                    continue;
-                voided.push_back({draw.level, draw.id, entry.time, entry.position, name(holders[k]),
-                                  number(holders[k]), lang::tr("void", "作废")});
-                notes[k] = lang::trf("replaces %1", "补抽，替换 %1", {name(holders[k])});
-                times[k] = entry.time;
-                holders[k] = entry.replacement;
-            }
+        const std::vector<draw::RecordedWinner> holders =
+            draw::ApplyVoids(draw, [&](const draw::DrawVoid& entry, const draw::RecordedWinner* holder) {
+                if (!holder)
+                    return;
+                voided.push_back(row(entry.time, *holder, lang::tr("void", "作废")));
+                replaced[entry.position] = {lang::trf("replaces %1", "补抽，替换 %1", {name(*holder)}),
+                                            entry.time};
+            });
+        for (const draw::RecordedWinner& holder : holders) {
+            const auto found = replaced.find(holder.position);
+            rows.push_back(found == replaced.end() ? row(draw.time, holder, std::string())
+                                                   : row(found->second.second, holder, found->second.first));
         }
-        for (std::size_t k = 0; k < holders.size(); ++k)
-            rows.push_back({draw.level, draw.id, times[k], holders[k].position, name(holders[k]), number(holders[k]),
-                            notes[k]});
         rows.insert(rows.end(), voided.begin(), voided.end());
     }
     return rows;
@@ -173,17 +235,22 @@ std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws, Ma
 
 bool ExportResults(const std::vector<ResultRow>& rows, const std::string& path, std::string& error)
 {
-    const std::string suffix = lowerSuffix(path);
-    if (suffix != ".csv" && suffix != ".xlsx") {
-        error = lang::trf("'%1' must end in .csv or .xlsx", "“%1”的扩展名必须是 .csv 或 .xlsx", {path});
-        return false;
-    }
-    return ReplaceFile(
-        path,
-        [&](const std::string& temporary, std::string& why) {
-            return suffix == ".csv" ? writeCsv(rows, temporary, why) : writeXlsx(rows, temporary, why);
-        },
-        error);
+    return writeAtomically(path, error, [&](const std::string& temporary, bool csv, std::string& why) {
+        if (!csv)
+            return writeXlsx(rows, temporary, why);
+        std::vector<std::vector<std::string>> lines;
+        for (const ResultRow& row : rows)
+            lines.push_back(fieldsOf(row));
+        return writeCsv(ResultColumns(), lines, temporary, why);
+    });
+}
+
+bool ExportTable(const std::vector<std::string>& titles, const std::vector<std::vector<std::string>>& rows,
+                 const std::string& path, std::string& error)
+{
+    return writeAtomically(path, error, [&](const std::string& temporary, bool csv, std::string& why) {
+        return csv ? writeCsv(titles, rows, temporary, why) : writeTextXlsx(titles, rows, temporary, why);
+    });
 }
 
 }  // namespace exporter

@@ -103,6 +103,22 @@ public:
         return store::DropTables(*m_connection, tables, error);
     }
 
+    // The participants' groups, which group-limited rounds were drawn by,
+    // go with them (the table as the import makes it).
+    bool ensureGroups(std::string& error)
+    {
+        const std::optional<bool> there = m_connection->HasTable("participant_group");
+        if (there && (*there || m_connection->Run(std::string("create table participant_group (participant_id ") +
+                                                  m_connection->dialect().wholeNumberType +
+                                                  " primary key, group_name text not null)"))) {
+            if (!*there)
+                m_madeTables.push_back("participant_group");
+            return true;
+        }
+        error = m_connection->error();
+        return false;
+    }
+
     store::DbConnection& connection() { return *m_connection; }
 
 private:
@@ -129,9 +145,18 @@ int Copy(const Call& call)
     std::string error;
     store::CopyReport report;
     bool recordMatches = true;
-    const std::vector<store::CopiedTable> tables = draw::RecordCopyTables();
+    // An older source has fewer of the record's columns; the copy gets the rest's defaults.
+    const std::optional<draw::RecordLayout> layout = draw::RecordLayoutOf(source);
+    if (!layout)
+        return call.fail(source.error());
+    std::vector<store::CopiedTable> tables = draw::RecordCopyTables(*layout);
+    const std::optional<bool> grouped = source.HasTable("participant_group");
+    if (!grouped)
+        return call.fail(source.error());
+    if (*grouped)
+        tables.push_back({"participant_group", "participant_id, group_name", "IT", "participant_id"});
     if (!destination.open(error) || !store::IsEmptyForCopy(destination.connection(), tables, error) ||
-        !destination.ensureRecord(error) ||
+        !destination.ensureRecord(error) || (*grouped && !destination.ensureGroups(error)) ||
         !store::CopyDatabase(source, destination.connection(), tables, draw::SameRecordCheck(recordMatches), report,
                              error) ||
         !destination.keep(error)) {

@@ -41,10 +41,24 @@ std::string usage()
         "                          user_name, user_number; isluck is kept when the table has it)\n"
         "  list [--won|--not-won]  print id, user_name, user_number, isluck\n"
         "  stats                   count all, won and not-won participants\n"
-        "  reset                   make every winner eligible again\n"
-        "  draw N [--level TEXT]   draw N winners, mark and record them, print them\n"
+        "  reset                   make every winner eligible again (recorded)\n"
+        "  draw N [--level TEXT] [--prize TEXT] [--group RULE] [--public TEXT]\n"
+        "                          draw N winners, mark and record them, print them; the\n"
+        "                          commitment to the organiser seed is shown first (--public -\n"
+        "                          then reads the public input from the standard input)\n"
+        "  draw --next|--round R [--public TEXT]   draw the next (or a given) round of the plan\n"
+        "  draw --announced ID --public TEXT       draw from an announcement\n"
+        "  void DRAW POSITION [--reason TEXT] [--public TEXT]\n"
+        "                          void a winner of the last draw and draw a replacement\n"
+        "  relabel DRAW --level TEXT [--prize TEXT] --reason TEXT   correct a draw's level\n"
+        "  announce --source TEXT (--level L --count N | --round R) [--prize P]\n"
+        "           [--notice FILE.txt|FILE.pdf] [--list FILE]\n"
+        "                          freeze the eligible list for a draw decided by a public value\n"
+        "  plan | plan import FILE | plan export FILE   the prize plan (CSV or XLSX)\n"
         "  history [DRAW_ID]       list the recorded draws, or the winners of one\n"
-        "  verify [DRAW_ID]        check the record of every draw (or of one)\n"
+        "  verify [DRAW_ID] [--against DRAW:HEX ...]\n"
+        "                          check the record (against anchors written down before)\n"
+        "  anchor                  print the newest entry's anchor (as its QR code shows it)\n"
         "  export [DRAW_ID] FILE [--masked]\n"
         "                          write the winners to FILE.csv or FILE.xlsx (--masked: names\n"
         "                          and numbers as published, 张*丰 and 138****5678)\n"
@@ -55,7 +69,7 @@ std::string usage()
         "by default ~/.local/share/sortia).\n"
         "PATH is a file, or a PostgreSQL database: postgresql://user@host/dbname\n"
         "--wait SECONDS sets how long to wait for another program's lock on it (default 8).\n"
-        "list, stats, history, verify and export also work on a database that cannot be changed.\n",
+        "list, stats, plan, history, verify, anchor and export also work on a database that cannot be changed.\n",
         "用法：sortia-db [--db 路径] 命令\n"
         "  create [--demo N]       新建数据库（可带 N 个虚构的参与者）\n"
         "  import 文件             从 CSV（UTF-8 或 GB18030）、XLSX 或 Access 文件添加参与者\n"
@@ -64,10 +78,23 @@ std::string usage()
         "                          user_name、user_number；表中有 isluck 时保留它）\n"
         "  list [--won|--not-won]  列出 id、user_name、user_number、isluck\n"
         "  stats                   统计全部、已中奖和未中奖的参与者\n"
-        "  reset                   让所有中奖者重新参加抽奖\n"
-        "  draw N [--level 等级]   抽出 N 名中奖者，标记并记录，再列出他们\n"
+        "  reset                   让所有中奖者重新参加抽奖（记入记录）\n"
+        "  draw N [--level 等级] [--prize 奖品] [--group 规则] [--public 公开输入]\n"
+        "                          抽出 N 名中奖者，标记并记录，再列出他们；先显示组织者种子的\n"
+        "                          承诺值（--public - 则随后从标准输入读取公开输入）\n"
+        "  draw --next|--round 轮次 [--public 公开输入]   抽奖项计划的下一轮（或指定轮次）\n"
+        "  draw --announced 公告编号 --public 公开输入    按公告抽奖\n"
+        "  void 抽奖编号 名次 [--reason 原因] [--public 公开输入]\n"
+        "                          作废最后一次抽奖的某名中奖者并补抽\n"
+        "  relabel 抽奖编号 --level 等级 [--prize 奖品] --reason 原因   更正某次抽奖的等级\n"
+        "  announce --source 来源 (--level 等级 --count 人数 | --round 轮次) [--prize 奖品]\n"
+        "           [--notice 文件.txt|文件.pdf] [--list 文件]\n"
+        "                          冻结候选名单，由公开数值决定中奖者\n"
+        "  plan | plan import 文件 | plan export 文件   奖项计划（CSV 或 XLSX）\n"
         "  history [抽奖编号]      列出记录的抽奖，或其中一次的中奖者\n"
-        "  verify [抽奖编号]       核对每次（或某一次）抽奖的记录\n"
+        "  verify [抽奖编号] [--against 抽奖编号:摘要 ...]\n"
+        "                          核对记录（并与事先记下的锚点比较）\n"
+        "  anchor                  显示最新一条记录的锚点（即二维码的内容）\n"
         "  export [抽奖编号] 文件 [--masked]\n"
         "                          把中奖者写入 文件.csv 或 文件.xlsx（--masked：姓名和号码按公布的\n"
         "                          样子遮盖，如 张*丰 和 138****5678）\n"
@@ -77,7 +104,7 @@ std::string usage()
         "安装后的程序把它放在用户的数据文件夹（$XDG_DATA_HOME/sortia，默认 ~/.local/share/sortia）。\n"
         "路径可以是文件，也可以是 PostgreSQL 数据库：postgresql://用户@主机/数据库名\n"
         "--wait 秒数 设定等待其他程序释放数据库锁的时间（默认 8 秒）。\n"
-        "list、stats、history、verify 和 export 也能用于不能修改的数据库。\n");
+        "list、stats、plan、history、verify、anchor 和 export 也能用于不能修改的数据库。\n");
 }
 
 struct Invocation {
@@ -316,21 +343,6 @@ int commandStats(const Invocation& call)
     return 0;
 }
 
-int commandReset(const Invocation& call)
-{
-    if (!call.args.empty())
-        return usageError(lang::tr("reset takes no arguments", "reset 不接受参数"));
-    store::DbConnection connection;
-    if (!openDatabase(connection, call, store::Access::Change))
-        return kExitFailure;
-    if (!store::ResetWinners(connection))
-        return fail(connection.error());
-    std::printf("%s\n", lang::trf("%1 winners made eligible again", "%1 名中奖者已可重新参加抽奖",
-                                  {std::to_string(connection.changes())})
-                           .c_str());
-    return 0;
-}
-
 bool parseArguments(int argc, char** argv, Invocation& call, std::string& error)
 {
     for (int i = 1; i < argc; ++i) {
@@ -392,19 +404,16 @@ int main(int argc, char** argv)
             return commandList(call);
         if (call.command == "stats")
             return commandStats(call);
-        if (call.command == "reset")
-            return commandReset(call);
         const dbrecord::Call recordCall{call.dbPath, call.lockWaitMs, call.args, fail, usageError};
-        if (call.command == "draw")
-            return dbrecord::Draw(recordCall);
-        if (call.command == "history")
-            return dbrecord::History(recordCall);
-        if (call.command == "verify")
-            return dbrecord::Verify(recordCall);
-        if (call.command == "export")
-            return dbrecord::Export(recordCall);
-        if (call.command == "copy")
-            return dbrecord::Copy(recordCall);
+        const std::pair<const char*, int (*)(const dbrecord::Call&)> recordCommands[] = {
+            {"reset", dbrecord::Reset},     {"draw", dbrecord::Draw},         {"void", dbrecord::Void},
+            {"relabel", dbrecord::Relabel}, {"announce", dbrecord::Announce}, {"plan", dbrecord::Plan},
+            {"history", dbrecord::History}, {"verify", dbrecord::Verify},     {"anchor", dbrecord::Anchor},
+            {"export", dbrecord::Export},   {"copy", dbrecord::Copy},
+        };
+        for (const auto& [name, command] : recordCommands)
+            if (call.command == name)
+                return command(recordCall);
     } catch (const std::exception& e) {
         return fail(e.what());
     }

@@ -208,16 +208,16 @@ TEST(ResultsFile, CsvIsUtf8WithAMarkAndQuotesWhatNeedsIt)
     lang::setUiLanguage(lang::Language::English);
     storetest::TempDir dir;
     const std::vector<exporter::ResultRow> rows = {
-        {"一等奖", 1, "not a time", 1, "张三", "13800000001", ""},
-        {"a,b", 2, "not a time", 2, "say \"hi\"\nthere", std::string("\xB2\xE2"), "void"},
+        {"一等奖", 1, "not a time", 1, "张三", "13800000001", "", 3, "笔记本"},
+        {"a,b", 2, "not a time", 2, "say \"hi\"\nthere", std::string("\xB2\xE2"), "void", std::nullopt, ""},
     };
     std::string error;
     const std::string path = dir.file("out.CSV");
     ASSERT_TRUE(exporter::ExportResults(rows, path, error)) << error;
     EXPECT_EQ(readFile(path), "\xEF\xBB\xBF"
-                              "level,draw,time,position,name,number,note\r\n"
-                              "一等奖,1,not a time,1,张三,13800000001,\r\n"
-                              "\"a,b\",2,not a time,2,\"say \"\"hi\"\"\nthere\",\xEF\xBF\xBD\xEF\xBF\xBD,void\r\n");
+                              "level,draw,time,position,name,number,note,round,prize\r\n"
+                              "一等奖,1,not a time,1,张三,13800000001,,3,笔记本\r\n"
+                              "\"a,b\",2,not a time,2,\"say \"\"hi\"\"\nthere\",\xEF\xBF\xBD\xEF\xBF\xBD,void,,\r\n");
     lang::resetUiLanguage();
 }
 
@@ -232,7 +232,7 @@ TEST(ResultsFile, RefusalsLeaveNoFileBehind)
     // An existing file is replaced only by a complete one.
     const std::string path = dir.file("keep.xlsx");
     std::ofstream(path) << "old";
-    const std::vector<exporter::ResultRow> tooLong = {{"", 1, "", 1, std::string(40000, 'x'), "", ""}};
+    const std::vector<exporter::ResultRow> tooLong = {{"", 1, "", 1, std::string(40000, 'x'), "", "", {}, ""}};
     EXPECT_FALSE(exporter::ExportResults(tooLong, path, error));
     EXPECT_EQ(readFile(path), "old");
     EXPECT_EQ(error.find(".sortia-export"), std::string::npos) << error;

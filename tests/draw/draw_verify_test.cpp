@@ -2,9 +2,11 @@
 // is found and named at the entry where it happened.
 
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/language/language.h"
 #include "draw/draw_verify.h"
+#include "draw/draw_record.h"
 #include "draw/prize_draw.h"
 #include "store/sha256.h"
 #include "tests/draw/draw_test_support.h"
@@ -94,7 +96,7 @@ TEST_P(VerifyTest, FindsAndNamesEveryKindOfTampering)
     };
     const Case cases[] = {
         {"seed", "update draw_record set seed = '" + otherSeed + "' where draw_id = 1",
-         {{1, 0, "the seed and the list give"}, {1, 0, "does not match its digest"}}, ""},
+         {{1, 0, "seed does not follow from the organiser seed"}, {1, 0, "does not match its digest"}}, ""},
         {"list", "update draw_record set eligible_ids = ? where draw_id = 3",
          {{3, 0, "eligible list does not match its digest"}}, ""},
         {"list and its digest",
@@ -166,6 +168,81 @@ TEST_P(VerifyTest, FindsAndNamesEveryKindOfTampering)
         else
             EXPECT_TRUE(report.problems.empty()) << c.label << ":\n" << found;
     }
+}
+
+// A file written by an older version: draws and a void of format 1, and a
+// reset that left no trace.
+class OlderFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        lang::setUiLanguage(lang::Language::English);
+        std::filesystem::copy_file(SORTIA_TESTDATA_DIR "/record/format1.mdb", m_path);
+        ASSERT_TRUE(m_connection.OpenFile(m_path)) << m_connection.error();
+    }
+    void TearDown() override { lang::resetUiLanguage(); }
+    draw::VerifyReport verify()
+    {
+        draw::VerifyReport report;
+        EXPECT_TRUE(draw::VerifyDraws(m_connection, std::nullopt, report)) << m_connection.error();
+        return report;
+    }
+
+    storetest::TempDir m_dir;
+    std::string m_path = m_dir.file("Sbase.mdb");
+    store::DbConnection m_connection;
+};
+
+TEST_F(OlderFile, ItsEntriesVerifyAndTheChainGoesOnAfterThem)
+{
+    draw::VerifyReport report = verify();
+    EXPECT_TRUE(report.ok()) << describe(report);
+    EXPECT_EQ(report.chain.size(), 4u);
+    EXPECT_EQ(draw::RecordLayoutOf(m_connection), draw::RecordLayout::Original);
+    draw::DrawRequest request;
+    request.count = 2;
+    const draw::DrawResult drawn = draw::RunDraw(m_connection, request);
+    ASSERT_EQ(drawn.status, draw::DrawStatus::Done) << drawn.error;
+    EXPECT_EQ(draw::RecordLayoutOf(m_connection), draw::RecordLayout::Current);
+    EXPECT_EQ(drawn.record.previousDigest, report.headDigest);
+    report = verify();
+    EXPECT_TRUE(report.ok()) << describe(report);
+    draw::DrawRecord old;
+    ASSERT_TRUE(draw::ReadDraw(m_connection, 3, old));
+    EXPECT_EQ(old.format, 1);
+    EXPECT_EQ(old.voids.at(0).format, 1);
+    // The accounting starts with the first entry of the new format.
+    ASSERT_TRUE(m_connection.RunBound("update sheet set isluck = '否' where id = ?", {drawn.record.winners[0].id}));
+    EXPECT_NE(describe(verify()).find("not won again"), std::string::npos);
+}
+
+TEST_F(OlderFile, AVoidWhoseListHoldsAWinnerOfItsDrawIsNamed)
+{
+    draw::DrawRecord record;
+    ASSERT_TRUE(draw::ReadDraw(m_connection, 3, record, true));
+    draw::DrawVoid forged = record.voids.at(0);
+    std::vector<std::int64_t> ids;
+    ASSERT_TRUE(draw::DecodeIds(forged.eligibleIds, ids));
+    // A forger puts a winner who still holds a place into the list and
+    // makes everything else fit: digests, count and the replacement.
+    ids.push_back(record.winners.at(1).id);
+    std::sort(ids.begin(), ids.end(), std::greater<>());
+    draw::Seed seed{};
+    ASSERT_TRUE(draw::SeedFromHex(forged.seed, seed));
+    forged.eligibleIds = draw::EncodeIds(ids);
+    forged.eligibleDigest = draw::EligibleDigest(forged.eligibleIds);
+    forged.eligibleCount = static_cast<long long>(ids.size());
+    forged.replacement.id = ids[draw::PickIndices(seed, ids.size(), 1)[0]];
+    forged.digest = draw::VoidDigest(3, forged);
+    ASSERT_TRUE(m_connection.RunBound("update draw_void set eligible_ids = ?, eligible_digest = ?, eligible_count = ?,"
+                                      " replacement_id = ?, record_digest = ?",
+                                      {store::Value::Blob(forged.eligibleIds), forged.eligibleDigest,
+                                       forged.eligibleCount, forged.replacement.id, forged.digest}));
+    const draw::VerifyReport report = verify();
+    ASSERT_EQ(report.chain.size(), 4u);
+    EXPECT_EQ(report.chain[3].differences,
+              std::vector<std::string>{"its list holds id " + std::to_string(record.winners[1].id) +
+                                       ", who had already won in this draw"});
 }
 
 }  // namespace

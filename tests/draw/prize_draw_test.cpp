@@ -95,18 +95,44 @@ TEST_P(DrawTest, MarksAndRecordsExactlyTheWinnersItReports)
     EXPECT_EQ(stored.eligibleIds, draw::EncodeIds({10, 9, 8, 7, 6, 5, 4}));
 }
 
-TEST_P(DrawTest, WinnersFollowFromTheSeedAndTheListHighestIdFirst)
+// The seed as the README gives it, worked out here with the hash alone:
+// SHA-256 over netstrings of the tag, S, the public input and the list's digest.
+draw::Seed seedByTheRule(const draw::Seed& organiser, const std::string& publicInput,
+                         const std::vector<std::int64_t>& list)
+{
+    store::Sha256 hash;
+    auto netstring = [&hash](std::string_view bytes) {
+        hash.update(std::to_string(bytes.size()) + ":");
+        hash.update(bytes);
+        hash.update(",");
+    };
+    netstring("sortia-seed-2");
+    netstring(std::string_view(reinterpret_cast<const char*>(organiser.data()), organiser.size()));
+    netstring(publicInput);
+    netstring(store::ToHex(store::Sha256Of(draw::EncodeIds(list))));
+    return hash.finish();
+}
+
+TEST_P(DrawTest, WinnersFollowFromTheOrganiserSeedThePublicInputAndTheListHighestIdFirst)
 {
     draw::DrawRequest request;
     request.count = 3;
-    request.seeds = [] { return fixedSeed(); };
+    request.organiserSeed = fixedSeed();
+    request.publicInput = " 8 21 34\xE3\x80\x80";  // surrounded by an ASCII and an ideographic space
     const draw::DrawResult result = draw::RunDraw(m_connection, request);
     ASSERT_EQ(result.status, draw::DrawStatus::Done) << result.error;
     const std::vector<std::int64_t> list = {10, 9, 8, 7, 6, 5, 4};
-    const auto picks = draw::PickIndices(fixedSeed(), list.size(), 3);
+    const draw::Seed seed = seedByTheRule(fixedSeed(), "8 21 34", list);
+    const auto picks = draw::PickIndices(seed, list.size(), 3);
     for (std::size_t k = 0; k < 3; ++k)
         EXPECT_EQ(result.record.winners[k].id, list[picks[k]]);
-    EXPECT_EQ(result.record.seed, store::ToHex(fixedSeed().data(), 32));
+    const draw::DrawRecord& record = result.record;
+    EXPECT_EQ(record.format, 2);
+    EXPECT_EQ(record.seed, store::ToHex(seed));
+    EXPECT_EQ(record.publicInput, "8 21 34");
+    EXPECT_EQ(record.organiserSeed, store::ToHex(fixedSeed().data(), 32));
+    EXPECT_EQ(record.seedCommitment,
+              store::ToHex(store::Sha256Of(std::string_view(reinterpret_cast<const char*>(fixedSeed().data()), 32))));
 }
 
 TEST_P(DrawTest, RefusesCountsItCannotDrawAndMarksNobody)
@@ -131,21 +157,29 @@ TEST_P(DrawTest, TheWholeRestCanBeDrawnThenNobodyIsLeft)
     EXPECT_EQ(drawCount(m_connection), 1);
 }
 
-TEST_P(DrawTest, AWinnerTakenSinceTheListWasReadIsDrawnAgainFromAFreshList)
+TEST_P(DrawTest, AWinnerTakenSinceTheListWasReadIsDrawnAgainFromAFreshListWithTheSameOrganiserSeed)
 {
     const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
-    // Another program marks all but row 4 after the list was read.
-    ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id between 5 and 10"));
+    const auto picked = listed[draw::PickIndices(seedByTheRule(fixedSeed(), "", listed), listed.size(), 1)[0]];
+    // Another program marks all but one row after the list was read, the pick among them.
+    const std::int64_t left = picked == 4 ? 10 : 4;
+    ASSERT_TRUE(m_connection.RunBound("update sheet set isluck = '是' where id >= 4 and id <> ?", {left}));
     draw::DrawRequest request;
     request.count = 1;
     request.listedIds = &listed;
-    request.seeds = [] { return fixedSeed(); };  // picks index 5 of seven: row 5, taken
+    int seedsTaken = 0;
+    request.seeds = [&seedsTaken] {
+        ++seedsTaken;
+        return fixedSeed();
+    };
     const draw::DrawResult result = draw::RunDraw(m_connection, request);
     ASSERT_EQ(result.status, draw::DrawStatus::Done) << result.error;
     EXPECT_EQ(result.attempts, 2);
+    EXPECT_EQ(seedsTaken, 1);
     ASSERT_EQ(result.record.winners.size(), 1u);
-    EXPECT_EQ(result.record.winners[0].id, 4);
+    EXPECT_EQ(result.record.winners[0].id, left);
     EXPECT_EQ(result.record.eligibleCount, 1) << "the record holds the fresh list";
+    EXPECT_EQ(result.record.seed, store::ToHex(seedByTheRule(fixedSeed(), "", {left})));
     EXPECT_EQ(wonCount(), 10);
     EXPECT_EQ(drawCount(m_connection), 1);
 }
@@ -154,7 +188,8 @@ TEST_P(DrawTest, ThePicksFromTheCallersListAreRecordedWithThatList)
 {
     // A list that is stale but whose winners are all still free is drawn as it was shown.
     const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
-    ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是' where id = 4"));  // not the one picked
+    const auto picked = listed[draw::PickIndices(seedByTheRule(fixedSeed(), "", listed), listed.size(), 1)[0]];
+    ASSERT_TRUE(m_connection.RunBound("update sheet set isluck = '是' where id = ?", {picked == 4 ? 10 : 4}));
     draw::DrawRequest request;
     request.count = 1;
     request.listedIds = &listed;
@@ -162,24 +197,21 @@ TEST_P(DrawTest, ThePicksFromTheCallersListAreRecordedWithThatList)
     const draw::DrawResult result = draw::RunDraw(m_connection, request);
     ASSERT_EQ(result.status, draw::DrawStatus::Done) << result.error;
     EXPECT_EQ(result.attempts, 1);
-    EXPECT_EQ(result.record.winners[0].id, 5);
+    EXPECT_EQ(result.record.winners[0].id, picked);
     EXPECT_EQ(result.record.eligibleIds, draw::EncodeIds(listed));
 }
 
-TEST_P(DrawTest, WinnersTakenAgainAndAgainEndInARefusalWithNothingMarked)
+TEST_P(DrawTest, WinnersTakenMeanwhileWithNobodyLeftEndInARefusalWithNothingRecorded)
 {
-    // Someone marks every row between the list and the marks, on every try.
+    // Someone marks every row between the list shown and the stop.
+    const std::vector<std::int64_t> listed = {10, 9, 8, 7, 6, 5, 4};
+    ASSERT_TRUE(m_connection.Run("update sheet set isluck = '是'"));
     draw::DrawRequest request;
     request.count = 2;
-    request.seeds = [this] {
-        m_connection.Run("update sheet set isluck = '是'");
-        return fixedSeed();
-    };
+    request.listedIds = &listed;
     const draw::DrawResult result = draw::RunDraw(m_connection, request);
-    EXPECT_EQ(result.status, draw::DrawStatus::ListKeptChanging);
-    EXPECT_EQ(result.attempts, draw::kMaxDrawAttempts);
-    EXPECT_NE(draw::DescribeRefusal(result).find("nobody was marked"), std::string::npos);
-    EXPECT_EQ(wonCount(), 3);
+    EXPECT_EQ(result.status, draw::DrawStatus::NobodyLeft);
+    EXPECT_EQ(result.attempts, 2);
     EXPECT_EQ(drawCount(m_connection), 0);
 }
 

@@ -44,7 +44,7 @@ TEST_F(DbToolRecordTest, DrawRecordsItsLevelAndHistoryShowsIt)
     const auto lines = linesOf(history.out);
     ASSERT_EQ(lines.size(), 3u) << history.out;
     const auto first = fieldsOf(lines[1]), second = fieldsOf(lines[2]);
-    ASSERT_EQ(first.size(), 7u);
+    ASSERT_EQ(first.size(), 9u);
     EXPECT_EQ(first[0], "1");
     EXPECT_EQ(first[2], "一等奖");
     EXPECT_EQ(first[3], "3");
@@ -110,17 +110,24 @@ TEST_F(DbToolRecordTest, AnOutsiderFollowingTheReadmeComesToTheSameVerdict)
     std::string said = outsideCheck(status);
     EXPECT_EQ(status, 0) << said;
     EXPECT_EQ(said, "draw 1: ok\ndraw 1 void 1: ok\ndraw 2: ok\n");
-    // A false seed picks the recorded replacement by chance once in 27 draws:
-    // several seeds, each caught by the digest, and at least one by the pick.
+    // A seed that does not follow from S, the public input and the list.
+    sql("update draw_void set seed = '" + std::string(64, 'a') + "'");
+    said = outsideCheck(status);
+    EXPECT_EQ(status, 1) << said;
+    EXPECT_NE(said.find("draw 1 void 1: seed does not follow from its inputs; record digest differs"),
+              std::string::npos) << said;
+    EXPECT_EQ(tool({"verify"}).status, 1);
+    // Another S than the one committed to: a false S picks the recorded
+    // replacement by chance once in 27 draws, so several are tried, each
+    // caught by the commitment, and at least one by the pick.
     bool pickDiffered = false;
     for (const char digit : {'a', 'b', 'c', 'd'}) {
-        sql("update draw_void set seed = '" + std::string(64, digit) + "'");
+        sql("update draw_void set organiser_seed = '" + std::string(64, digit) + "'");
         said = outsideCheck(status);
         EXPECT_EQ(status, 1) << said;
-        EXPECT_NE(said.find("draw 1 void 1: "), std::string::npos) << said;
-        EXPECT_NE(said.find("record digest differs"), std::string::npos) << said;
-        pickDiffered |= said.find("draw 1 void 1: replacement does not follow from the seed; record digest differs") !=
-                        std::string::npos;
+        EXPECT_NE(said.find("draw 1 void 1: commitment does not match the organiser seed"), std::string::npos)
+            << said;
+        pickDiffered |= said.find("replacement does not follow from the seed") != std::string::npos;
         EXPECT_EQ(tool({"verify"}).status, 1);
     }
     EXPECT_TRUE(pickDiffered);
@@ -139,7 +146,7 @@ TEST_F(DbToolRecordTest, ExportReadsBackTheSameThroughIndependentReaders)
     ASSERT_EQ(bytes.rfind("\xEF\xBB\xBF", 0), 0u);
     auto csvLines = linesOf(bytes.substr(3));
     ASSERT_EQ(csvLines.size(), 7u);
-    EXPECT_EQ(csvLines[0], "level,draw,time,position,name,number,note\r");
+    EXPECT_EQ(csvLines[0], "level,draw,time,position,name,number,note,round,prize\r");
 
     ASSERT_EQ(tool({"export", "1", xlsx}).status, 0);
     const RunResult read = runProgram(
@@ -156,7 +163,7 @@ TEST_F(DbToolRecordTest, ExportReadsBackTheSameThroughIndependentReaders)
     for (std::size_t i = 0; i < xlsxLines.size(); ++i)
         EXPECT_EQ(xlsxLines[i] + "\r", csvLines[i]) << i;
     const auto replacement = fieldsOf(xlsxLines[2]);
-    EXPECT_EQ(std::count(xlsxLines[4].begin(), xlsxLines[4].end(), ','), 6) << xlsxLines[4];
+    EXPECT_EQ(std::count(xlsxLines[4].begin(), xlsxLines[4].end(), ','), 8) << xlsxLines[4];
     EXPECT_NE(xlsxLines[4].find(",void"), std::string::npos) << xlsxLines[4];
     EXPECT_NE(xlsxLines[2].find(",replaces "), std::string::npos) << xlsxLines[2];
 

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include "tests/store/store_test_support.h"
 #include "tests/support/pg_test_server.h"
 #include "tests/tools/db_tool_fixture.h"
 
@@ -177,6 +178,39 @@ TEST_F(ServerToolTest, ARefusedCopyLeavesTheDrawsThatWereThere)
     EXPECT_NE(withoutSheet.err.find("already holds participants or draws"), std::string::npos) << withoutSheet.err;
     EXPECT_EQ(recordRows(m_db), record);
     EXPECT_NE(tool({"stats"}).err.find("has no table 'sheet'"), std::string::npos) << "the sheet it made went again";
+}
+
+// An older file moves to the server, the evening goes on there with every
+// kind of entry, and all of it comes back to a file that verifies the same.
+TEST_F(ServerToolTest, AnOlderFileGoesOnOnTheServerWithEveryKindOfEntryAndComesBack)
+{
+    fs::copy_file(SORTIA_TESTDATA_DIR "/record/format1.mdb", m_file);
+    storetest::runSql(m_file, "create table participant_group (participant_id integer primary key,"
+                              " group_name text not null); insert into participant_group select id, '销售部'"
+                              " from sheet where id > 10;");
+    const RunResult up = runProgram(SORTIA_DB_TOOL, {"copy", m_file, m_db});
+    ASSERT_EQ(up.status, 0) << up.err;
+    EXPECT_EQ(tool({"verify"}).status, 0);
+    const std::string plan = writeFile("plan.csv", "level,prize,count,group\n三等奖,杯子,2,销售部\n一等奖,电脑,1,\n");
+    ASSERT_EQ(tool({"plan", "import", plan}).status, 0);
+    const std::vector<std::vector<std::string>> evening = {
+        {"draw", "--next", "--public", "1 2"},
+        {"void", "4", "1", "--reason", "absent", "--public", "3"},
+        {"relabel", "4", "--level", "二等奖", "--reason", "misread"},
+        {"reset"},
+        {"announce", "--round", "2", "--source", "tomorrow's lottery"},
+        {"draw", "--next", "--public", "17"},
+    };
+    for (const auto& command : evening) {
+        const RunResult done = tool(command);
+        ASSERT_EQ(done.status, 0) << command[0] << ": " << done.err;
+    }
+    const RunResult verified = tool({"verify"});
+    EXPECT_EQ(verified.status, 0) << verified.out;
+    const std::string back = (m_dir / "back.mdb").string();
+    ASSERT_EQ(runProgram(SORTIA_DB_TOOL, {"copy", m_db, back}).status, 0);
+    for (const char* command : {"history", "plan", "anchor", "verify"})
+        EXPECT_EQ(toolOn(back, {command}).out, tool({command}).out) << command;
 }
 
 TEST_F(ServerToolTest, CopyRefusesTextTheServerCannotHoldAndLeavesNothing)
