@@ -14,6 +14,7 @@
 #include "draw/record_copy.h"
 #include "store/database_copy.h"
 #include "store/data_source.h"
+#include "store/schema.h"
 #include "store/participants.h"
 #include "store/sqlite_backend.h"
 #include "tools/record_commands.h"
@@ -108,9 +109,7 @@ public:
     bool ensureGroups(std::string& error)
     {
         const std::optional<bool> there = m_connection->HasTable("participant_group");
-        if (there && (*there || m_connection->Run(std::string("create table participant_group (participant_id ") +
-                                                  m_connection->dialect().wholeNumberType +
-                                                  " primary key, group_name text not null)"))) {
+        if (there && (*there || m_connection->Run(store::GroupSchema(m_connection->dialect())))) {
             if (!*there)
                 m_madeTables.push_back("participant_group");
             return true;
