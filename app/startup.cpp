@@ -13,6 +13,7 @@
 #include <QTranslator>
 
 #include "app/conn.h"
+#include "app/dialog_labels.h"
 #include "app/form1.h"
 #include "platform/folders/program_folders.h"
 #include "platform/language/language.h"
@@ -79,6 +80,7 @@ int Main(QApplication& app)
     QApplication::setApplicationVersion(QStringLiteral(SORTIA_VERSION));
     InstallFontSubstitutes();
     InstallTranslations();
+    dialoglabels::Install();
 
     // sortia.ini beside the program may name another database, such as a
     // server's; else the file beside the program, or the user's data folder

@@ -1,14 +1,17 @@
 // Start-up services: Qt's own translations under a Chinese system language,
-// and the report of an installed copy's missing database.
+// the report of an installed copy's missing database, and the underscore in
+// a Chinese dialog's text.
 
 #include <cstdlib>
 
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/dialog_labels.h"
 #include "app/startup.h"
 #include "platform/folders/program_folders.h"
 #include "platform/language/language.h"
@@ -86,6 +89,34 @@ private slots:
         FakeMessageBoxes boxes;
         QVERIFY(!startup::ReportMissingDatabase(dist.path() + "/Sbase.mdb"));
         QVERIFY(boxes.shown.empty());
+    }
+
+    // The dialog font of a Chinese system draws `user_name` with its
+    // underscore: the text must not look the same as `user name`.
+    void underscoresShowInDialogs()
+    {
+        const QFont before = QApplication::font();
+        QApplication::setFont(QFont(QStringLiteral("AR PL UMing CN"), 9));
+        dialoglabels::Install();
+        auto shown = [](const QString& text) {
+            QMessageBox box;
+            box.setText(text);
+            box.show();
+            auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            return label->grab().toImage();
+        };
+        auto dark = [](const QImage& image) {
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    count += qGray(image.pixel(x, y)) < 128;
+            return count;
+        };
+        const int underscore = dark(shown(QStringLiteral("第 3 行：缺少 user_name 列")));
+        const int space = dark(shown(QStringLiteral("第 3 行：缺少 user name 列")));
+        QApplication::setFont(before);
+        // An underscore is a line of several pixels.
+        QVERIFY2(underscore >= space + 4, qPrintable(QStringLiteral("%1 against %2").arg(underscore).arg(space)));
     }
 };
 
