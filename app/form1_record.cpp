@@ -127,6 +127,7 @@ void form1::VoidWinner(int row)
     Grid2->selectRow(row);
     showInDisplay(Text(result.record.voids.back().replacement.name));
     LoadParticipants();
+    startReplacementRoll();
 }
 
 void form1::ExportDraws(std::optional<long long> drawId)

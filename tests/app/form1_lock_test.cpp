@@ -119,7 +119,7 @@ private slots:
 
         LockHolder other(folder.dbPath(), c.command == Command::StopExclusive);
         NoticeWatcher notices;
-        bool busyCursorSeen = false;
+        bool busyCursorSeen = false, nameStoodStill = false;
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
             if (auto* notice = w->findChild<QProgressDialog*>(QLatin1String(lockwait::kNoticeName));
@@ -127,6 +127,9 @@ private slots:
                 if (notice->labelText().contains(folder.dbPath()))
                     busyCursorSeen = QApplication::overrideCursor() &&
                                      QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+                // The room must not see a name held as if it had won.
+                const AudienceState& room = w->audienceState();
+                nameStoodStill = nameStoodStill || (room.phase == AudienceState::Phase::Rolling && !room.paused);
             }
         });
         watch.start(20);
@@ -150,6 +153,7 @@ private slots:
         // A notice for the first wait and for each wait again.
         QCOMPARE(notices.shown, int(std::count(c.answers.begin(), c.answers.end(), ui::Result::Retry)) + 1);
         QVERIFY(busyCursorSeen);
+        QVERIFY(!nameStoodStill);
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(conn::DbConnection->lockWait(), kLockWaitMs);
         int questions = 0;

@@ -1,6 +1,6 @@
 // Start-up services: Qt's own translations under a Chinese system language,
-// the report of an installed copy's missing database, and the underscore in
-// a Chinese dialog's text.
+// the report of an installed copy's missing database, the underscore in a
+// Chinese dialog's text, and the --audience argument.
 
 #include <cstdlib>
 
@@ -117,6 +117,31 @@ private slots:
         QApplication::setFont(before);
         // An underscore is a line of several pixels.
         QVERIFY2(underscore >= space + 4, qPrintable(QStringLiteral("%1 against %2").arg(underscore).arg(space)));
+    }
+
+    void audienceScreenArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("screen");  // -1: none
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("none") << QStringList{"sortia"} << -1 << false;
+        QTest::newRow("--audience 1") << QStringList{"sortia", "--audience", "1"} << 1 << false;
+        QTest::newRow("--audience=0") << QStringList{"sortia", "--audience=0"} << 0 << false;
+        QTest::newRow("not a number") << QStringList{"sortia", "--audience", "HDMI"} << -1 << true;
+        QTest::newRow("negative") << QStringList{"sortia", "--audience", "-1"} << -1 << true;
+        QTest::newRow("no value") << QStringList{"sortia", "--audience"} << -1 << true;
+        QTest::newRow("unknown option") << QStringList{"sortia", "--audiance", "1"} << -1 << true;
+        QTest::newRow("stray argument") << QStringList{"sortia", "1"} << -1 << true;
+    }
+    void audienceScreenArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, screen);
+        QFETCH(bool, refused);
+        QString error;
+        const std::optional<int> chosen = startup::AudienceScreenArgument(arguments, error);
+        QCOMPARE(chosen.value_or(-1), screen);
+        QCOMPARE(!error.isEmpty(), refused);
     }
 };
 
