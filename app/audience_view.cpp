@@ -24,6 +24,8 @@ AudienceView::AudienceView(QWidget* parent) : QWidget(parent, Qt::Window), m_gly
     setAttribute(Qt::WA_OpaquePaintEvent);
     // The operator's keys stay with the console when the view appears.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // Closing the console ends the program, as it always has, view or not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setCursor(Qt::BlankCursor);
     resize(1024, 768);
     m_pageTimer.setInterval(kPageSeconds * 1000);

@@ -82,7 +82,11 @@ form1::form1(const QString& appFolder, QWidget* parent)
     keys->setAudienceWindow(m_audienceView.get());
 }
 
-form1::~form1() = default;
+form1::~form1()
+{
+    // It watches the view and the application's dialogs: gone before the view is.
+    delete m_audienceScreens;
+}
 
 LumenButton* form1::createButton(const QString& name, int left, int top, int width, int height)
 {

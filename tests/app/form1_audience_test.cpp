@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include "app/audience_screens.h"
@@ -197,6 +198,26 @@ private slots:
         QCOMPARE(view->page(), 0);
         sendKey(view, Qt::Key_Escape);
         QVERIFY(!view->isVisible());
+    }
+
+    // Closing the console ends the program as it always has, the view shown or not.
+    void closingTheConsoleEndsTheProgram()
+    {
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(3));
+        auto w = folder.start();
+        w->show();
+        w->audienceScreens().toggle();
+        QVERIFY(w->audienceView()->isVisible());
+        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+        QTimer::singleShot(0, w.get(), [&] { w->close(); });
+        // Should the view keep the program alive, the loop is ended otherwise.
+        QTimer keptAlive;
+        keptAlive.setSingleShot(true);
+        QObject::connect(&keptAlive, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        keptAlive.start(10000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(lastClosed.count(), 1);
     }
 
     void theLevelListOpensBelowItsBox()
