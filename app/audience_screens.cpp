@@ -198,6 +198,10 @@ void AudienceScreens::showOn(QScreen* screen)
     // Without a window manager nobody acts on the request: the view takes
     // the screen itself.
     m_view.setGeometry(screen->geometry());
+    // A window manager may give a full-screen window the keyboard anyway;
+    // beside the console, the operator's typing stays with the console.
+    if (screen != m_console.screen() && m_console.isVisible())
+        m_console.activateWindow();
 }
 
 void AudienceScreens::offerScreen(QScreen* screen)

@@ -82,6 +82,43 @@ double drawRecordLine(QPainter& painter, const QString& line, const QRectF& box)
     return box.height() * 22 / 16;
 }
 
+// The winners' table on the page: a column of names and, when there are
+// numbers, one of numbers beside it, centred when the set-up says so.
+struct PrintedTable {
+    PrintedTable(const GridPageSetup& setup, double pageWidth, double dpi, bool withNumbers)
+        : gridLines(setup.printGridLines), numbers(withNumbers)
+    {
+        auto points = [dpi](double pt) { return pt * dpi / 72.0; };
+        rowHeight = points(26);
+        inset = points(6);
+        nameWidth = std::min(pageWidth, points(withNumbers ? 200 : 260));
+        numberWidth = withNumbers ? std::min(pageWidth - nameWidth, points(170)) : 0;
+        left = setup.centreHorizontally ? (pageWidth - nameWidth - numberWidth) / 2 : 0;
+    }
+
+    void drawRow(QPainter& painter, double y, const QString& name, const QString& number, bool heading) const
+    {
+        const QRectF nameCell(left, y, nameWidth, rowHeight);
+        const QRectF numberCell(left + nameWidth, y, numberWidth, rowHeight);
+        for (const QRectF& cell : {nameCell, numberCell}) {
+            if (cell.width() <= 0)
+                continue;
+            if (heading)
+                painter.fillRect(cell, QColor(231, 235, 247));
+            if (gridLines)
+                painter.drawRect(cell);
+        }
+        const int align = heading ? Qt::AlignCenter : Qt::AlignVCenter | Qt::AlignLeft;
+        painter.drawText(heading ? nameCell : nameCell.adjusted(inset, 0, 0, 0), align, name);
+        if (numbers)
+            painter.drawText(heading ? numberCell : numberCell.adjusted(inset, 0, 0, 0), align, number);
+    }
+
+    bool gridLines;
+    bool numbers;
+    double rowHeight = 0, inset = 0, nameWidth = 0, numberWidth = 0, left = 0;
+};
+
 }  // namespace
 
 void setPreviewHandler(PreviewHandler handler)
@@ -153,32 +190,9 @@ bool RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
     titleFont.setBold(setup.titleBold);
     QFont cellFont(QStringLiteral("Tahoma"));
     cellFont.setPixelSize(int(pointsToPixels(14)));
-    const double rowHeight = pointsToPixels(26);
-    const bool withNumbers = !printout.numbers.isEmpty();
-    const double nameWidth = std::min(page.width(), pointsToPixels(withNumbers ? 200 : 260));
-    const double numberWidth = withNumbers ? std::min(page.width() - nameWidth, pointsToPixels(170)) : 0;
-    const double tableWidth = nameWidth + numberWidth;
-    const double left = setup.centreHorizontally ? (page.width() - tableWidth) / 2 : 0;
+    const PrintedTable table(setup, page.width(), dpi, !printout.numbers.isEmpty());
+    const double rowHeight = table.rowHeight;
     const double titleTop = std::max(0.0, (setup.headerMargin - setup.topMargin) * dpi / 2.54);
-    const double inset = pointsToPixels(6);
-
-    // One row: the name's cell and, when there are numbers, the number's.
-    auto drawRow = [&](double y, const QString& name, const QString& number, bool heading) {
-        const QRectF nameCell(left, y, nameWidth, rowHeight);
-        const QRectF numberCell(left + nameWidth, y, numberWidth, rowHeight);
-        for (const QRectF& cell : {nameCell, numberCell}) {
-            if (cell.width() <= 0)
-                continue;
-            if (heading)
-                painter.fillRect(cell, QColor(231, 235, 247));
-            if (setup.printGridLines)
-                painter.drawRect(cell);
-        }
-        const int align = heading ? Qt::AlignCenter : Qt::AlignVCenter | Qt::AlignLeft;
-        painter.drawText(heading ? nameCell : nameCell.adjusted(inset, 0, 0, 0), align, name);
-        if (withNumbers)
-            painter.drawText(heading ? numberCell : numberCell.adjusted(inset, 0, 0, 0), align, number);
-    };
 
     double y = 0;
     auto newPage = [&](bool first) {
@@ -191,7 +205,7 @@ bool RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
         y += drawRecordLine(painter, printout.recordLine, QRectF(0, y, page.width(), pointsToPixels(16)));
         painter.setFont(cellFont);
         if (!printout.heading.isEmpty()) {
-            drawRow(y, printout.heading, printout.numberHeading, true);
+            table.drawRow(painter, y, printout.heading, printout.numberHeading, true);
             y += rowHeight;
         }
     };
@@ -199,7 +213,7 @@ bool RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
     for (qsizetype i = 0; i < printout.rows.size(); ++i) {
         if (y + rowHeight > page.height())
             newPage(false);
-        drawRow(y, printout.rows[i], printout.numbers.value(i), false);
+        table.drawRow(painter, y, printout.rows[i], printout.numbers.value(i), false);
         y += rowHeight;
     }
     painter.end();
