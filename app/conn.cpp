@@ -9,7 +9,6 @@
 namespace conn {
 
 std::unique_ptr<store::DbConnection> DbConnection;
-std::unique_ptr<store::Recordset> ListRecordset;
 
 namespace {
 std::function<void(int)> g_exit;

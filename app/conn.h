@@ -1,6 +1,5 @@
 #pragma once
-// The program's one database connection and its latest result, opened
-// before any window exists.
+// The program's one database connection, opened before any window exists.
 
 #include <functional>
 #include <memory>
@@ -12,7 +11,6 @@
 namespace conn {
 
 extern std::unique_ptr<store::DbConnection> DbConnection;
-extern std::unique_ptr<store::Recordset> ListRecordset;
 
 // The application's title, used by every message box that has no title of its own.
 QString AppTitle();

@@ -28,7 +28,21 @@ QString RecordLine(const draw::DrawRecord& record)
 {
     return Text(lang::trf("Draw %1 · %2 · digest %3", "第 %1 次抽奖 · %2 · 摘要 %3",
                           {std::to_string(record.id), draw::LocalTimeText(record.time),
-                           record.digest.substr(0, kDigestShown)}));
+                           NewestDigest(record).substr(0, kDigestShown)}));
+}
+
+std::string NewestDigest(const draw::DrawRecord& record)
+{
+    return record.voids.empty() ? record.digest : record.voids.back().digest;
+}
+
+QString AnchorLine(long long drawId, const std::string& digest, bool afterVoid)
+{
+    const std::string shown = digest.substr(0, kDigestShown);
+    if (afterVoid)
+        return Text(lang::trf("Draw %1, after a void · check %2", "第 %1 次抽奖（补抽后）· 校验码 %2",
+                              {std::to_string(drawId), shown}));
+    return Text(lang::trf("Draw %1 · check %2", "第 %1 次抽奖 · 校验码 %2", {std::to_string(drawId), shown}));
 }
 
 int WinnerRows(const draw::DrawRecord& record)

@@ -11,8 +11,18 @@ class Grid;
 
 namespace drawview {
 
-// "Draw 3 · 2025-06-01 20:15:03 · digest 5f3a9c0e1b2d4f6a", in the user's language.
+// "Draw 3 · 2025-06-01 20:15:03 · digest 5f3a9c0e1b2d4f6a", in the user's
+// language, with the digest of the draw's newest entry.
 QString RecordLine(const draw::DrawRecord& record);
+
+// The digest of a draw's newest entry in the record: its last void's, else
+// its own. `sortia-db verify` ends with it while the draw is the last.
+std::string NewestDigest(const draw::DrawRecord& record);
+
+// The line beside a draw's QR code, on the audience view and the console:
+// "Draw 3 · check 5f3a9c0e1b2d4f6a" (the first 16 hex digits of the newest
+// digest), naming a void when the digest is a void's.
+QString AnchorLine(long long drawId, const std::string& digest, bool afterVoid);
 
 // Rows 1 .. N: the winners now holding positions 1 .. N (column 1 the name,
 // column 2 the number); then one row per voided winner, marked as void.

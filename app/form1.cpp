@@ -8,11 +8,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "app/audience_screens.h"
+#include "app/audience_view.h"
 #include "app/conn.h"
 #include "app/design_data.h"
 #include "app/design_scaler.h"
 #include "app/grid.h"
 #include "app/draw_view.h"
+#include "app/level_combo.h"
 #include "app/participant_rows.h"
 #include "app/window_keys.h"
 
@@ -60,17 +63,30 @@ form1::form1(const QString& appFolder, QWidget* parent)
     m_layout->sizeToContent(Image1);
     m_layout->sizeToContent(Label4);
     m_layout->sizeToContent(Label5);
-    new WindowKeys(*this, txtci,
-                   {[this] {
-                        // As the draw button does, and only when it would.
-                        if (LumenButton1->Enabled())
-                            emit LumenButton1->Click();
-                    },
-                    [this] { toggleFullScreen(); }, [this] { leaveFullScreen(); },
-                    [this] { return m_fullScreen; }});
+    createAudience();
+    auto* keys = new WindowKeys(*this, txtci,
+                                {[this] {
+                                     // As the draw button does, and only when it would.
+                                     if (LumenButton1->Enabled())
+                                         emit LumenButton1->Click();
+                                 },
+                                 [this] { toggleFullScreen(); }, [this] { leaveFullScreen(); },
+                                 [this] { return m_fullScreen; }, [this] { m_audienceScreens->toggle(); },
+                                 [this] { m_audienceScreens->escape(Rolling()); },
+                                 [this](int step) {
+                                     if (step > 0)
+                                         m_audienceView->nextPage();
+                                     else
+                                         m_audienceView->previousPage();
+                                 }});
+    keys->setAudienceWindow(m_audienceView.get());
 }
 
-form1::~form1() = default;
+form1::~form1()
+{
+    // It watches the view and the application's dialogs: gone before the view is.
+    delete m_audienceScreens;
+}
 
 LumenButton* form1::createButton(const QString& name, int left, int top, int width, int height)
 {
@@ -129,7 +145,7 @@ void form1::createControls()
     Text1->setGeometry(0, 0, px(8655), px(825));
     Text1->setFont(songFont(36, true));
 
-    Combo1 = new QComboBox(this);
+    Combo1 = new LevelCombo(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setGeometry(px(8760), px(360), px(1935), px(435));
     Combo1->setFont(songFont(15.75));
@@ -139,6 +155,18 @@ void form1::createControls()
     txtci->setObjectName(QStringLiteral("txtci"));
     txtci->setGeometry(px(10920), px(360), px(615), px(420));
     txtci->setFont(songFont(15));
+
+    // Below the background picture, between the winners table and the
+    // buttons on the right: what is about to be drawn, and the anchor line.
+    LevelLabel = new QLabel(this);
+    LevelLabel->setObjectName(QStringLiteral("LevelLabel"));
+    LevelLabel->setGeometry(px(4800), px(9735), px(7560), px(510));
+    LevelLabel->setFont(songFont(15.75, true));
+    LevelLabel->setStyleSheet(QStringLiteral("color: rgb(176, 0, 0);"));
+    AnchorLabel = new QLabel(this);
+    AnchorLabel->setObjectName(QStringLiteral("AnchorLabel"));
+    AnchorLabel->setGeometry(px(4800), px(10260), px(7560), px(360));
+    AnchorLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     Grid2 = new Grid(this);
     Grid2->setObjectName(QStringLiteral("Grid2"));
@@ -178,7 +206,7 @@ void form1::createControls()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(2);
     Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &form1::RollStep);
+    connect(Timer1, &QTimer::timeout, this, &form1::rollTick);
 }
 
 // ---- ControlContainer ----
@@ -241,6 +269,9 @@ bool form1::Form_Load()
     Grid2->setColWidth(2, 0);
     Grid2->setTextMatrix(0, 1, QStringLiteral("号码"));
 
+    restoreLastDraw();
+    refreshRemaining();
+
     // The operator types the count first; typing replaces it.
     txtci->setFocus();
     txtci->selectAll();
@@ -269,6 +300,7 @@ bool form1::loadBackground()
     }
     m_background = image;
     showBackground(m_layout->scale());
+    m_audienceView->setBackground(image);
     return true;
 }
 

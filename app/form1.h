@@ -7,11 +7,13 @@
 #include <memory>
 #include <optional>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
+#include "app/audience_state.h"
 #include "controls/lumenbutton/lumen_button.h"
 #include "draw/draw_record.h"
 #include "draw/participant_list.h"
@@ -25,6 +27,8 @@ class Grid;
 class ClickableLabel;
 class DesignScaler;
 class ParticipantRows;
+class AudienceView;
+class AudienceScreens;
 
 class form1 : public QWidget, public ControlContainer {
     Q_OBJECT
@@ -40,7 +44,15 @@ public:
     // ---- Commands ----
     void LoadParticipants();        // LumenButton2's click
     void DrawOrStop();              // LumenButton1's click
-    void RollStep();                // Timer1's tick
+    // One step of the roll: the next participant, shown at once. The pick
+    // moves one row per 2 ms of rolling (Timer1's designed interval), but
+    // Timer1 ticks once per frame of the fastest screen showing the roll and
+    // moves it by the steps that have passed: a tick every 2 ms costs more
+    // than all the painting.
+    void RollStep();
+    // Shows the participant the roll has reached on the console and the
+    // audience view, when it changed.
+    void ShowRollingFrame();
     void PrintCommand();            // LumenButton4's click
     void ResetCommand();            // LumenButton6's click
     void NextBackground();          // LumenButton8's click
@@ -67,6 +79,16 @@ public:
     QMenu* WinnersMenu() const { return m_winnersMenu; }
     // The draw Grid2 shows, as recorded.
     const std::optional<draw::DrawRecord>& ShownDraw() const { return m_shownDraw; }
+
+    // ---- The audience view ----
+    AudienceView* audienceView() const { return m_audienceView.get(); }
+    AudienceScreens& audienceScreens() const { return *m_audienceScreens; }
+    // What the audience view is told; it draws nothing else.
+    const AudienceState& audienceState() const { return m_audience; }
+    void setEventTitle(const QString& title);
+    void setAudienceMasking(bool names, bool numbers);
+    // Asks for the event title (the winners table's menu).
+    void AskEventTitle();
 
     // ---- Size and full screen ----
     // The window shows its design this many times its designed size (1:
@@ -118,6 +140,10 @@ public:
     LumenButton* LumenButton8 = nullptr;
     LumenButton* LumenButton7 = nullptr;
     QTimer* Timer1 = nullptr;
+    // Added to the design: the level about to be drawn, and the newest
+    // draw's anchor line as the audience view shows it.
+    QLabel* LevelLabel = nullptr;
+    QLabel* AnchorLabel = nullptr;
 
     draw::RandomSource& random() { return m_random; }
 
@@ -138,6 +164,25 @@ private:
     void showWinners();
     void createWinnersMenu();
     void refuse(const QString& why);
+    void advanceRoll(std::size_t steps);
+    void rollTick();
+    void startRolling();
+    QString rollingName() const;
+    void restoreLastDraw();
+
+    // The audience view (form1_audience.cpp).
+    void createAudience();
+    void addAudienceCommands();
+    void pushAudience();
+    void showConsoleLines();
+    void audienceRolling();
+    void audienceStopping();
+    void audienceResult(bool afterVoid);
+    void settleAudience();
+    void startReplacementRoll();
+    void refreshRemaining();
+    void setAudiencePaused(bool paused);
+    int frameInterval() const;
 
     QString m_appFolder;
     std::unique_ptr<DesignScaler> m_layout;
@@ -153,6 +198,16 @@ private:
     std::uint64_t m_shownVersion = 0;  // of m_list, as Grid1 was last told
     std::optional<draw::DrawRecord> m_shownDraw;
     QMenu* m_winnersMenu = nullptr;
+    QElapsedTimer m_rollClock;    // since the roll started
+    std::int64_t m_rollSteps = 0; // pick steps of 2 ms made since then
+    std::size_t m_rollRow = 0;    // the row the roll shows, 0 for none
+    std::size_t m_shownRow = 0;   // the row the displays were last given
+    QElapsedTimer m_consoleEcho;  // since Text1 last followed the roll
+    AudienceState m_audience;
+    std::unique_ptr<AudienceView> m_audienceView;
+    AudienceScreens* m_audienceScreens = nullptr;
+    QTimer* m_replacementRoll = nullptr;    // ends the replacement's short roll
+    QTimer* m_replacementFrames = nullptr;  // its frames
 };
 
 // A label that reports clicks.

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QUrl>
 
 #include "app/conn.h"
@@ -22,6 +23,8 @@
 namespace {
 
 const QString kNothingFound = QStringLiteral("没有找到相关信息！");
+// The roll moves one row per this many milliseconds.
+constexpr int kRollStepMs = 2;
 
 // A database error ends the program, as it always has; a lost connection to
 // a database server does not: the operator can try again once it is back.
@@ -67,6 +70,8 @@ void form1::LoadParticipants()
     if (m_list.empty()) {
         Grid1->setRows(1);
         Grid1->setAutoRedraw(true);
+        m_audience.remaining = 0;
+        pushAudience();
         ui::messageBox().show(kNothingFound, QStringLiteral("提示信息"), ui::Buttons::Ok, ui::Icon::Information);
         return;
     }
@@ -76,6 +81,8 @@ void form1::LoadParticipants()
     m_rollIndex = m_random.Uniform(1, count);
     Label4->setText(QStringLiteral("共有 ") + QString::number(count) + QStringLiteral(" 人"));
     Label4->adjustSize();
+    m_audience.remaining = (long long)count;
+    pushAudience();
     Grid1->setAutoRedraw(true);
     Grid1->Refresh();
 }
@@ -101,6 +108,12 @@ void form1::DrawOrStop()
         txtci->setText(QStringLiteral("1"));
         return;
     }
+    // From the press that stops on, no rolling name may stand still on the
+    // audience view as if it had won; whatever the press ends in, the view
+    // then shows what the window does.
+    const auto settle = qScopeGuard([this] { settleAudience(); });
+    if (Timer1->isActive())
+        audienceStopping();
     LoadParticipants();
     const long long available = Grid1->Rows() - 1;
     const long long n = runtime::roundHalfEven(*value);
@@ -117,7 +130,8 @@ void form1::DrawOrStop()
         return;
     }
     if (!Timer1->isActive()) {
-        Timer1->start();
+        startRolling();
+        audienceRolling();
         LumenButton1->setCaption(QStringLiteral("   停止"));
         // The draw records the list's digest: worked out now, while the
         // display rolls, rather than at the stop.
@@ -166,6 +180,7 @@ void form1::stopDraw(long long n)
 
     m_shownDraw = result.record;
     showWinners();
+    audienceResult(false);
     QString shown = Grid2->TextMatrix(1, 1);
     if (n >= 2)
         shown += QStringLiteral(" 等") + QString::number(n) + QStringLiteral("人");
@@ -198,15 +213,39 @@ void form1::refuse(const QString& why)
     ui::messageBox().show(why, conn::AppTitle(), ui::Buttons::Ok, ui::Icon::Exclamation);
 }
 
-void form1::RollStep()
+void form1::advanceRoll(std::size_t steps)
 {
     const std::size_t rows = std::size_t(Grid1->Rows());
     if (rows < 2)
         return;
     if (m_rollIndex >= rows || m_rollIndex < 1)
         m_rollIndex = 1;
-    showInDisplay(Grid1->TextMatrix(int(m_rollIndex), 2));
-    ++m_rollIndex;
+    // The row `steps - 1` past RollIndex, wrapping from the last to the first.
+    const std::size_t count = rows - 1;
+    m_rollRow = (m_rollIndex - 1 + (steps - 1) % count) % count + 1;
+    m_rollIndex = m_rollRow + 1;
+}
+
+void form1::RollStep()
+{
+    advanceRoll(1);
+    ShowRollingFrame();
+}
+
+void form1::startRolling()
+{
+    m_rollClock.start();
+    m_rollSteps = 0;
+    Timer1->start(frameInterval());
+}
+
+void form1::rollTick()
+{
+    const std::int64_t due = m_rollClock.elapsed() / kRollStepMs;
+    const std::int64_t steps = std::max<std::int64_t>(1, due - m_rollSteps);
+    m_rollSteps = std::max(due, m_rollSteps + 1);
+    advanceRoll(std::size_t(steps));
+    ShowRollingFrame();
 }
 
 void form1::PrintCommand()
@@ -215,9 +254,13 @@ void form1::PrintCommand()
         ui::messageBox().show(QStringLiteral("无打印数据"), QStringLiteral("出错"), ui::Buttons::Ok, ui::Icon::None);
         return;
     }
-    // The title follows the selector, as it always has; the record line names the draw shown.
-    printing::PrintWinners(*Grid2, Combo1->currentText(), this,
-                           m_shownDraw ? drawview::RecordLine(*m_shownDraw) : QString());
+    // The title follows the selector, as it always has; the record line names
+    // the draw shown. A draw shown since the start has no level chosen yet:
+    // its own then.
+    QString level = Combo1->currentText();
+    if (level.isEmpty() && m_shownDraw)
+        level = drawview::Text(m_shownDraw->level);
+    printing::PrintWinners(*Grid2, level, this, m_shownDraw ? drawview::RecordLine(*m_shownDraw) : QString());
 }
 
 void form1::ResetCommand()
@@ -227,14 +270,16 @@ void form1::ResetCommand()
         QStringLiteral("确定复位"), ui::Buttons::YesNo, ui::Icon::Question, ui::Result::No);
     if (answer != ui::Result::Yes)
         return;
-    conn::ListRecordset.reset();
     bool reset = false;
     lockwait::RunWaiting(*conn::DbConnection, this, [&] {
         reset = draw::RecordedReset(*conn::DbConnection);
         return !reset && conn::DbConnection->errorKind() == store::ErrorKind::Busy;
     });
-    if (!reset)
+    if (!reset) {
         reportDatabaseError(conn::DbConnection->error());
+        return;
+    }
+    refreshRemaining();
 }
 
 void form1::NextBackground()

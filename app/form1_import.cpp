@@ -118,7 +118,6 @@ void form1::ImportParticipantsFrom(const QString& file)
                               conn::AppTitle(), ui::Buttons::Ok, ui::Icon::Exclamation);
         return;
     }
-    conn::ListRecordset.reset();
     importer::ImportReport report;
     {
         ImportProgress progress(this);
@@ -128,5 +127,6 @@ void form1::ImportParticipantsFrom(const QString& file)
     const ui::Icon icon = report.status == importer::ImportStatus::Imported ? ui::Icon::Information
                           : report.status == importer::ImportStatus::Failed ? ui::Icon::Critical
                                                                              : ui::Icon::Exclamation;
+    refreshRemaining();
     ui::messageBox().show(reportText(report), conn::AppTitle(), ui::Buttons::Ok, icon);
 }

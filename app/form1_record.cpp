@@ -33,6 +33,16 @@ QAction* addCommand(QMenu* menu, QWidget* owner, const QString& text, const QKey
     return action;
 }
 
+// Why a draw could not be read: the database's message, or, for a draw
+// that is not there (the record replaced meanwhile), that it is gone.
+QString readFailure(long long drawId)
+{
+    const std::string error = conn::DbConnection->error();
+    if (!error.empty())
+        return Text(error);
+    return Text(lang::trf("Draw %1 is not in the record.", "抽奖记录中没有第 %1 次抽奖。", {std::to_string(drawId)}));
+}
+
 }  // namespace
 
 void form1::createWinnersMenu()
@@ -117,6 +127,7 @@ void form1::VoidWinner(int row)
     Grid2->selectRow(row);
     showInDisplay(Text(result.record.voids.back().replacement.name));
     LoadParticipants();
+    startReplacementRoll();
 }
 
 void form1::ExportDraws(std::optional<long long> drawId)
@@ -125,7 +136,7 @@ void form1::ExportDraws(std::optional<long long> drawId)
     const bool read = drawId ? draw::ReadDraw(*conn::DbConnection, *drawId, draws[0])
                              : draw::ReadHistory(*conn::DbConnection, draws);
     if (!read) {
-        refuse(Text(conn::DbConnection->error()));
+        refuse(readFailure(drawId.value_or(0)));
         return;
     }
     const QString suggested =
@@ -168,7 +179,7 @@ void form1::ReprintDraw(long long drawId)
 {
     draw::DrawRecord record;
     if (!draw::ReadDraw(*conn::DbConnection, drawId, record)) {
-        refuse(Text(conn::DbConnection->error()));
+        refuse(readFailure(drawId));
         return;
     }
     // A grid like the winners table, never shown, so that the printout is

@@ -82,6 +82,43 @@ double drawRecordLine(QPainter& painter, const QString& line, const QRectF& box)
     return box.height() * 22 / 16;
 }
 
+// The winners' table on the page: a column of names and, when there are
+// numbers, one of numbers beside it, centred when the set-up says so.
+struct PrintedTable {
+    PrintedTable(const GridPageSetup& setup, double pageWidth, double dpi, bool withNumbers)
+        : gridLines(setup.printGridLines), numbers(withNumbers)
+    {
+        auto points = [dpi](double pt) { return pt * dpi / 72.0; };
+        rowHeight = points(26);
+        inset = points(6);
+        nameWidth = std::min(pageWidth, points(withNumbers ? 200 : 260));
+        numberWidth = withNumbers ? std::min(pageWidth - nameWidth, points(170)) : 0;
+        left = setup.centreHorizontally ? (pageWidth - nameWidth - numberWidth) / 2 : 0;
+    }
+
+    void drawRow(QPainter& painter, double y, const QString& name, const QString& number, bool heading) const
+    {
+        const QRectF nameCell(left, y, nameWidth, rowHeight);
+        const QRectF numberCell(left + nameWidth, y, numberWidth, rowHeight);
+        for (const QRectF& cell : {nameCell, numberCell}) {
+            if (cell.width() <= 0)
+                continue;
+            if (heading)
+                painter.fillRect(cell, QColor(231, 235, 247));
+            if (gridLines)
+                painter.drawRect(cell);
+        }
+        const int align = heading ? Qt::AlignCenter : Qt::AlignVCenter | Qt::AlignLeft;
+        painter.drawText(heading ? nameCell : nameCell.adjusted(inset, 0, 0, 0), align, name);
+        if (numbers)
+            painter.drawText(heading ? numberCell : numberCell.adjusted(inset, 0, 0, 0), align, number);
+    }
+
+    bool gridLines;
+    bool numbers;
+    double rowHeight = 0, inset = 0, nameWidth = 0, numberWidth = 0, left = 0;
+};
+
 }  // namespace
 
 void setPreviewHandler(PreviewHandler handler)
@@ -113,20 +150,29 @@ WinnerPrintout CollectPrintout(const Grid& grid)
     const GridPageSetup& setup = grid.PageSetup();
     WinnerPrintout printout;
     printout.title = setup.title;
-    // Only columns the operator can see are printed; the winners' keys stay hidden.
-    for (int c = 1; c <= setup.lastColumn && c < grid.Cols(); ++c) {
-        if (grid.ColWidth(c) <= 0)
-            continue;
-        if (setup.printTitleRow && printout.heading.isEmpty())
-            printout.heading = grid.TextMatrix(0, c);
-        for (int r = 1; r <= setup.lastRow && r < grid.Rows(); ++r)
-            printout.rows << grid.TextMatrix(r, c);
-        break;
+    // The visible column holds the names; the hidden one beside it the
+    // numbers, which the page needs so that namesakes can be told apart.
+    int names = 0;
+    for (int c = 1; c <= setup.lastColumn && c < grid.Cols() && names == 0; ++c)
+        if (grid.ColWidth(c) > 0)
+            names = c;
+    if (names == 0)
+        return printout;
+    const int numbers = names + 1 <= setup.lastColumn && names + 1 < grid.Cols() ? names + 1 : 0;
+    if (setup.printTitleRow) {
+        // Above names with their numbers beside them the window's heading (号码) would mislead.
+        printout.heading = numbers ? QStringLiteral("姓名") : grid.TextMatrix(0, names);
+        printout.numberHeading = numbers ? QStringLiteral("号码") : QString();
+    }
+    for (int r = 1; r <= setup.lastRow && r < grid.Rows(); ++r) {
+        printout.rows << grid.TextMatrix(r, names);
+        if (numbers)
+            printout.numbers << grid.TextMatrix(r, numbers);
     }
     return printout;
 }
 
-void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& printout)
+bool RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& printout)
 {
     const GridPageSetup& setup = grid.PageSetup();
     printer.setPageMargins(QMarginsF(setup.leftMargin * kCmToPoints, setup.topMargin * kCmToPoints,
@@ -134,7 +180,7 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
                            QPageLayout::Point);
     QPainter painter;
     if (!painter.begin(&printer))
-        return;
+        return false;
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const double dpi = printer.resolution();
     auto pointsToPixels = [dpi](double pt) { return pt * dpi / 72.0; };
@@ -144,9 +190,8 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
     titleFont.setBold(setup.titleBold);
     QFont cellFont(QStringLiteral("Tahoma"));
     cellFont.setPixelSize(int(pointsToPixels(14)));
-    const double rowHeight = pointsToPixels(26);
-    const double columnWidth = std::min(page.width(), pointsToPixels(260));
-    const double left = setup.centreHorizontally ? (page.width() - columnWidth) / 2 : 0;
+    const PrintedTable table(setup, page.width(), dpi, !printout.numbers.isEmpty());
+    const double rowHeight = table.rowHeight;
     const double titleTop = std::max(0.0, (setup.headerMargin - setup.topMargin) * dpi / 2.54);
 
     double y = 0;
@@ -160,25 +205,19 @@ void RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
         y += drawRecordLine(painter, printout.recordLine, QRectF(0, y, page.width(), pointsToPixels(16)));
         painter.setFont(cellFont);
         if (!printout.heading.isEmpty()) {
-            const QRectF cell(left, y, columnWidth, rowHeight);
-            painter.fillRect(cell, QColor(231, 235, 247));
-            if (setup.printGridLines)
-                painter.drawRect(cell);
-            painter.drawText(cell, Qt::AlignCenter, printout.heading);
+            table.drawRow(painter, y, printout.heading, printout.numberHeading, true);
             y += rowHeight;
         }
     };
     newPage(true);
-    for (const QString& row : printout.rows) {
+    for (qsizetype i = 0; i < printout.rows.size(); ++i) {
         if (y + rowHeight > page.height())
             newPage(false);
-        const QRectF cell(left, y, columnWidth, rowHeight);
-        if (setup.printGridLines)
-            painter.drawRect(cell);
-        painter.drawText(cell.adjusted(pointsToPixels(6), 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, row);
+        table.drawRow(painter, y, printout.rows[i], printout.numbers.value(i), false);
         y += rowHeight;
     }
     painter.end();
+    return true;
 }
 
 void PrintWinners(Grid& grid, const QString& level, QWidget* parent, const QString& recordLine)
@@ -189,8 +228,14 @@ void PrintWinners(Grid& grid, const QString& level, QWidget* parent, const QStri
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setDocName(printout.title);
-    auto render = [&](QPrinter& target) { RenderPrintout(target, grid, printout); };
-    const QString error = g_previewHandler ? g_previewHandler(printer, printout, render) : showPreview(printer, render, parent);
+    bool started = true;
+    auto render = [&](QPrinter& target) {
+        if (!RenderPrintout(target, grid, printout))
+            started = false;
+    };
+    QString error = g_previewHandler ? g_previewHandler(printer, printout, render) : showPreview(printer, render, parent);
+    if (error.isEmpty() && !started)
+        error = drawview::Say("The printer could not be started: nothing was printed.", "无法启动打印机：没有打印任何内容。");
     if (!error.isEmpty())
         ui::messageBox().show(error, conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -12,7 +13,10 @@
 #include <QScreen>
 #include <QTranslator>
 
+#include "app/audience_screens.h"
 #include "app/conn.h"
+#include "app/draw_view.h"
+#include "app/dialog_labels.h"
 #include "app/form1.h"
 #include "platform/folders/program_folders.h"
 #include "platform/language/language.h"
@@ -73,12 +77,58 @@ bool ReportMissingDatabase(const QString& databasePath)
     return true;
 }
 
+std::optional<int> AudienceScreenArgument(const QStringList& arguments, QString& error)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption audience(QStringLiteral("audience"), QString(), QStringLiteral("screen"));
+    parser.addOption(audience);
+    error.clear();
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = drawview::Say("Unexpected argument: %1", "无法识别的参数：%1").arg(parser.positionalArguments().first());
+        return std::nullopt;
+    }
+    if (!parser.isSet(audience))
+        return std::nullopt;
+    bool number = false;
+    const int screen = parser.value(audience).toInt(&number);
+    if (!number || screen < 0) {
+        error = drawview::Say("--audience takes the number of a screen (0 for the first): %1",
+                              "--audience 后面应是屏幕编号（第一块屏幕为 0）：%1")
+                    .arg(parser.value(audience));
+        return std::nullopt;
+    }
+    return screen;
+}
+
+void CacheLargeGlyphs()
+{
+    // Qt's raster painter keeps glyphs up to 64 pixels and draws larger ones
+    // from their outlines every time; the console's display in full screen
+    // needs up to 150 pixels (48 at the design's size, 3840 x 2160) and
+    // repaints at every frame of a roll.
+    if (!qEnvironmentVariableIsSet("QT_MAX_CACHED_GLYPH_SIZE"))
+        qputenv("QT_MAX_CACHED_GLYPH_SIZE", "160");
+}
+
 int Main(QApplication& app)
 {
     QApplication::setApplicationName(QStringLiteral("Sortia"));
     QApplication::setApplicationVersion(QStringLiteral(SORTIA_VERSION));
     InstallFontSubstitutes();
     InstallTranslations();
+    CacheLargeGlyphs();
+    dialoglabels::Install();
+
+    QString argumentError;
+    const std::optional<int> audienceScreen = AudienceScreenArgument(QApplication::arguments(), argumentError);
+    if (!argumentError.isEmpty()) {
+        ui::messageBox().show(argumentError, conn::AppTitle(), ui::Buttons::Ok, ui::Icon::None);
+        return 2;
+    }
 
     // sortia.ini beside the program may name another database, such as a
     // server's; else the file beside the program, or the user's data folder
@@ -106,6 +156,8 @@ int Main(QApplication& app)
     // A high desktop scale or a small screen: scaled down rather than off-screen.
     window.fitInto(window.screen()->availableGeometry());
     window.show();
+    // Beside the console: on the other screen, or the one asked for.
+    window.audienceScreens().showAtStart(audienceScreen);
     return app.exec();
 }
 

@@ -32,11 +32,41 @@ WindowKeys::WindowKeys(QWidget& window, QWidget* countBox, Actions actions)
     qApp->installEventFilter(this);
 }
 
+WindowKeys::Action WindowKeys::audienceAction(const QKeyEvent& key) const
+{
+    switch (key.key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp:
+        return Action::DrawOrStop;
+    case Qt::Key_F12:
+        return Action::ToggleAudience;
+    case Qt::Key_Escape:
+        return Action::AudienceEscape;
+    case Qt::Key_Right:
+        return Action::NextPage;
+    case Qt::Key_Left:
+        return Action::PreviousPage;
+    default:
+        return Action::None;
+    }
+}
+
 WindowKeys::Action WindowKeys::actionFor(const QKeyEvent& key, QWidget* receiver) const
 {
     if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return Action::None;
+    if (m_audience && receiver->window() == m_audience)
+        return audienceAction(key);
     switch (key.key()) {
+    case Qt::Key_F12:
+        return Action::ToggleAudience;
+    case Qt::Key_Right:
+        return takesText(receiver) ? Action::None : Action::NextPage;
+    case Qt::Key_Left:
+        return takesText(receiver) ? Action::None : Action::PreviousPage;
     case Qt::Key_F11:
         return Action::ToggleFullScreen;
     case Qt::Key_Escape:
@@ -66,8 +96,8 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event)
         return false;
     // Key events reach the window system's window first, then the widget.
     auto* receiver = qobject_cast<QWidget*>(watched);
-    if (!receiver || receiver->window() != &m_window || QApplication::activeModalWidget() ||
-        QApplication::activePopupWidget())
+    if (!receiver || (receiver->window() != &m_window && (!m_audience || receiver->window() != m_audience)) ||
+        QApplication::activeModalWidget() || QApplication::activePopupWidget())
         return false;
     const auto& key = static_cast<const QKeyEvent&>(*event);
     const Action action = actionFor(key, receiver);
@@ -83,11 +113,20 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event)
     // Enter ends the typing of a count.
     if (auto* line = qobject_cast<QLineEdit*>(receiver); line && receiver == m_countBox)
         line->setModified(false);
+    run(action);
+    return true;
+}
+
+void WindowKeys::run(Action action)
+{
     switch (action) {
     case Action::DrawOrStop: m_actions.drawOrStop(); break;
     case Action::ToggleFullScreen: m_actions.toggleFullScreen(); break;
     case Action::LeaveFullScreen: m_actions.leaveFullScreen(); break;
+    case Action::ToggleAudience: m_actions.toggleAudience(); break;
+    case Action::AudienceEscape: m_actions.audienceEscape(); break;
+    case Action::NextPage: m_actions.turnPage(1); break;
+    case Action::PreviousPage: m_actions.turnPage(-1); break;
     case Action::None: break;
     }
-    return true;
 }

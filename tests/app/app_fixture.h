@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "app/audience_screens.h"
 #include "app/conn.h"
 #include "app/form1.h"
 #include "app/startup.h"
@@ -30,6 +31,8 @@ public:
     {
         startup::InstallFontSubstitutes();
         conn::setExitHandler([this](int code) { exitCodes.push_back(code); });
+        // The audience view's settings stay in the folder, out of the user's.
+        AudienceScreens::setSettingsFile(path() + QStringLiteral("/audience.ini"));
         QDir(path()).mkpath(QStringLiteral("images"));
         const QColor colours[] = {Qt::darkRed, Qt::darkBlue, Qt::darkGreen, Qt::darkMagenta};
         for (int i = 1; i <= 4; ++i) {
@@ -45,9 +48,9 @@ public:
     }
     ~AppFolder()
     {
-        conn::ListRecordset.reset();
         conn::DbConnection.reset();
         conn::setExitHandler(nullptr);
+        AudienceScreens::setSettingsFile(QString());
     }
 
     QString path() const { return m_dir.path(); }

@@ -290,6 +290,35 @@ private slots:
         QCOMPARE(folder.wonCount(), 1);
     }
 
+    // A remote's two page keys pressed in quick succession: the second is a
+    // fresh press of another key, not a repeat of the first.
+    void anotherKeyRightAfterARelease_data()
+    {
+        QTest::addColumn<int>("second");
+        QTest::addColumn<bool>("acts");
+        QTest::newRow("Page Up after Page Down") << int(Qt::Key_PageUp) << true;
+        QTest::newRow("Page Down again: a repeat") << int(Qt::Key_PageDown) << false;
+    }
+    void anotherKeyRightAfterARelease()
+    {
+        QFETCH(int, second);
+        QFETCH(bool, acts);
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(30));
+        auto w = folder.start();
+        w->Combo1->setCurrentIndex(0);
+        auto send = [&](QEvent::Type type, int key, ulong time) {
+            QKeyEvent event(type, key, Qt::NoModifier);
+            event.setTimestamp(time);
+            QApplication::sendEvent(w->Combo1, &event);
+        };
+        send(QEvent::KeyPress, Qt::Key_PageDown, 1000);
+        send(QEvent::KeyRelease, Qt::Key_PageDown, 1200);
+        QVERIFY(w->Rolling());
+        send(QEvent::KeyPress, second, 1205);
+        QCOMPARE(w->Rolling(), !acts);
+    }
+
     // Enter goes through the draw command with its checks.
     void enterInTheCountBoxChecksTheCount()
     {

@@ -41,8 +41,9 @@ private:
 };
 
 // Stop: the press that stops a draw; StopExclusive: the same while even
-// reading is kept out, so that the list's reload waits first.
-enum class Command { Stop, StopExclusive, Reset };
+// reading is kept out, so that the list's reload waits first; Void: voiding
+// a winner of the draw just held.
+enum class Command { Stop, StopExclusive, Reset, Void };
 
 struct Case {
     const char* name;
@@ -65,6 +66,8 @@ const Case kCases[] = {
     {"an exclusive lock given up at the reload", Command::StopExclusive, kNever, kNever, {}, 1, false},
     {"reset waits too", Command::Reset, 300, kNever, {}, 0, true},
     {"reset given up", Command::Reset, kNever, kNever, {}, 1, false},
+    {"a void waits too", Command::Void, 300, kNever, {}, 0, true},
+    {"a void given up", Command::Void, kNever, kNever, {}, 1, false},
 };
 
 constexpr int kLockWaitMs = 400;
@@ -103,17 +106,20 @@ private slots:
         auto w = folder.start();
         QVERIFY(w);
         conn::DbConnection->setLockWait(kLockWaitMs);
-        folder.boxes.answers.assign(c.answers.begin(), c.answers.end());
-        if (c.command == Command::Reset)
-            folder.boxes.answers.push_front(ui::Result::Yes);  // the reset's own question
         w->Combo1->setCurrentIndex(1);
         w->txtci->setText(QStringLiteral("3"));
         if (c.command != Command::Reset)
             w->DrawOrStop();
+        if (c.command == Command::Void)
+            w->DrawOrStop();  // the draw whose winner is voided, before the lock
+        folder.boxes.answers.assign(c.answers.begin(), c.answers.end());
+        if (c.command == Command::Reset || c.command == Command::Void)
+            folder.boxes.answers.push_front(ui::Result::Yes);  // the command's own question
+        const int boxesBefore = int(folder.boxes.shown.size());
 
         LockHolder other(folder.dbPath(), c.command == Command::StopExclusive);
         NoticeWatcher notices;
-        bool busyCursorSeen = false;
+        bool busyCursorSeen = false, nameStoodStill = false;
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
             if (auto* notice = w->findChild<QProgressDialog*>(QLatin1String(lockwait::kNoticeName));
@@ -121,6 +127,9 @@ private slots:
                 if (notice->labelText().contains(folder.dbPath()))
                     busyCursorSeen = QApplication::overrideCursor() &&
                                      QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+                // The room must not see a name held as if it had won.
+                const AudienceState& room = w->audienceState();
+                nameStoodStill = nameStoodStill || (room.phase == AudienceState::Phase::Rolling && !room.paused);
             }
         });
         watch.start(20);
@@ -134,6 +143,8 @@ private slots:
 
         if (c.command == Command::Reset)
             w->ResetCommand();
+        else if (c.command == Command::Void)
+            w->VoidWinner(1);
         else
             w->DrawOrStop();
         watch.stop();
@@ -142,15 +153,26 @@ private slots:
         // A notice for the first wait and for each wait again.
         QCOMPARE(notices.shown, int(std::count(c.answers.begin(), c.answers.end(), ui::Result::Retry)) + 1);
         QVERIFY(busyCursorSeen);
+        QVERIFY(!nameStoodStill);
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(conn::DbConnection->lockWait(), kLockWaitMs);
         int questions = 0;
         for (const ShownBox& box : folder.boxes.shown)
             questions += box.buttons == ui::Buttons::RetryCancel;
         QCOMPARE(questions, c.questions);
-        const bool stop = c.command != Command::Reset;
-        const int expectedWon = stop ? (c.finished ? 3 : 0) : (c.finished ? 0 : 2);
+        const bool stop = c.command == Command::Stop || c.command == Command::StopExclusive;
+        const int expectedWon = c.command == Command::Void ? 3 + c.finished
+                                : stop                     ? (c.finished ? 3 : 0)
+                                                           : (c.finished ? 0 : 2);
         QCOMPARE(folder.wonCount(), expectedWon);
+        if (c.command == Command::Void) {
+            // Waiting is no failure: the void is made, or given up with the reason.
+            QCOMPARE(w->ShownDraw()->voids.size(), std::size_t(c.finished));
+            QCOMPARE(folder.exitCodes, c.finished ? std::vector<int>{} : std::vector<int>{1});
+            if (c.finished)
+                QCOMPARE(int(folder.boxes.shown.size()), boxesBefore + 1);  // its question only
+            return;
+        }
         if (c.finished) {
             QVERIFY(folder.exitCodes.empty());
             if (stop) {
@@ -164,6 +186,34 @@ private slots:
         QVERIFY(folder.boxes.shown.back().text.contains(folder.dbPath()));
         QCOMPARE(w->Grid2->Rows(), 1);
         QVERIFY(w->Label5->text().isEmpty() || !w->Label5->text().contains(QStringLiteral("3")));
+    }
+
+    // Give up pressed in the very moment the other program lets go: given
+    // up is given up, nobody is drawn.
+    void givingUpAsTheLockGoesDrawsNobody()
+    {
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(8));
+        auto w = folder.start();
+        w->Combo1->setCurrentIndex(1);
+        w->txtci->setText(QStringLiteral("3"));
+        w->DrawOrStop();
+        LockHolder other(folder.dbPath());
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (auto* notice = w->findChild<QProgressDialog*>(QLatin1String(lockwait::kNoticeName));
+                notice && notice->isVisible() && !notice->wasCanceled()) {
+                notice->cancel();
+                other.release();
+            }
+        });
+        watch.start(20);
+        w->DrawOrStop();
+        watch.stop();
+        other.release();
+        QCOMPARE(folder.wonCount(), 0);
+        QCOMPARE(folder.exitCodes, std::vector<int>{1});
+        QCOMPARE(w->Grid2->Rows(), 1);
     }
 
     void aShortLockIsWaitedOutWithoutANotice()

@@ -206,6 +206,12 @@ private slots:
         QCOMPARE(printouts.seen.size(), std::size_t(1));
         QCOMPARE(printouts.seen[0].rows,
                  (QStringList{w->Grid2->TextMatrix(1, 1), replacement, third, QStringLiteral("（作废）") + voided}));
+        QCOMPARE(printouts.seen[0].numbers.size(), 4);
+        // Paper carries the digest `verify` ends with: the void's, not the draw's own.
+        const std::string newest = w->ShownDraw()->voids.back().digest;
+        QVERIFY(newest != w->ShownDraw()->digest);
+        QVERIFY2(printouts.seen[0].recordLine.endsWith(QString::fromStdString(newest.substr(0, 16))),
+                 qPrintable(printouts.seen[0].recordLine));
     }
 
     void voidingIsRefusedWhenItCannotBeDone()
@@ -279,6 +285,34 @@ private slots:
         QCOMPARE(lines(all).size(), 6);
         QVERIFY(lines(csv)[1].startsWith(QStringLiteral("一等奖,2,")));
         QCOMPARE(folder.boxes.shown.size(), std::size_t(3));  // the refusal, then two confirmations
+    }
+
+    // The record replaced under the window (another copy put in its place):
+    // the draw the window shows is no longer there, and it says so.
+    void aDrawThatIsGoneIsSaidToBeGone_data()
+    {
+        QTest::addColumn<bool>("print");
+        QTest::newRow("export") << false;
+        QTest::newRow("print again") << true;
+    }
+    void aDrawThatIsGoneIsSaidToBeGone()
+    {
+        QFETCH(bool, print);
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(8));
+        auto w = folder.start();
+        drawWinners(*w, 0, 2);
+        runSql(folder.dbPath(), "delete from draw_winner; delete from draw_record;");
+        FakeFileDialogs dialogs;
+        PrintoutCatcher printouts;
+        if (print)
+            w->ReprintDraw(w->ShownDraw()->id);
+        else
+            w->ExportDraws(w->ShownDraw()->id);
+        QCOMPARE(dialogs.asked.size(), 0);
+        QVERIFY(printouts.seen.empty());
+        QCOMPARE(folder.boxes.shown.size(), std::size_t(1));
+        QCOMPARE(folder.boxes.shown[0].text, QStringLiteral("抽奖记录中没有第 1 次抽奖。"));
     }
 
     void anyEarlierDrawCanBePrintedAgainFromTheHistory()

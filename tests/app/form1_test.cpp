@@ -222,9 +222,13 @@ private slots:
         });
         w->PrintCommand();
         QCOMPARE(seen.title, QStringLiteral("一等奖 中奖名单"));
-        QCOMPARE(seen.heading, QStringLiteral("号码"));
+        // Names and, so that namesakes differ on paper, their numbers.
+        QCOMPARE(seen.heading, QStringLiteral("姓名"));
+        QCOMPARE(seen.numberHeading, QStringLiteral("号码"));
         QCOMPARE(seen.rows, (QStringList{w->Grid2->TextMatrix(1, 1), w->Grid2->TextMatrix(2, 1),
                                          w->Grid2->TextMatrix(3, 1)}));
+        QCOMPARE(seen.numbers, (QStringList{w->Grid2->TextMatrix(1, 2), w->Grid2->TextMatrix(2, 2),
+                                            w->Grid2->TextMatrix(3, 2)}));
         QVERIFY(QFileInfo(pdf).size() > 500);
         // The level is read when printing; the winners stay those of the draw.
         w->Combo1->setCurrentIndex(3);
@@ -248,6 +252,29 @@ private slots:
         w->PrintCommand();
         printing::setPreviewHandler(nullptr);
         QCOMPARE(folder.boxes.texts().last(), QStringLiteral("no printer"));
+        QVERIFY(folder.exitCodes.empty());
+    }
+
+    void aPrinterThatCannotStartIsReported()
+    {
+        AppFolder folder;
+        folder.createDatabase(AppFolder::participants(3));
+        auto w = folder.start();
+        w->Combo1->setCurrentIndex(0);
+        w->DrawOrStop();
+        w->DrawOrStop();
+        // A file the printer cannot open: nothing can be drawn.
+        printing::setPreviewHandler([&](QPrinter& printer, const printing::WinnerPrintout&,
+                                        const std::function<void(QPrinter&)>& render) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(folder.path() + "/no such folder/winners.pdf");
+            render(printer);
+            return QString();
+        });
+        w->PrintCommand();
+        printing::setPreviewHandler(nullptr);
+        QCOMPARE(folder.boxes.shown.size(), std::size_t(1));
+        QVERIFY2(folder.boxes.shown[0].text.contains("printer"), qPrintable(folder.boxes.shown[0].text));
         QVERIFY(folder.exitCodes.empty());
     }
 

@@ -1,14 +1,17 @@
 // Start-up services: Qt's own translations under a Chinese system language,
-// and the report of an installed copy's missing database.
+// the report of an installed copy's missing database, the underscore in a
+// Chinese dialog's text, and the --audience argument.
 
 #include <cstdlib>
 
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/dialog_labels.h"
 #include "app/startup.h"
 #include "platform/folders/program_folders.h"
 #include "platform/language/language.h"
@@ -86,6 +89,59 @@ private slots:
         FakeMessageBoxes boxes;
         QVERIFY(!startup::ReportMissingDatabase(dist.path() + "/Sbase.mdb"));
         QVERIFY(boxes.shown.empty());
+    }
+
+    // The dialog font of a Chinese system draws `user_name` with its
+    // underscore: the text must not look the same as `user name`.
+    void underscoresShowInDialogs()
+    {
+        const QFont before = QApplication::font();
+        QApplication::setFont(QFont(QStringLiteral("AR PL UMing CN"), 9));
+        dialoglabels::Install();
+        auto shown = [](const QString& text) {
+            QMessageBox box;
+            box.setText(text);
+            box.show();
+            auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            return label->grab().toImage();
+        };
+        auto dark = [](const QImage& image) {
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    count += qGray(image.pixel(x, y)) < 128;
+            return count;
+        };
+        const int underscore = dark(shown(QStringLiteral("第 3 行：缺少 user_name 列")));
+        const int space = dark(shown(QStringLiteral("第 3 行：缺少 user name 列")));
+        QApplication::setFont(before);
+        // An underscore is a line of several pixels.
+        QVERIFY2(underscore >= space + 4, qPrintable(QStringLiteral("%1 against %2").arg(underscore).arg(space)));
+    }
+
+    void audienceScreenArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("screen");  // -1: none
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("none") << QStringList{"sortia"} << -1 << false;
+        QTest::newRow("--audience 1") << QStringList{"sortia", "--audience", "1"} << 1 << false;
+        QTest::newRow("--audience=0") << QStringList{"sortia", "--audience=0"} << 0 << false;
+        QTest::newRow("not a number") << QStringList{"sortia", "--audience", "HDMI"} << -1 << true;
+        QTest::newRow("negative") << QStringList{"sortia", "--audience", "-1"} << -1 << true;
+        QTest::newRow("no value") << QStringList{"sortia", "--audience"} << -1 << true;
+        QTest::newRow("unknown option") << QStringList{"sortia", "--audiance", "1"} << -1 << true;
+        QTest::newRow("stray argument") << QStringList{"sortia", "1"} << -1 << true;
+    }
+    void audienceScreenArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, screen);
+        QFETCH(bool, refused);
+        QString error;
+        const std::optional<int> chosen = startup::AudienceScreenArgument(arguments, error);
+        QCOMPARE(chosen.value_or(-1), screen);
+        QCOMPARE(!error.isEmpty(), refused);
     }
 };
 
