@@ -62,6 +62,9 @@ std::string usage()
         "  export [DRAW_ID] FILE [--masked]\n"
         "                          write the winners to FILE.csv or FILE.xlsx (--masked: names\n"
         "                          and numbers as published, 张*丰 and 138****5678)\n"
+        "  evidence DRAW_ID FOLDER [--masked] [--event TEXT]\n"
+        "                          write the draw's evidence pack: certificate.pdf, entries.json,\n"
+        "                          eligible.csv and verify.html, which checks the draw offline\n"
         "  copy FROM TO            copy participants and draws to a new or empty database\n"
         "                          (both data sources given; --db is not used)\n"
         "The database defaults to what sortia.ini beside this program names, else to Sbase.mdb\n"
@@ -98,6 +101,9 @@ std::string usage()
         "  export [抽奖编号] 文件 [--masked]\n"
         "                          把中奖者写入 文件.csv 或 文件.xlsx（--masked：姓名和号码按公布的\n"
         "                          样子遮盖，如 张*丰 和 138****5678）\n"
+        "  evidence 抽奖编号 文件夹 [--masked] [--event 活动名称]\n"
+        "                          写出这次抽奖的证据包：certificate.pdf、entries.json、\n"
+        "                          eligible.csv 和可离线核验的 verify.html\n"
         "  copy 来源 目标          把参与者和抽奖记录复制到新的或空的数据库\n"
         "                          （两个数据源都要给出；不使用 --db）\n"
         "数据库默认是本程序旁边的 sortia.ini 所指定的，否则是本程序旁边的 Sbase.mdb；\n"
@@ -409,7 +415,7 @@ int main(int argc, char** argv)
             {"reset", dbrecord::Reset},     {"draw", dbrecord::Draw},         {"void", dbrecord::Void},
             {"relabel", dbrecord::Relabel}, {"announce", dbrecord::Announce}, {"plan", dbrecord::Plan},
             {"history", dbrecord::History}, {"verify", dbrecord::Verify},     {"anchor", dbrecord::Anchor},
-            {"export", dbrecord::Export},   {"copy", dbrecord::Copy},
+            {"export", dbrecord::Export},   {"copy", dbrecord::Copy},         {"evidence", dbrecord::Evidence},
         };
         for (const auto& [name, command] : recordCommands)
             if (call.command == name)

@@ -8,10 +8,11 @@
 #include "draw/announced_draw.h"
 #include "draw/prize_plan.h"
 #include "draw/record_actions.h"
+#include "export/evidence/document_pdf.h"
+#include "export/evidence/evidence_pack.h"
 #include "export/results_export.h"
 #include "import/plan_reader.h"
 #include "platform/language/language.h"
-#include "tools/notice_pdf.h"
 #include "tools/record_commands.h"
 
 namespace dbrecord {
@@ -38,7 +39,7 @@ bool endsWith(const std::string& path, const std::string& suffix)
 bool writeNotice(const std::string& path, const std::vector<std::string>& lines, std::string& error)
 {
     if (endsWith(path, ".pdf"))
-        return WriteNoticePdf(lines, path, error);
+        return evidence::WritePdf(evidence::LinesDocument(lines), path, error);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     for (const std::string& line : lines)
         out << line << "\n";
@@ -292,6 +293,40 @@ int Plan(const Call& call)
     if (call.args.size() == 2 && call.args[0] == "export")
         return planExport(call, call.args[1]);
     return call.usageError(lang::tr("plan takes nothing, import FILE or export FILE", "plan 只接受 无参数、import 文件 或 export 文件"));
+}
+
+}  // namespace dbrecord
+
+namespace dbrecord {
+
+int Evidence(const Call& call)
+{
+    // Options anywhere: --masked, --event TEXT.
+    std::vector<std::string> args;
+    evidence::PackOptions options;
+    for (std::size_t i = 0; i < call.args.size(); ++i) {
+        if (call.args[i] == "--masked")
+            options.masked = true;
+        else if (call.args[i] == "--event" && i + 1 < call.args.size())
+            options.event = call.args[++i];
+        else
+            args.push_back(call.args[i]);
+    }
+    long long drawId = 0;
+    if (args.size() != 2 || !positiveNumber(args[0], drawId))
+        return call.usageError(lang::tr("evidence needs DRAW_ID FOLDER [--masked] [--event TEXT]",
+                                        "evidence 需要 抽奖编号 文件夹 [--masked] [--event 活动名称]"));
+    store::DbConnection connection;
+    if (!OpenDatabase(call, connection, store::Access::Read))
+        return kExitFailure;
+    std::string error;
+    if (!evidence::WriteEvidencePack(connection, drawId, args[1], options, error))
+        return call.fail(error);
+    std::printf("%s\n", lang::trf("wrote the evidence of draw %1 to %2 (open verify.html there to check it)",
+                                  "已将第 %1 次抽奖的证据写入 %2（打开其中的 verify.html 即可核验）",
+                                  {std::to_string(drawId), args[1]})
+                            .c_str());
+    return 0;
 }
 
 }  // namespace dbrecord

@@ -35,6 +35,7 @@ int History(const Call& call);
 int Verify(const Call& call);
 int Anchor(const Call& call);
 int Export(const Call& call);
+int Evidence(const Call& call);
 int Copy(const Call& call);
 
 // The whole of `text` as a decimal integer (no spaces, no sign but '-').

@@ -15,7 +15,7 @@ packages=(
   pkg-config libzip-dev mdbtools-dev libxlsxwriter-dev
   libpq-dev postgresql
   libexpat1-dev libqrencode-dev
-  zbar-tools libzbar-dev nodejs chromium
+  zbar-tools libzbar-dev nodejs chromium poppler-utils
   fonts-arphic-uming fonts-dejavu-core fontconfig
   qt6-translations-l10n
   libbenchmark-dev

@@ -1,18 +1,17 @@
-#include "tools/notice_pdf.h"
+#include "export/evidence/document_pdf.h"
 
 #include <memory>
 
-#include <QtCore/QFile>
 #include <QtCore/QSaveFile>
+#include <QtCore/QUrl>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPageSize>
-#include <QtGui/QPainter>
 #include <QtGui/QPdfWriter>
 #include <QtGui/QTextDocument>
 
 #include "platform/language/language.h"
 
-namespace dbrecord {
+namespace evidence {
 namespace {
 
 // Fonts need a GUI application; a command-line tool has none, so it makes
@@ -42,7 +41,21 @@ private:
 
 }  // namespace
 
-bool WriteNoticePdf(const std::vector<std::string>& lines, const std::string& path, std::string& error)
+std::string HtmlText(const std::string& text)
+{
+    return QString::fromStdString(text).toHtmlEscaped().toStdString();
+}
+
+PdfDocument LinesDocument(const std::vector<std::string>& lines)
+{
+    PdfDocument document;
+    document.title = lines.empty() ? std::string() : lines.front();
+    for (const std::string& line : lines)
+        document.html += "<p>" + HtmlText(line) + "</p>";
+    return document;
+}
+
+bool WritePdf(const PdfDocument& document, const std::string& path, std::string& error)
 {
     const QuietQt quiet;
     const std::unique_ptr<QGuiApplication> application = applicationForFonts();
@@ -55,24 +68,16 @@ bool WriteNoticePdf(const std::vector<std::string>& lines, const std::string& pa
         QPdfWriter writer(&file);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setResolution(300);
-        writer.setTitle(QString::fromStdString(lines.empty() ? std::string() : lines.front()));
-        writer.setCreator(QStringLiteral("sortia-db"));
-        QTextDocument document;
-        QString text;
-        for (const std::string& line : lines)
-            text += QString::fromStdString(line).toHtmlEscaped() + QStringLiteral("<br>");
-        document.setHtml(QStringLiteral("<div style=\"font-size: 11pt\">") + text + QStringLiteral("</div>"));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            error = lang::trf("cannot write '%1'", "无法写入“%1”", {path});
-            file.cancelWriting();
-            return false;
-        }
-        const QRectF page = writer.pageLayout().paintRectPixels(writer.resolution());
-        document.setPageSize(page.size());
-        document.setTextWidth(page.width());
-        document.drawContents(&painter);
-        painter.end();
+        writer.setTitle(QString::fromStdString(document.title));
+        writer.setCreator(QStringLiteral("Sortia"));
+        QTextDocument text;
+        text.setDefaultStyleSheet(QStringLiteral("body { font-size: 11pt } .digest { font-family: monospace }"));
+        for (const auto& [name, image] : document.images)
+            text.addResource(QTextDocument::ImageResource, QUrl(QString::fromStdString(name)), image);
+        text.setHtml(QStringLiteral("<body>") + QString::fromStdString(document.html) + QStringLiteral("</body>"));
+        // Without a page size of its own the document is laid out on the
+        // writer's pages, at the writer's resolution, and numbered.
+        text.print(&writer);
     }
     if (!file.commit()) {
         error = lang::trf("cannot write '%1': %2", "无法写入“%1”：%2", {path, file.errorString().toStdString()});
@@ -81,4 +86,4 @@ bool WriteNoticePdf(const std::vector<std::string>& lines, const std::string& pa
     return true;
 }
 
-}  // namespace dbrecord
+}  // namespace evidence
