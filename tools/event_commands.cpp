@@ -301,30 +301,25 @@ namespace dbrecord {
 
 int Evidence(const Call& call)
 {
-    // Options anywhere: --masked, --event TEXT.
-    std::vector<std::string> args;
-    evidence::PackOptions options;
-    for (std::size_t i = 0; i < call.args.size(); ++i) {
-        if (call.args[i] == "--masked")
-            options.masked = true;
-        else if (call.args[i] == "--event" && i + 1 < call.args.size())
-            options.event = call.args[++i];
-        else
-            args.push_back(call.args[i]);
-    }
+    Arguments args;
+    std::string bad;
     long long drawId = 0;
-    if (args.size() != 2 || !positiveNumber(args[0], drawId))
+    if (!SplitArguments(call.args, {"--event"}, {"--masked"}, args, bad) || args.plain.size() != 2 ||
+        !positiveNumber(args.plain[0], drawId))
         return call.usageError(lang::tr("evidence needs DRAW_ID FOLDER [--masked] [--event TEXT]",
                                         "evidence 需要 抽奖编号 文件夹 [--masked] [--event 活动名称]"));
+    evidence::PackOptions options;
+    options.masked = args.flags.count("--masked") != 0;
+    options.event = args.value("--event").value_or("");
     store::DbConnection connection;
     if (!OpenDatabase(call, connection, store::Access::Read))
         return kExitFailure;
     std::string error;
-    if (!evidence::WriteEvidencePack(connection, drawId, args[1], options, error))
+    if (!evidence::WriteEvidencePack(connection, drawId, args.plain[1], options, error))
         return call.fail(error);
     std::printf("%s\n", lang::trf("wrote the evidence of draw %1 to %2 (open verify.html there to check it)",
                                   "已将第 %1 次抽奖的证据写入 %2（打开其中的 verify.html 即可核验）",
-                                  {std::to_string(drawId), args[1]})
+                                  {std::to_string(drawId), args.plain[1]})
                             .c_str());
     return 0;
 }
