@@ -78,8 +78,10 @@ form1::form1(const QString& appFolder, QWidget* parent)
                                          m_audienceView->nextPage();
                                      else
                                          m_audienceView->previousPage();
-                                 }});
+                                 },
+                                 [this] { OpenPublicInput(); }});
     keys->setAudienceWindow(m_audienceView.get());
+    keys->setTypingBox(m_publicEdit);
 }
 
 form1::~form1()
@@ -202,6 +204,8 @@ void form1::createControls()
     connect(LumenButton8, &LumenButton::Click, this, &form1::NextBackground);
     connect(LumenButton7, &LumenButton::Click, this, [] { conn::ExitProgram(0); });
 
+    createPublicInputBox();
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(2);
@@ -271,6 +275,7 @@ bool form1::Form_Load()
 
     restoreLastDraw();
     refreshRemaining();
+    fillNextRound();
 
     // The operator types the count first; typing replaces it.
     txtci->setFocus();
