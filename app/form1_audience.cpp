@@ -141,7 +141,7 @@ void form1::showConsoleLines()
     QString level = Combo1->currentText();
     // The round and its prize, while the roll or the selection is the plan's.
     if (Rolling() ? m_rollRound.has_value() : roundInHand())
-        level = roundText(Rolling() ? *m_rollRound : *m_nextRound) + QStringLiteral(" · ") + level;
+        level = roundText(Rolling() ? *m_rollRound : *m_nextRound);
     if (level.isEmpty())
         LevelLabel->setText(Say("Choose a level", "请选择等级"));
     else if (Rolling())

@@ -56,10 +56,14 @@ void form1::createPublicInputBox()
     auto* layout = new QHBoxLayout(m_publicBox);
     layout->setContentsMargins(6, 4, 6, 4);
     auto* label = new QLabel(Say("Public input (Enter):", "公开输入（回车确认）："), m_publicBox);
+    QFont font = this->font();
+    font.setPointSizeF(12);
+    label->setFont(font);
     m_publicEdit = new TypingEdit([this](bool keep) { closePublicInput(keep); }, m_publicBox);
     m_publicEdit->setObjectName(QStringLiteral("PublicInputEdit"));
     m_publicEdit->setMaxLength(int(draw::kMaxRecordText));
     m_publicEdit->setStyleSheet(QStringLiteral("background-color: white;"));
+    m_publicEdit->setFont(font);
     layout->addWidget(label);
     layout->addWidget(m_publicEdit, 1);
     connect(m_publicEdit, &QLineEdit::textChanged, this, &form1::publicInputTyped);
@@ -105,7 +109,7 @@ bool form1::roundInHand() const
 
 QString form1::roundText(const draw::PlanRound& round) const
 {
-    QString text = Say("Round %1", "第 %1 轮").arg(round.number);
+    QString text = Say("Round %1", "第 %1 轮").arg(round.number) + QStringLiteral(" · ") + Text(round.level);
     if (!round.prizeName.empty())
         text += QStringLiteral(" · ") + Text(round.prizeName);
     if (!round.groupRule.empty())

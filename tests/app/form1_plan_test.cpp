@@ -94,7 +94,9 @@ private slots:
             QCOMPARE(next.number, number);
             QCOMPARE(w->Combo1->currentText().toStdString(), next.level);
             QCOMPARE(w->txtci->text(), QString::number(next.count));
-            const QString roundLine = QStringLiteral("第 %1 轮 · ").arg(number) + QString::fromUtf8(prizes[number - 1]);
+            const QString roundLine = QStringLiteral("第 %1 轮 · %2 · %3")
+                                          .arg(number)
+                                          .arg(QString::fromStdString(next.level), QString::fromUtf8(prizes[number - 1]));
             QVERIFY2(w->LevelLabel->text().contains(roundLine), qPrintable(w->LevelLabel->text()));
             w->DrawOrStop();
             QVERIFY(w->LevelLabel->text().contains(roundLine));
