@@ -273,9 +273,10 @@ bool form1::Form_Load()
     Grid2->setColWidth(2, 0);
     Grid2->setTextMatrix(0, 1, QStringLiteral("号码"));
 
+    // The plan first: the restored draw names its round out of the plan's.
+    fillNextRound();
     restoreLastDraw();
     refreshRemaining();
-    fillNextRound();
 
     // The operator types the count first; typing replaces it.
     txtci->setFocus();

@@ -115,13 +115,21 @@ private slots:
         }
         QVERIFY(!w->NextPlanRound());
         QVERIFY(verified(folder));
+        // The last round is shown again after a restart.
+        w.reset();
+        w = folder.start();
+        const AudienceState& restarted = w->audienceState();
+        QCOMPARE(restarted.phase, AudienceState::Phase::Result);
+        QCOMPARE(restarted.prizeName, QStringLiteral("手机"));
+        QCOMPARE(restarted.round, 3);
+        QCOMPARE(restarted.rounds, 3);
         // A draw the plan does not hold still works, outside any round.
         w->Combo1->setCurrentIndex(0);
         w->txtci->setText(QStringLiteral("1"));
         w->DrawOrStop();
         w->DrawOrStop();
         QVERIFY(!w->ShownDraw()->planRound);
-        QCOMPARE(room.round, 0);
+        QCOMPARE(restarted.round, 0);
     }
 
     // Without a plan: nothing is filled in, and S is taken at the start.
