@@ -30,6 +30,7 @@ HistoryDialog::HistoryDialog(const std::vector<draw::DrawRecord>& draws, QWidget
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -77,8 +78,9 @@ void HistoryDialog::setDraws(const std::vector<draw::DrawRecord>& draws)
         if (draw->id == selected)
             selectRow = row;
     }
-    m_table->resizeColumnsToContents();
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    // The note takes what is left; sized to its content it would leave a gap after a refill.
+    for (int column = 0; column + 1 < m_table->columnCount(); ++column)
+        m_table->resizeColumnToContents(column);
     if (!draws.empty())
         m_table->selectRow(selectRow);
 }
