@@ -243,8 +243,10 @@ void AudienceView::paintFooter(QPainter& painter, const audiencelayout::Frame& f
                                                                 anchor.afterVoid),
                                  line));
         paintQr(painter, f.qr, qrText());
-    } else if (m_state.phase == Phase::Rolling && !m_state.commitment.isEmpty()) {
-        paintText(painter, place(f.anchor, Say("Commitment %1", "承诺 %1").arg(m_state.commitment), line));
+    } else if (m_state.phase == Phase::Rolling || m_state.phase == Phase::Drawing) {
+        const QString text = drawview::RollLine(m_state.commitment, m_state.announcement, m_state.publicInput);
+        if (!text.isEmpty())
+            paintText(painter, place(f.anchor, text, line));
     }
 }
 

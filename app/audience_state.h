@@ -46,6 +46,8 @@ struct AudienceState {
 
     std::vector<AudiencePerson> rolling;  // the names rolling now
     QString commitment;                   // 16 hex digits shown during a roll
+    long long announcement = 0;           // the roll draws from this announcement
+    QString publicInput;                  // as typed on the console during the roll
 
     std::vector<AudiencePerson> winners;  // of the draw shown, in position order
     std::optional<AudienceAnchor> anchor;

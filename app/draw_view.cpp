@@ -1,5 +1,7 @@
 #include "app/draw_view.h"
 
+#include <QStringList>
+
 #include "app/grid.h"
 #include "platform/language/language.h"
 
@@ -66,6 +68,18 @@ void FillWinnersGrid(Grid& grid, const draw::DrawRecord& record)
         grid.setTextMatrix(row, 2, Text(winner.number));
         ++row;
     }
+}
+
+QString RollLine(const QString& commitment, long long announcement, const QString& publicInput)
+{
+    QStringList parts;
+    if (announcement > 0)
+        parts << Say("Drawn by announcement %1", "按公告 %1 抽奖").arg(announcement);
+    else if (!commitment.isEmpty())
+        parts << Say("Commitment %1", "承诺 %1").arg(commitment);
+    if (!publicInput.isEmpty())
+        parts << Say("Public input: %1", "公开输入：%1").arg(publicInput);
+    return parts.join(QStringLiteral("    "));
 }
 
 }  // namespace drawview

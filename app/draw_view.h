@@ -24,6 +24,11 @@ std::string NewestDigest(const draw::DrawRecord& record);
 // digest), naming a void when the digest is a void's.
 QString AnchorLine(long long drawId, const std::string& digest, bool afterVoid);
 
+// What a roll is drawn with, on the audience view and the console:
+// "Commitment 5f3a9c0e1b2d4f6a" or "Drawn by announcement 2", then
+// "Public input: …" once something is typed; "" when there is nothing.
+QString RollLine(const QString& commitment, long long announcement, const QString& publicInput);
+
 // Rows 1 .. N: the winners now holding positions 1 .. N (column 1 the name,
 // column 2 the number); then one row per voided winner, marked as void.
 void FillWinnersGrid(Grid& grid, const draw::DrawRecord& record);

@@ -78,8 +78,10 @@ form1::form1(const QString& appFolder, QWidget* parent)
                                          m_audienceView->nextPage();
                                      else
                                          m_audienceView->previousPage();
-                                 }});
+                                 },
+                                 [this] { OpenPublicInput(); }});
     keys->setAudienceWindow(m_audienceView.get());
+    keys->setTypingBox(m_publicEdit);
 }
 
 form1::~form1()
@@ -202,6 +204,8 @@ void form1::createControls()
     connect(LumenButton8, &LumenButton::Click, this, &form1::NextBackground);
     connect(LumenButton7, &LumenButton::Click, this, [] { conn::ExitProgram(0); });
 
+    createPublicInputBox();
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(2);
@@ -269,6 +273,8 @@ bool form1::Form_Load()
     Grid2->setColWidth(2, 0);
     Grid2->setTextMatrix(0, 1, QStringLiteral("号码"));
 
+    // The plan first: the restored draw names its round out of the plan's.
+    fillNextRound();
     restoreLastDraw();
     refreshRemaining();
 

@@ -17,6 +17,7 @@
 #include "controls/lumenbutton/lumen_button.h"
 #include "draw/draw_record.h"
 #include "draw/participant_list.h"
+#include "draw/prize_plan.h"
 #include "draw/prize_draw.h"
 
 class QAction;
@@ -74,11 +75,29 @@ public:
     void ShowHistory();
     // Prints a recorded draw under its own level.
     void ReprintDraw(long long drawId);
+    // Asks for a draw's right level, prize and reason and records the
+    // correction; false when the operator cancelled or it was refused (said).
+    bool CorrectDraw(long long drawId, QWidget* parent = nullptr);
     // The winners table's context menu. Its last section, after the
     // separator named "participantsSection", is for participant commands.
     QMenu* WinnersMenu() const { return m_winnersMenu; }
     // The draw Grid2 shows, as recorded.
     const std::optional<draw::DrawRecord>& ShownDraw() const { return m_shownDraw; }
+
+    // ---- The prize plan and what a roll is drawn with (form1_plan.cpp) ----
+    // The plan's rounds to look over and edit (Ctrl+L, the winners table's menu).
+    void EditPlan();
+    // The plan's first round not drawn yet, as filled into the level and the
+    // count; nullopt without a plan or once every round is drawn.
+    const std::optional<draw::PlanRound>& NextPlanRound() const { return m_nextRound; }
+    // Opens the console's box for the public input while names roll (F2,
+    // from either window). What is typed shows on both screens at once; the
+    // draw at the stop records the text as it then stands.
+    void OpenPublicInput();
+    QWidget* PublicInputBox() const { return m_publicBox; }
+    QLineEdit* PublicInputEdit() const { return m_publicEdit; }
+    // Where the organiser seed of each roll and replacement comes from.
+    void setSeedSource(draw::SeedSource seeds) { m_seeds = std::move(seeds); }
 
     // ---- The audience view ----
     AudienceView* audienceView() const { return m_audienceView.get(); }
@@ -158,7 +177,7 @@ private:
     LumenButton* createButton(const QString& name, int left, int top, int width, int height);
     void setUpGrid(Grid* grid, double fontSize);
     bool loadBackground();
-    void stopDraw(long long n);
+    void stopDraw(long long n, const std::string& publicInput);
     void showInDisplay(const QString& text);
     void showList();
     void showWinners();
@@ -169,6 +188,20 @@ private:
     void startRolling();
     QString rollingName() const;
     void restoreLastDraw();
+
+    // The plan and the roll's seed and public input (form1_plan.cpp).
+    void createPublicInputBox();
+    void fillNextRound();
+    bool roundInHand() const;
+    void showPlannedLevel();
+    QString roundText(const draw::PlanRound& round) const;
+    void beginRollRecord();
+    bool takePublicInput(std::string& text);
+    void endRollRecord();
+    void closePublicInput(bool keep);
+    void publicInputTyped(const QString& text);
+    void fillDrawRequest(draw::DrawRequest& request, const std::string& publicInput) const;
+    void showRecordedLevel(const draw::DrawRecord& record);
 
     // The audience view (form1_audience.cpp).
     void createAudience();
@@ -208,6 +241,16 @@ private:
     AudienceScreens* m_audienceScreens = nullptr;
     QTimer* m_replacementRoll = nullptr;    // ends the replacement's short roll
     QTimer* m_replacementFrames = nullptr;  // its frames
+    std::optional<draw::PlanRound> m_nextRound;
+    long long m_planRounds = 0;
+    draw::SeedSource m_seeds = draw::SystemSeed;
+    // Taken when the roll started: S (none for a draw from an announcement)
+    // and the round it draws, when it draws one.
+    std::optional<draw::Seed> m_rollSeed;
+    std::optional<draw::PlanRound> m_rollRound;
+    QWidget* m_publicBox = nullptr;
+    QLineEdit* m_publicEdit = nullptr;
+    QString m_publicBefore;  // the text when the box opened, for Esc
 };
 
 // A label that reports clicks.

@@ -65,9 +65,9 @@ void form1::createAudience()
             m_audience.level = level;
             m_audience.grand = !level.isEmpty() && level == Combo1->itemText(0);
         }
-        pushAudience();
+        showPlannedLevel();
     });
-    connect(txtci, &QLineEdit::textChanged, this, [this] { showConsoleLines(); });
+    connect(txtci, &QLineEdit::textChanged, this, [this] { showPlannedLevel(); });
     addAudienceCommands();
     pushAudience();
 }
@@ -138,7 +138,10 @@ void form1::pushAudience()
 
 void form1::showConsoleLines()
 {
-    const QString level = Combo1->currentText();
+    QString level = Combo1->currentText();
+    // The round and its prize, while the roll or the selection is the plan's.
+    if (Rolling() ? m_rollRound.has_value() : roundInHand())
+        level = roundText(Rolling() ? *m_rollRound : *m_nextRound);
     if (level.isEmpty())
         LevelLabel->setText(Say("Choose a level", "请选择等级"));
     else if (Rolling())
@@ -146,8 +149,12 @@ void form1::showConsoleLines()
     else
         LevelLabel->setText(Say("Next: %1 × %2", "即将抽取：%1 × %2 人").arg(level, txtci->text().trimmed()));
     const std::optional<AudienceAnchor>& anchor = m_audience.anchor;
-    AnchorLabel->setText(anchor ? drawview::AnchorLine(anchor->drawId, anchor->digest.toStdString(), anchor->afterVoid)
-                                : QString());
+    if (Rolling())
+        AnchorLabel->setText(drawview::RollLine(m_audience.commitment, m_audience.announcement, m_audience.publicInput));
+    else
+        AnchorLabel->setText(anchor ? drawview::AnchorLine(anchor->drawId, anchor->digest.toStdString(),
+                                                           anchor->afterVoid)
+                                    : QString());
 }
 
 QString form1::rollingName() const
@@ -209,7 +216,7 @@ void form1::audienceRolling()
     m_audience.anchor.reset();
     m_audience.rolling.clear();
     m_shownRow = 0;
-    pushAudience();
+    showPlannedLevel();
 }
 
 void form1::audienceStopping()
@@ -226,6 +233,8 @@ void form1::settleAudience()
         m_audience.phase = Phase::Rolling;
     else if (m_audience.phase == Phase::Drawing || m_audience.phase == Phase::Rolling)
         m_audience.phase = Phase::Idle;
+    if (!Timer1->isActive())
+        endRollRecord();
     if (m_audience.phase != Phase::Rolling)
         m_audience.rolling.clear();
     pushAudience();
@@ -238,7 +247,7 @@ void form1::audienceResult(bool afterVoid)
     const draw::DrawRecord& record = *m_shownDraw;
     m_audience.phase = AudienceState::Phase::Result;
     m_audience.rolling.clear();
-    m_audience.level = Text(record.level);
+    showRecordedLevel(record);
     m_audience.grand = m_audience.level == Combo1->itemText(0);
     m_audience.winners.clear();
     for (const draw::RecordedWinner& winner : draw::CurrentWinners(record)) {

@@ -108,6 +108,10 @@ void form1::DrawOrStop()
         txtci->setText(QStringLiteral("1"));
         return;
     }
+    // A public input that cannot be recorded keeps the names rolling.
+    std::string publicInput;
+    if (Timer1->isActive() && !takePublicInput(publicInput))
+        return;
     // From the press that stops on, no rolling name may stand still on the
     // audience view as if it had won; whatever the press ends in, the view
     // then shows what the window does.
@@ -131,6 +135,7 @@ void form1::DrawOrStop()
     }
     if (!Timer1->isActive()) {
         startRolling();
+        beginRollRecord();
         audienceRolling();
         LumenButton1->setCaption(QStringLiteral("   停止"));
         // The draw records the list's digest: worked out now, while the
@@ -139,10 +144,10 @@ void form1::DrawOrStop()
             m_list.digest();
         return;
     }
-    stopDraw(n);
+    stopDraw(n, publicInput);
 }
 
-void form1::stopDraw(long long n)
+void form1::stopDraw(long long n, const std::string& publicInput)
 {
     Timer1->stop();
     LumenButton1->setCaption(QStringLiteral("   开奖!"));
@@ -152,6 +157,7 @@ void form1::stopDraw(long long n)
     draw::DrawRequest request;
     request.level = Combo1->currentText().toStdString();
     request.count = n;
+    fillDrawRequest(request, publicInput);
     // Another program's lock is waited out with the window alive; giving up
     // leaves the last (busy) result, reported like any database error.
     draw::DrawResult result;
@@ -161,6 +167,9 @@ void form1::stopDraw(long long n)
     });
     // The winners may have left the list already: Grid1 must not show it as it was.
     showList();
+    // Whatever came of it, the next round is filled in once the outcome is
+    // shown (a round drawn meanwhile on another PC gives way to the next).
+    const auto next = qScopeGuard([this] { fillNextRound(); });
     switch (result.status) {
     case draw::DrawStatus::Done:
         break;

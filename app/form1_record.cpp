@@ -2,10 +2,12 @@
 // keys, voiding an absent winner, export, and the history of draws.
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QMenu>
 
 #include "app/conn.h"
+#include "app/correction_dialog.h"
 #include "app/draw_view.h"
 #include "app/form1.h"
 #include "app/grid.h"
@@ -15,6 +17,7 @@
 #include "platform/language/language.h"
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/message_box.h"
+#include "draw/record_actions.h"
 #include "export/results_export.h"
 
 using drawview::Say;
@@ -72,6 +75,10 @@ void form1::createWinnersMenu()
                                   QKeySequence(Qt::CTRL | Qt::Key_H), Qt::WindowShortcut);
     history->setObjectName(QStringLiteral("historyAction"));
     connect(history, &QAction::triggered, this, &form1::ShowHistory);
+    QAction* plan = addCommand(m_winnersMenu, this, Say("Prize plan…", "奖项计划…"), QKeySequence(Qt::CTRL | Qt::Key_L),
+                               Qt::WindowShortcut);
+    plan->setObjectName(QStringLiteral("planAction"));
+    connect(plan, &QAction::triggered, this, &form1::EditPlan);
 
     // Commands on the participants (importing a list) belong after this separator.
     QAction* participants = m_winnersMenu->addSeparator();
@@ -101,17 +108,25 @@ void form1::VoidWinner(int row)
         return;
     }
     const draw::RecordedWinner holder = draw::CurrentWinners(*m_shownDraw)[std::size_t(row - 1)];
+    // The replacement's S is fixed before the operator says yes, and its
+    // commitment is in the question.
+    draw::VoidRequest request;
+    request.drawId = m_shownDraw->id;
+    request.position = holder.position;
+    request.organiserSeed = m_seeds();
+    request.seeds = m_seeds;
+    const std::string commitment = draw::SeedCommitment(*request.organiserSeed).substr(0, draw::kCommitmentShown);
     const ui::Result answer = ui::messageBox().show(
         Text(lang::trf("Void winner %1, %2, and draw one replacement from those who have not won yet?\n"
-                       "The voided winner stays marked as having won.",
-                       "作废第 %1 名 %2，并从尚未中奖的人中补抽一人？\n被作废者仍记为已中奖。",
-                       {std::to_string(holder.position), holder.name.value_or("")})),
+                       "The voided winner stays marked as having won.\nCommitment %3",
+                       "作废第 %1 名 %2，并从尚未中奖的人中补抽一人？\n被作废者仍记为已中奖。\n承诺 %3",
+                       {std::to_string(holder.position), holder.name.value_or(""), commitment})),
         Say("Void a winner", "作废中奖者"), ui::Buttons::YesNo, ui::Icon::Question, ui::Result::No);
     if (answer != ui::Result::Yes)
         return;
     draw::DrawResult result;
     lockwait::RunWaiting(*conn::DbConnection, this, [&] {
-        result = draw::VoidAndReplace(*conn::DbConnection, m_shownDraw->id, holder.position);
+        result = draw::VoidAndReplace(*conn::DbConnection, request);
         return draw::KeptOutByLock(result);
     });
     if (result.status == draw::DrawStatus::DatabaseError) {
@@ -172,7 +187,51 @@ void form1::ShowHistory()
     dialog.setObjectName(QStringLiteral("HistoryDialog"));
     connect(&dialog, &HistoryDialog::printRequested, this, &form1::ReprintDraw);
     connect(&dialog, &HistoryDialog::exportRequested, this, [this](long long id) { ExportDraws(id); });
+    connect(&dialog, &HistoryDialog::correctRequested, this, [this, &dialog](long long id) {
+        if (!CorrectDraw(id, &dialog))
+            return;
+        std::vector<draw::DrawRecord> again;
+        if (draw::ReadHistory(*conn::DbConnection, again))
+            dialog.setDraws(again);
+    });
     dialog.exec();
+}
+
+bool form1::CorrectDraw(long long drawId, QWidget* parent)
+{
+    draw::DrawRecord record;
+    if (!draw::ReadDraw(*conn::DbConnection, drawId, record)) {
+        refuse(readFailure(drawId));
+        return false;
+    }
+    const draw::ShownPrize shown = draw::ShownLevel(record);
+    QStringList levels;
+    for (int i = 0; i < Combo1->count(); ++i)
+        levels << Combo1->itemText(i);
+    CorrectionDialog ask(drawId, levels, Text(shown.level), Text(shown.prizeName), parent ? parent : this);
+    ask.setObjectName(QStringLiteral("CorrectionDialog"));
+    if (ask.exec() != QDialog::Accepted)
+        return false;
+    draw::CorrectionRequest request{drawId, ask.level().toStdString(), ask.prize().toStdString(),
+                                    ask.reason().toStdString()};
+    draw::DrawResult result;
+    lockwait::RunWaiting(*conn::DbConnection, this, [&] {
+        result = draw::Relabel(*conn::DbConnection, request);
+        return draw::KeptOutByLock(result);
+    });
+    if (result.status != draw::DrawStatus::Done) {
+        // A correction marks nobody: its own reason says enough.
+        const std::string why = result.error.empty() ? draw::DescribeRefusal(result) : result.error;
+        refuse(Say("The correction was not recorded: %1", "更正未记录：%1").arg(Text(why)));
+        return false;
+    }
+    // The draw on the screens shows its new level at once.
+    if (m_shownDraw && m_shownDraw->id == drawId && draw::ReadDraw(*conn::DbConnection, drawId, record)) {
+        m_shownDraw = record;
+        if (m_audience.phase == AudienceState::Phase::Result)
+            audienceResult(!record.voids.empty());
+    }
+    return true;
 }
 
 void form1::ReprintDraw(long long drawId)

@@ -43,6 +43,8 @@ WindowKeys::Action WindowKeys::audienceAction(const QKeyEvent& key) const
         return Action::DrawOrStop;
     case Qt::Key_F12:
         return Action::ToggleAudience;
+    case Qt::Key_F2:
+        return Action::PublicInput;
     case Qt::Key_Escape:
         return Action::AudienceEscape;
     case Qt::Key_Right:
@@ -60,7 +62,15 @@ WindowKeys::Action WindowKeys::actionFor(const QKeyEvent& key, QWidget* receiver
         return Action::None;
     if (m_audience && receiver->window() == m_audience)
         return audienceAction(key);
+    // Whatever is typed there belongs to the public input, even a leading
+    // space; Enter and Esc end the typing. A presenter remote still stops.
+    const bool typing = receiver == m_typingBox;
+    if (typing && (key.key() == Qt::Key_Space || key.key() == Qt::Key_Escape || key.key() == Qt::Key_Return ||
+                   key.key() == Qt::Key_Enter || key.key() == Qt::Key_Left || key.key() == Qt::Key_Right))
+        return Action::None;
     switch (key.key()) {
+    case Qt::Key_F2:
+        return Action::PublicInput;
     case Qt::Key_F12:
         return Action::ToggleAudience;
     case Qt::Key_Right:
@@ -127,6 +137,7 @@ void WindowKeys::run(Action action)
     case Action::AudienceEscape: m_actions.audienceEscape(); break;
     case Action::NextPage: m_actions.turnPage(1); break;
     case Action::PreviousPage: m_actions.turnPage(-1); break;
+    case Action::PublicInput: m_actions.publicInput(); break;
     case Action::None: break;
     }
 }

@@ -6,7 +6,9 @@
 // focus); Enter in the count box does the same and ends the typing. F12
 // shows or hides the audience view; Left and Right turn its pages (not
 // while typing). In the audience view itself Space, the page keys and Enter
-// act on the draw, and Esc asks it to step aside. A held key counts once:
+// act on the draw, and Esc asks it to step aside. F2, in either, opens the
+// box for the public input on the console; Space, Enter and Esc in that box
+// are its own. A held key counts once:
 // its repeats are swallowed. While a dialog or a popup is open the keys are
 // theirs.
 
@@ -29,6 +31,7 @@ public:
         std::function<void()> toggleAudience;
         std::function<void()> audienceEscape;
         std::function<void(int)> turnPage;  // +1 next, -1 previous
+        std::function<void()> publicInput;
     };
 
     // Watches the application's key events for the window's widgets; lives
@@ -36,13 +39,15 @@ public:
     WindowKeys(QWidget& window, QWidget* countBox, Actions actions);
     // The audience view, whose keys are watched too.
     void setAudienceWindow(QWidget* audience) { m_audience = audience; }
+    // The console's box for the public input.
+    void setTypingBox(QWidget* box) { m_typingBox = box; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum class Action { None, DrawOrStop, ToggleFullScreen, LeaveFullScreen, ToggleAudience, AudienceEscape,
-                        NextPage, PreviousPage };
+                        NextPage, PreviousPage, PublicInput };
     Action actionFor(const QKeyEvent& key, QWidget* receiver) const;
     Action audienceAction(const QKeyEvent& key) const;
     void run(Action action);
@@ -50,6 +55,7 @@ private:
     QWidget& m_window;
     QWidget* m_countBox;
     QWidget* m_audience = nullptr;
+    QWidget* m_typingBox = nullptr;
     Actions m_actions;
     KeyRepeat m_keyRepeat;
 };

@@ -167,6 +167,20 @@ std::string GroupRuleShown(const std::string& stored)
                                               : lang::trf("except: %1", "除:%1", {names});
 }
 
+bool PlanRoundFromTyped(const std::string& level, const std::string& prizeName, long long count,
+                        std::string_view groups, PlanRound& round, std::string& error)
+{
+    GroupRule rule;
+    if (!ParsePlanGroups(groups, rule, error))
+        return false;
+    round = PlanRound();
+    round.level = level;
+    round.prizeName = prizeName;
+    round.count = count;
+    round.groupRule = GroupRuleText(rule);
+    return true;
+}
+
 bool ReadPlan(store::DbConnection& connection, std::vector<PlanRound>& rounds)
 {
     rounds.clear();

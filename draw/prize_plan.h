@@ -44,6 +44,12 @@ struct PlanRound {
     std::optional<long long> announcedBy; // an announcement of it not drawn yet
 };
 
+// A round as a plan file or the operator gives it: the group column as
+// typed (ParsePlanGroups). False with `error` for a group column it cannot
+// read; the rest is PlanProblem's to judge.
+bool PlanRoundFromTyped(const std::string& level, const std::string& prizeName, long long count,
+                        std::string_view groups, PlanRound& round, std::string& error);
+
 constexpr long long kMaxPlanRounds = 1000;
 constexpr long long kMaxRoundWinners = 100000;
 

@@ -10,7 +10,7 @@
 #include "draw/record_actions.h"
 #include "export/evidence/document_pdf.h"
 #include "export/evidence/evidence_pack.h"
-#include "export/results_export.h"
+#include "export/plan_export.h"
 #include "import/plan_reader.h"
 #include "platform/language/language.h"
 #include "tools/record_commands.h"
@@ -102,11 +102,11 @@ int planImport(const Call& call, const std::string& path)
     importer::readPlanFile(path, rows, problems);
     std::vector<draw::PlanRound> rounds;
     for (const importer::PlanRow& row : rows) {
-        draw::GroupRule rule;
+        draw::PlanRound round;
         std::string error;
-        if (!draw::ParsePlanGroups(row.group, rule, error))
+        if (!draw::PlanRoundFromTyped(row.level, row.prize, row.count, row.group, round, error))
             problems.push_back({row.line, error});
-        rounds.push_back({0, row.level, row.prize, row.count, draw::GroupRuleText(rule), {}, {}});
+        rounds.push_back(round);
     }
     for (const importer::Problem& problem : problems) {
         const std::string where = problem.line ? path + ":" + std::to_string(problem.line) : path;
@@ -134,17 +134,10 @@ int planExport(const Call& call, const std::string& path)
         return kExitFailure;
     if (!draw::ReadPlan(connection, rounds))
         return call.fail(connection.error());
-    const bool chinese = lang::uiLanguage() == lang::Language::Chinese;
-    const std::vector<std::string> titles = chinese ? std::vector<std::string>{"奖项", "奖品", "人数", "部门"}
-                                                    : std::vector<std::string>{"level", "prize", "count", "group"};
-    std::vector<std::vector<std::string>> lines;
-    for (const draw::PlanRound& round : rounds)
-        lines.push_back({round.level, round.prizeName, std::to_string(round.count),
-                         draw::GroupRuleShown(round.groupRule)});
     std::string error;
-    if (!exporter::ExportTable(titles, lines, path, error))
+    if (!exporter::ExportPlan(rounds, path, error))
         return call.fail(error);
-    std::printf("%s\n", lang::trf("exported %1 rounds to %2", "已将 %1 轮导出到 %2", {std::to_string(lines.size()), path})
+    std::printf("%s\n", lang::trf("exported %1 rounds to %2", "已将 %1 轮导出到 %2", {std::to_string(rounds.size()), path})
                             .c_str());
     return 0;
 }
