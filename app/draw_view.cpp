@@ -28,14 +28,23 @@ QString Text(const std::optional<std::string>& bytes)
 
 QString RecordLine(const draw::DrawRecord& record)
 {
-    return Text(lang::trf("Draw %1 · %2 · digest %3", "第 %1 次抽奖 · %2 · 摘要 %3",
-                          {std::to_string(record.id), draw::LocalTimeText(record.time),
+    // The round and prize, and a correction made since, go on paper too.
+    const draw::ShownPrize shown = draw::ShownLevel(record);
+    std::string about;
+    if (record.planRound)
+        about += lang::trf("round %1 · ", "第 %1 轮 · ", {std::to_string(*record.planRound)});
+    if (!shown.prizeName.empty())
+        about += shown.prizeName + " · ";
+    if (!shown.note.empty())
+        about += shown.note + " · ";
+    return Text(lang::trf("Draw %1 · %2%3 · digest %4", "第 %1 次抽奖 · %2%3 · 摘要 %4",
+                          {std::to_string(record.id), about, draw::LocalTimeText(record.time),
                            NewestDigest(record).substr(0, kDigestShown)}));
 }
 
 std::string NewestDigest(const draw::DrawRecord& record)
 {
-    return record.voids.empty() ? record.digest : record.voids.back().digest;
+    return draw::LatestDigest(record);
 }
 
 QString AnchorLine(long long drawId, const std::string& digest, bool afterVoid)

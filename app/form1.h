@@ -71,6 +71,9 @@ public:
     void VoidWinner(int row);
     // Asks for a file and writes the winners of one draw, or of all draws.
     void ExportDraws(std::optional<long long> drawId);
+    // Asks for a new folder and whether to mask the winners, and writes the
+    // draw's evidence pack there (certificate, entries, list, verify.html).
+    void ExportEvidence(long long drawId);
     // The list of recorded draws, from which any can be printed or exported.
     void ShowHistory();
     // Prints a recorded draw under its own level.

@@ -18,6 +18,7 @@
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/message_box.h"
 #include "draw/record_actions.h"
+#include "export/evidence/evidence_pack.h"
 #include "export/results_export.h"
 
 using drawview::Say;
@@ -172,6 +173,31 @@ void form1::ExportDraws(std::optional<long long> drawId)
                           conn::AppTitle(), ui::Buttons::Ok, ui::Icon::Information);
 }
 
+void form1::ExportEvidence(long long drawId)
+{
+    const QString suggested = QDir::home().filePath(Say("evidence-draw-%1", "抽奖证据-第%1次").arg(drawId));
+    const QString folder = ui::fileDialogs().saveFile(this, Say("Evidence pack: a new folder", "证据包：新建文件夹"),
+                                                      suggested, QString());
+    if (folder.isEmpty())
+        return;
+    evidence::PackOptions options;
+    options.event = m_audience.eventTitle.toStdString();
+    options.masked = ui::messageBox().show(Say("Mask the winners' names and numbers in the pack, as for publishing?",
+                                               "证据包中的中奖者姓名和号码是否遮盖（用于公开发布）？"),
+                                           conn::AppTitle(), ui::Buttons::YesNo, ui::Icon::Question) == ui::Result::Yes;
+    std::string error;
+    if (!evidence::WriteEvidencePack(*conn::DbConnection, drawId, folder.toStdString(), options, error)) {
+        refuse(Text(error));
+        return;
+    }
+    ui::messageBox().show(Say("The evidence pack of draw %1 is in %2. Anyone can open verify.html there in a browser "
+                              "to check the draw.",
+                              "第 %1 次抽奖的证据包已写入 %2。任何人都可以用浏览器打开其中的 verify.html 核验这次抽奖。")
+                              .arg(drawId)
+                              .arg(folder),
+                          conn::AppTitle(), ui::Buttons::Ok, ui::Icon::Information);
+}
+
 void form1::ShowHistory()
 {
     std::vector<draw::DrawRecord> draws;
@@ -187,6 +213,7 @@ void form1::ShowHistory()
     dialog.setObjectName(QStringLiteral("HistoryDialog"));
     connect(&dialog, &HistoryDialog::printRequested, this, &form1::ReprintDraw);
     connect(&dialog, &HistoryDialog::exportRequested, this, [this](long long id) { ExportDraws(id); });
+    connect(&dialog, &HistoryDialog::evidenceRequested, this, &form1::ExportEvidence);
     connect(&dialog, &HistoryDialog::correctRequested, this, [this, &dialog](long long id) {
         if (!CorrectDraw(id, &dialog))
             return;
@@ -250,5 +277,5 @@ void form1::ReprintDraw(long long drawId)
     grid.setColWidth(2, 0);
     grid.setTextMatrix(0, 1, Grid2->TextMatrix(0, 1));
     drawview::FillWinnersGrid(grid, record);
-    printing::PrintWinners(grid, Text(record.level), this, drawview::RecordLine(record));
+    printing::PrintWinners(grid, Text(draw::ShownLevel(record).level), this, drawview::RecordLine(record));
 }

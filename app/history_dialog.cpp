@@ -36,6 +36,7 @@ HistoryDialog::HistoryDialog(const std::vector<draw::DrawRecord>& draws, QWidget
     auto* buttons = new QDialogButtonBox(this);
     m_print = buttons->addButton(Say("Print…", "打印…"), QDialogButtonBox::ActionRole);
     m_export = buttons->addButton(Say("Export…", "导出…"), QDialogButtonBox::ActionRole);
+    m_evidence = buttons->addButton(Say("Evidence…", "证据包…"), QDialogButtonBox::ActionRole);
     m_correct = buttons->addButton(Say("Correct…", "更正…"), QDialogButtonBox::ActionRole);
     m_close = buttons->addButton(Say("Close", "关闭"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -47,6 +48,7 @@ HistoryDialog::HistoryDialog(const std::vector<draw::DrawRecord>& draws, QWidget
     };
     connect(m_print, &QPushButton::clicked, this, forSelected(&HistoryDialog::printRequested));
     connect(m_export, &QPushButton::clicked, this, forSelected(&HistoryDialog::exportRequested));
+    connect(m_evidence, &QPushButton::clicked, this, forSelected(&HistoryDialog::evidenceRequested));
     connect(m_correct, &QPushButton::clicked, this, forSelected(&HistoryDialog::correctRequested));
     connect(m_table, &QTableWidget::cellDoubleClicked, this, forSelected(&HistoryDialog::printRequested));
     layout->addWidget(buttons);

@@ -1,6 +1,6 @@
 #pragma once
 // The recorded draws, newest first, from which the operator prints or
-// exports any one again, or corrects its level. A corrected draw shows its
+// exports any one again, writes its evidence pack, or corrects its level. A corrected draw shows its
 // corrected level and prize with a note of what it was and why.
 
 #include <vector>
@@ -23,6 +23,7 @@ public:
     QPushButton* printButton() const { return m_print; }
     QPushButton* exportButton() const { return m_export; }
     QPushButton* correctButton() const { return m_correct; }
+    QPushButton* evidenceButton() const { return m_evidence; }
     QPushButton* closeButton() const { return m_close; }
     // The draw of the selected row; 0 when no row is selected.
     long long selectedDraw() const;
@@ -31,11 +32,13 @@ signals:
     void printRequested(long long drawId);
     void exportRequested(long long drawId);
     void correctRequested(long long drawId);
+    void evidenceRequested(long long drawId);
 
 private:
     QTableWidget* m_table;
     QPushButton* m_print;
     QPushButton* m_export;
     QPushButton* m_correct;
+    QPushButton* m_evidence;
     QPushButton* m_close;
 };

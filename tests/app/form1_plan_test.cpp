@@ -14,6 +14,7 @@
 #include "app/correction_dialog.h"
 #include "app/history_dialog.h"
 #include "app/plan_dialog.h"
+#include "app/printing.h"
 #include "draw/announced_draw.h"
 #include "draw/draw_verify.h"
 #include "draw/prize_plan.h"
@@ -257,9 +258,30 @@ private slots:
             const QString note = history.table()->item(0, 8)->text();
             QVERIFY2(note.contains(QStringLiteral("二等奖")) && note.contains(QStringLiteral("主持人念错了")),
                      qPrintable(note));
+            // Paper and the evidence pack carry the corrected level.
+            history.printButton()->click();
+            history.evidenceButton()->click();
             history.closeButton()->click();
         });
+        printing::WinnerPrintout printed;
+        printing::setPreviewHandler([&printed](QPrinter&, const printing::WinnerPrintout& printout,
+                                               const std::function<void(QPrinter&)>&) {
+            printed = printout;
+            return QString();
+        });
+        FakeFileDialogs files;
+        const QString pack = folder.path() + QStringLiteral("/pack");
+        files.answers = {pack};
+        folder.boxes.answers = {ui::Result::No};
         w->ShowHistory();
+        printing::setPreviewHandler(nullptr);
+        QCOMPARE(printed.title, QStringLiteral("一等奖 中奖名单"));
+        QVERIFY2(printed.recordLine.contains(QStringLiteral("手机")) && printed.recordLine.contains(QStringLiteral("二等奖")),
+                 qPrintable(printed.recordLine));
+        QFile page(pack + QStringLiteral("/verify.html"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QVERIFY(page.readAll().contains("\"prize_level\":\"一等奖\""));
+        QVERIFY(QFile::exists(pack + QStringLiteral("/certificate.pdf")));
         QCOMPARE(w->ShownDraw()->corrections.size(), std::size_t(1));
         QCOMPARE(w->ShownDraw()->corrections[0].reason, std::string("主持人念错了"));
         QCOMPARE(w->audienceState().level, QStringLiteral("一等奖"));
