@@ -398,6 +398,7 @@ void form1::relayout()
         return;
     showBackground(scale);
     m_layout->apply(scale, origin);
+    showConsoleLines();  // cut to the label's new width
     update();
 }
 

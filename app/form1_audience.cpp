@@ -142,12 +142,13 @@ void form1::showConsoleLines()
     // The round and its prize, while the roll or the selection is the plan's.
     if (Rolling() ? m_rollRound.has_value() : roundInHand())
         level = roundText(Rolling() ? *m_rollRound : *m_nextRound);
-    if (level.isEmpty())
-        LevelLabel->setText(Say("Choose a level", "请选择等级"));
-    else if (Rolling())
-        LevelLabel->setText(Say("Drawing: %1", "正在抽取：%1").arg(level));
-    else
-        LevelLabel->setText(Say("Next: %1 × %2", "即将抽取：%1 × %2 人").arg(level, txtci->text().trimmed()));
+    const QString line = level.isEmpty() ? Say("Choose a level", "请选择等级")
+                         : Rolling()     ? Say("Drawing: %1", "正在抽取：%1").arg(level)
+                                         : Say("Next: %1 × %2", "即将抽取：%1 × %2 人").arg(level, txtci->text().trimmed());
+    // A round with a long prize and group rule is cut with an ellipsis, not
+    // in the middle of a word; the whole line is in its tool tip.
+    LevelLabel->setText(LevelLabel->fontMetrics().elidedText(line, Qt::ElideRight, LevelLabel->width()));
+    LevelLabel->setToolTip(line);
     const std::optional<AudienceAnchor>& anchor = m_audience.anchor;
     if (Rolling())
         AnchorLabel->setText(drawview::RollLine(m_audience.commitment, m_audience.announcement, m_audience.publicInput));
