@@ -209,11 +209,16 @@ int Relabel(const Call& call)
         return call.usageError(lang::tr("relabel needs DRAW --level TEXT --reason TEXT (and optionally --prize TEXT)",
                                         "relabel 需要 抽奖编号 --level 等级 --reason 原因（可选 --prize 奖品）"));
     request.level = *args.value("--level");
-    request.prizeName = args.value("--prize").value_or("");
     request.reason = *args.value("--reason");
     store::DbConnection connection;
     if (!OpenDatabase(call, connection, store::Access::Change))
         return kExitFailure;
+    // A level corrected alone keeps the prize the draw shows now.
+    draw::DrawRecord record;
+    if (args.value("--prize"))
+        request.prizeName = *args.value("--prize");
+    else if (draw::ReadDraw(connection, request.drawId, record))
+        request.prizeName = draw::ShownLevel(record).prizeName;
     const draw::DrawResult result = draw::Relabel(connection, request);
     if (result.status != draw::DrawStatus::Done)
         return call.fail(draw::DescribeRefusal(result));

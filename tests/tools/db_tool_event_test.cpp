@@ -156,6 +156,7 @@ TEST_F(EventToolTest, ACorrectionAndAVoidAfterTheFactShowInHistoryAndExport)
 
     const auto history = linesOf(tool({"history"}).out);
     EXPECT_EQ(fieldsOf(history.at(1))[2], "一等奖");
+    EXPECT_EQ(fieldsOf(history.at(1))[8], "耳机") << "a level corrected alone keeps the prize";
     EXPECT_EQ(fieldsOf(history.at(2))[5], "1") << "one void";
     const std::string csv = (m_dir / "all.csv").string();
     ASSERT_EQ(tool({"export", csv}).status, 0);
