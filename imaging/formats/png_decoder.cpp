@@ -141,7 +141,7 @@ bool PngDecoder::crcMatches(std::span<const std::uint8_t> typeAndData, std::uint
     (void)storedCrc;
     return true;
 #else
-    // A stored CRC of 0 means the chunk is not checked (Part 5.1): a
+    // A stored CRC of 0 means the chunk is not checked: a
     // deliberate leniency that files in the field may rely on. Whatever such
     // a chunk claims still meets the size limits.
     if (!m_checkCrc || storedCrc == 0)
