@@ -32,9 +32,9 @@ const char* const kSelectSharing = "select id from sheet where isluck = '否' an
 const char* const kMarkNumbers = "update sheet set isluck = '是' where user_number in ";
 
 // Calls run(marks, values) for each batch of `values`, marks being its
-// "(?, …)". A batch is padded to a power of two by repeating
-// its last value (harmless in an "in" list), so that a handful of statement
-// texts serve every count and stay prepared.
+// "(?, …)". A batch is padded to a power of two by repeating its last value
+// (harmless in an "in" list), so that a handful of statement texts serve
+// every count and stay prepared.
 template <typename Run>
 bool forEachBatch(const std::vector<store::Value>& values, Run run)
 {
@@ -43,7 +43,8 @@ bool forEachBatch(const std::vector<store::Value>& values, Run run)
         const std::size_t n = std::min(kBatch, values.size() - first);
         const std::size_t padded = std::min(kBatch, std::bit_ceil(std::max(n, kSmallestBatch)));
         batch.assign(values.begin() + std::ptrdiff_t(first), values.begin() + std::ptrdiff_t(first + n));
-        batch.resize(padded, batch.back());
+        const store::Value last = batch.back();  // not a reference into what resize may move
+        batch.resize(padded, last);
         std::string marks = "(";
         for (std::size_t i = 0; i < padded; ++i)
             marks += i ? ", ?" : "?";
