@@ -22,7 +22,7 @@
 #include <libpq-fe.h>
 
 #include "bench_support.h"
-#include "store/participants.h"
+#include "draw/participant_list.h"
 #include "draw/prize_draw.h"
 
 namespace {
@@ -157,18 +157,20 @@ Database* database(bool server, long count)
     return slot.get();
 }
 
-// What the window does before a stop: every participant not won yet, read.
+// What the window does before a stop when the list changed: every
+// participant not won yet, read into the list it holds.
 void loadList(benchmark::State& state, bool server, long count)
 {
     Database* db = database(server, count);
     if (!db)
         return state.SkipWithError("the database could not be made");
-    std::vector<store::Participant> list;
+    draw::ParticipantList list;
     const ServerTime serverTime(*db);
     for (auto _ : state) {
-        if (!store::LoadNotWon(db->connection, list))
+        list.clear();  // as a change by another program would make it read again
+        if (!draw::RefreshNotWon(db->connection, list))
             return state.SkipWithError(db->connection.error().c_str());
-        benchmark::DoNotOptimize(list.data());
+        benchmark::DoNotOptimize(list.size());
     }
     state.counters["rows"] = double(list.size());
     serverTime.report(state);

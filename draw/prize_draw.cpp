@@ -30,80 +30,6 @@ namespace {
 
 // The list in the order the window shows it; only the ids are needed here.
 const char* const kSelectEligibleIds = "select id from sheet where isluck = '否' order by id desc";
-const char* const kSelectRow = "select user_name, user_number, isluck from sheet where id = ?";
-// By row first: it needs no number, and "isluck = '否'" keeps it from taking
-// someone who has won since the list was read.
-const char* const kMarkRow = "update sheet set isluck = '是'  where id = ? and isluck = '否' ";
-// The rows a number mark is about to turn, so that a list held elsewhere can
-// drop exactly them.
-const char* const kSelectSharing = "select id from sheet where user_number = ? and isluck = '否'";
-
-// Reads each picked participant inside the transaction: one who has won or
-// vanished since the list was read makes the attempt void.
-PickOutcome readPicked(store::DbConnection& connection, const std::vector<std::int64_t>& ids,
-                       const std::vector<std::size_t>& picks, std::vector<RecordedWinner>& winners)
-{
-    winners.clear();
-    for (std::size_t k = 0; k < picks.size(); ++k) {
-        const std::int64_t id = ids[picks[k]];
-        auto row = connection.ExecuteBound(kSelectRow, {id});
-        if (!row)
-            return PickOutcome::Error;
-        if (row->EndOfFile() || row->Field(2) != store::kNotWon)
-            return PickOutcome::Taken;
-        RecordedWinner winner{int(k + 1), id, std::nullopt, std::nullopt};
-        if (!row->IsNull(0))
-            winner.name = row->Field(0);
-        if (!row->IsNull(1))
-            winner.number = row->Field(1);
-        winners.push_back(std::move(winner));
-    }
-    return PickOutcome::Done;
-}
-
-// Adds the ids of the not-yet-won rows holding `number` to `marked`; a row
-// whose id is not a whole number makes the set unknown.
-bool noteSharing(store::DbConnection& connection, const std::string& number, std::optional<std::vector<std::int64_t>>& marked)
-{
-    auto rows = connection.Execute(kSelectSharing, {number});
-    if (!rows)
-        return false;
-    for (; !rows->EndOfFile(); rows->MoveNext()) {
-        if (!rows->IsInteger(0))
-            marked.reset();
-        else if (marked)
-            marked->push_back(rows->FieldInteger(0));
-    }
-    if (!rows->error().empty())
-        connection.noteReadError(*rows);
-    return rows->error().empty();
-}
-
-// Every winner by its row (which must change), then by its number as the
-// program always has, so that rows sharing the number are marked too. A Null
-// number is marked by its row only: it names nobody else.
-PickOutcome markAll(store::DbConnection& connection, const std::vector<RecordedWinner>& winners, std::string& problem,
-                    std::optional<std::vector<std::int64_t>>& marked)
-{
-    marked.emplace();
-    for (const RecordedWinner& winner : winners) {
-        marked->push_back(winner.id);
-        if (!connection.RunBound(kMarkRow, {winner.id}))
-            return PickOutcome::Error;
-        if (connection.changes() < 1) {
-            problem = lang::trf("the mark of winner %1 (%2, id %3) changed no row in the database",
-                                "中奖者第 %1 名（%2，编号 %3）的标记没有改变数据库中的任何一行",
-                                {std::to_string(winner.position), winner.name.value_or(""), std::to_string(winner.id)});
-            return PickOutcome::ChangedNothing;
-        }
-    }
-    for (const RecordedWinner& winner : winners)
-        if (winner.number &&
-            (!noteSharing(connection, *winner.number, marked) || !connection.Run(store::kMarkWinner, {*winner.number})))
-            return PickOutcome::Error;
-    return PickOutcome::Done;
-}
-
 // The caller's list, or one read now (inside the transaction) when there is
 // none, the draw is tried again, or a group rule limits it.
 struct EligibleList {
@@ -119,7 +45,10 @@ bool takeList(store::DbConnection& connection, const DrawRequest& request, const
     std::string head;
     if (useListed && groupRule.empty() && request.listedHead && !ChainHead(connection, head))
         return false;
-    if (useListed && groupRule.empty() && (!request.listedHead || head == *request.listedHead)) {
+    // A list read before the file had a record matches a record still empty.
+    const bool sameHead = !request.listedHead || head == *request.listedHead ||
+                          (request.listedHead->empty() && head == kChainStart);
+    if (useListed && groupRule.empty() && sameHead) {
         list.ids = request.listedIds;
         const bool known = request.listedEncoding && request.listedDigest;
         list.encoded = known ? *request.listedEncoding : EncodeIds(*list.ids);
@@ -279,16 +208,6 @@ DrawResult tryVoid(store::DbConnection& connection, const VoidRequest& request, 
 }
 
 }  // namespace
-
-PickAttempt PickAndMark(store::DbConnection& connection, const std::vector<std::int64_t>& ids, std::size_t n,
-                        const Seed& seed)
-{
-    PickAttempt attempt;
-    attempt.outcome = readPicked(connection, ids, PickIndices(seed, ids.size(), n), attempt.winners);
-    if (attempt.outcome == PickOutcome::Done)
-        attempt.outcome = markAll(connection, attempt.winners, attempt.problem, attempt.marked);
-    return attempt;
-}
 
 DrawStatus StatusOf(PickOutcome outcome)
 {

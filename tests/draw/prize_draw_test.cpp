@@ -3,6 +3,7 @@
 // a winner taken by another program is drawn again; anything that goes
 // wrong leaves nobody marked and nothing recorded.
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -287,6 +288,92 @@ TEST(MarkingByRow, MarksTheWinnerWhateverItsNumberHolds)
         const auto marks = flags(connection);
         EXPECT_EQ(marks.at(1), "是") << c.label;
         EXPECT_EQ(marks.at(2), c.otherAfter) << c.label;
+    }
+}
+
+// More winners than one statement marks: rows 1..650 share their numbers
+// with rows 651..1300, and rows 1..10 have none.
+class LargeDrawTest : public storetest::SheetOnBothKinds {
+protected:
+    static constexpr int kRows = 1300;
+    static std::optional<std::string> numberOf(std::int64_t id)
+    {
+        if (id <= 10)
+            return std::nullopt;
+        return "n" + std::to_string((id - 1) % (kRows / 2));
+    }
+    void SetUp() override
+    {
+        std::string rows;
+        for (int id = 1; id <= kRows; ++id) {
+            const auto number = numberOf(id);
+            rows += std::string(id > 1 ? ", " : "") + "(" + std::to_string(id) + ", 'p" + std::to_string(id) +
+                    "', " + (number ? "'" + *number + "'" : "null") + ", '否')";
+        }
+        openSheet(rows);
+        ASSERT_TRUE(draw::EnsureDrawTables(m_connection)) << m_connection.error();
+    }
+    std::vector<std::int64_t> list() const
+    {
+        std::vector<std::int64_t> ids;
+        for (std::int64_t id = kRows; id >= 1; --id)
+            ids.push_back(id);
+        return ids;
+    }
+};
+SORTIA_ON_BOTH_KINDS(LargeDrawTest);
+
+TEST_P(LargeDrawTest, MarksEveryWinnerAndTheRowsSharingTheirNumbersAndReportsExactlyThose)
+{
+    draw::DrawRequest request;
+    request.count = 1100;
+    const draw::DrawResult result = draw::RunDraw(m_connection, request);
+    ASSERT_EQ(result.status, draw::DrawStatus::Done) << result.error;
+    ASSERT_EQ(result.record.winners.size(), 1100u);
+    std::set<std::int64_t> expected;
+    std::set<std::string> numbers;
+    for (const draw::RecordedWinner& winner : result.record.winners) {
+        expected.insert(winner.id);
+        EXPECT_EQ(winner.name, "p" + std::to_string(winner.id));
+        EXPECT_EQ(winner.number, numberOf(winner.id));
+        if (winner.number)
+            numbers.insert(*winner.number);
+    }
+    ASSERT_EQ(expected.size(), 1100u) << "a participant won twice";
+    for (std::int64_t id = 1; id <= kRows; ++id)
+        if (numberOf(id) && numbers.count(*numberOf(id)))
+            expected.insert(id);
+    std::set<std::int64_t> won;
+    for (const auto& [id, flag] : flags(m_connection))
+        if (flag == "是")
+            won.insert(id);
+    EXPECT_EQ(won, expected);
+    ASSERT_TRUE(result.markedIds);
+    EXPECT_EQ(std::set<std::int64_t>(result.markedIds->begin(), result.markedIds->end()), expected);
+    EXPECT_EQ(result.markedIds->size(), expected.size()) << "a row was reported twice";
+}
+
+TEST_P(LargeDrawTest, AMarkRefusedLateInTheDrawNamesItsWinnerAndUndoesEverything)
+{
+    for (const std::int64_t refused : {std::int64_t(7), std::int64_t(1290)}) {
+        SCOPED_TRACE(refused);
+        m_db.refuse("sheet", "update", "old.id = " + std::to_string(refused), "");
+        draw::DrawRequest request;
+        request.count = kRows;
+        request.organiserSeed = fixedSeed();
+        const draw::DrawResult result = draw::RunDraw(m_connection, request);
+        ASSERT_EQ(result.status, draw::DrawStatus::MarkChangedNothing);
+        const auto picks = draw::PickIndices(seedByTheRule(fixedSeed(), "", list()), kRows, kRows);
+        const auto at = std::find_if(picks.begin(), picks.end(), [&](std::size_t p) { return list()[p] == refused; });
+        const std::string message = draw::DescribeRefusal(result);
+        EXPECT_NE(message.find("winner " + std::to_string(at - picks.begin() + 1) + " ("), std::string::npos)
+            << message;
+        for (const auto& [id, flag] : flags(m_connection))
+            ASSERT_EQ(flag, "否") << id;
+        EXPECT_EQ(drawCount(m_connection), 0);
+        m_db.run(m_db.kind() == storetest::Kind::SQLite ? "drop trigger refuse_sheet_update"
+                                                   : "drop trigger refuse_sheet_update on sheet;"
+                                                     " drop function refuse_sheet_update()");
     }
 }
 
