@@ -19,14 +19,25 @@ constexpr double kNumberShare = 0.6;
 constexpr double kCellPadX = 0.8;
 constexpr double kCellPadY = 0.5;
 
+// The metrics of the measuring size, made once: resolving the font and its
+// fallbacks costs far more than measuring a name, and a stop of a thousand
+// winners measures each of them. Never freed: the program's end must not
+// meet a font after the application that held its engine.
+const QFontMetricsF& measuring(bool bold)
+{
+    static const QFontMetricsF* const boldMetrics = new QFontMetricsF(Font(kMeasurePixels, true));
+    static const QFontMetricsF* const plainMetrics = new QFontMetricsF(Font(kMeasurePixels, false));
+    return bold ? *boldMetrics : *plainMetrics;
+}
+
 double measureWidth(const QString& text, bool bold)
 {
-    return QFontMetricsF(Font(kMeasurePixels, bold)).horizontalAdvance(text) / kMeasurePixels;
+    return measuring(bold).horizontalAdvance(text) / kMeasurePixels;
 }
 
 double lineShare()
 {
-    static const double share = QFontMetricsF(Font(kMeasurePixels)).height() / kMeasurePixels;
+    static const double share = measuring(true).height() / kMeasurePixels;
     return share;
 }
 
