@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <QFontMetricsF>
+#include <QSet>
 #include <QStringList>
 
 namespace audiencelayout {
@@ -45,10 +46,19 @@ double lineShare()
 QSizeF cellPerPixel(const std::vector<QString>& names, const std::vector<QString>& numbers)
 {
     double widest = 1.0;  // at least one character's width
+    // Masked names repeat (张*, 王*): each text is measured once.
+    QSet<QString> seen;
     for (const QString& name : names)
-        widest = std::max(widest, measureWidth(name, true));
+        if (!seen.contains(name)) {
+            seen.insert(name);
+            widest = std::max(widest, measureWidth(name, true));
+        }
+    seen.clear();
     for (const QString& number : numbers)
-        widest = std::max(widest, measureWidth(number, false) * kNumberShare);
+        if (!seen.contains(number)) {
+            seen.insert(number);
+            widest = std::max(widest, measureWidth(number, false) * kNumberShare);
+        }
     return {widest + kCellPadX, lineShare() * (1 + kNumberShare) + kCellPadY};
 }
 

@@ -74,8 +74,13 @@ audiencelayout::WinnerGrid AudienceView::winnerGrid() const
     }
     const audiencelayout::Frame f = frame();
     // A line above the grid says how many there are and which page this is.
-    const QRectF grid = f.body.adjusted(0, 6 * f.unit, 0, 0);
-    return audiencelayout::LayWinners(grid, deviceSize(), names, numbers);
+    const QRectF body = f.body.adjusted(0, 6 * f.unit, 0, 0);
+    // Laying out measures every name; a stop asks for the grid several times.
+    if (!m_gridMemo || m_gridMemo->names != names || m_gridMemo->numbers != numbers || m_gridMemo->body != body ||
+        m_gridMemo->screen != deviceSize())
+        m_gridMemo = GridMemo{names, numbers, body, deviceSize(),
+                              audiencelayout::LayWinners(body, deviceSize(), names, numbers)};
+    return m_gridMemo->grid;
 }
 
 int AudienceView::pageCount() const

@@ -7,6 +7,7 @@
 // where the names were and are, with glyphs rendered once and kept.
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QImage>
@@ -111,5 +112,13 @@ private:
     QRegion m_rollingArea;          // where they are drawn, logical pixels
     std::unique_ptr<GlyphCache> m_glyphs;
     int m_page = 0;
+    // The winners' grid as last laid out, with what it was laid out for.
+    struct GridMemo {
+        std::vector<QString> names, numbers;
+        QRectF body;
+        QSizeF screen;
+        audiencelayout::WinnerGrid grid;
+    };
+    mutable std::optional<GridMemo> m_gridMemo;
     QTimer m_pageTimer;
 };
