@@ -323,7 +323,7 @@ private:
     // out and the program reading them back. nullopt with `error`.
     std::optional<Prepared> prepare(const std::string& sql, const pg::Parameters& parameters, std::string& error)
     {
-        Prepared made{"sortia_" + std::to_string(++m_preparedCount), 1};
+        Prepared made{"sortia_" + std::to_string(++m_preparedCount), 1, {}};
         Result result(PQprepare(m_connection, made.name.c_str(), pg::NumberMarks(sql).c_str(), parameters.count(),
                                 parameters.types()));
         if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)

@@ -339,11 +339,11 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<int>("key");
         for (const char* focus : {"txtci", "Text1", "Combo1", "Grid2"}) {
-            QTest::addRow("Ctrl+E in %s", focus) << focus << "exportDrawAction" << int(Qt::CTRL | Qt::Key_E);
+            QTest::addRow("Ctrl+E in %s", focus) << focus << "exportDrawAction" << (Qt::CTRL | Qt::Key_E).toCombined();
             QTest::addRow("Ctrl+Shift+E in %s", focus)
-                << focus << "exportAllAction" << int(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
-            QTest::addRow("Ctrl+H in %s", focus) << focus << "historyAction" << int(Qt::CTRL | Qt::Key_H);
-            QTest::addRow("Ctrl+I in %s", focus) << focus << "importAction" << int(Qt::CTRL | Qt::Key_I);
+                << focus << "exportAllAction" << (Qt::CTRL | Qt::SHIFT | Qt::Key_E).toCombined();
+            QTest::addRow("Ctrl+H in %s", focus) << focus << "historyAction" << (Qt::CTRL | Qt::Key_H).toCombined();
+            QTest::addRow("Ctrl+I in %s", focus) << focus << "importAction" << (Qt::CTRL | Qt::Key_I).toCombined();
         }
     }
     void commandKeysActFromEveryControl()

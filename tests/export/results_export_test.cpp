@@ -58,7 +58,7 @@ std::string contents(const std::string& file)
 
 exporter::ResultRow row(const std::string& name, const std::string& number)
 {
-    return {"一等奖", 1, "2026-01-01T00:00:00Z", 1, name, number, ""};
+    return {"一等奖", 1, "2026-01-01T00:00:00Z", 1, name, number, "", std::nullopt, ""};
 }
 
 TEST_F(ResultsExportTest, TextsThatLookLikeFormulasStayTexts)

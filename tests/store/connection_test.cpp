@@ -329,8 +329,9 @@ TEST(ServerStream, ReadsLikeAWholeResult)
                 ASSERT_TRUE(count);
                 EXPECT_EQ(count->FieldInteger(0), kRows);
             }
-            if (round == 2 && n == 100)
+            if (round == 2 && n == 100) {
                 ASSERT_TRUE(connection.OpenFile(db.dataSource()));
+            }
         }
         EXPECT_EQ(n, kRows) << "round " << round;
         EXPECT_TRUE(rows->error().empty()) << rows->error();
@@ -338,8 +339,9 @@ TEST(ServerStream, ReadsLikeAWholeResult)
     // Read whole once, then as a stream that fails late (the view's setting
     // makes its 25,000th row fail).
     for (int round = 0; round < 3; ++round) {
-        if (round == 1)
+        if (round == 1) {
             ASSERT_TRUE(connection.Run("set sortia.fail = 'yes'"));
+        }
         auto rows = connection.Execute("select id, name from failing");
         int n = 0;
         bool failed = !rows;
