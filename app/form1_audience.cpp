@@ -29,7 +29,7 @@ namespace {
 // How long the room sees names roll before a replacement is shown.
 constexpr int kReplacementRollMs = 1500;
 // The roll shows at most this many names a second.
-constexpr double kMostNamesPerSecond = 30;
+constexpr double kMostNamesPerSecond = 20;
 // How often the console's display follows the roll while the room has its own view.
 constexpr int kConsoleEchoMs = 66;
 
