@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include "app/audience_screens.h"
 #include "app/audience_view.h"
@@ -276,7 +277,9 @@ bool form1::Form_Load()
     // The plan first: the restored draw names its round out of the plan's.
     fillNextRound();
     restoreLastDraw();
-    refreshRemaining();
+    // Counting a large list reads all of it: the window is painted first,
+    // and the count follows at once (paintEvent).
+    m_remainingCounted = false;
 
     // The operator types the count first; typing replaces it.
     txtci->setFocus();
@@ -410,6 +413,10 @@ void form1::resizeEvent(QResizeEvent* event)
 
 void form1::paintEvent(QPaintEvent*)
 {
+    if (!m_remainingCounted) {
+        m_remainingCounted = true;
+        QTimer::singleShot(0, this, &form1::refreshRemaining);
+    }
     // Letterbox bars around the design.
     const QRegion bars = QRegion(rect()) - QRegion(m_layout->contentRect());
     if (bars.isEmpty())

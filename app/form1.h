@@ -240,6 +240,7 @@ private:
     std::size_t m_shownRow = 0;   // the row the displays were last given
     QElapsedTimer m_consoleEcho;  // since Text1 last followed the roll
     AudienceState m_audience;
+    bool m_remainingCounted = true;  // false from the load until the first paint
     std::unique_ptr<AudienceView> m_audienceView;
     AudienceScreens* m_audienceScreens = nullptr;
     QTimer* m_replacementRoll = nullptr;    // ends the replacement's short roll
