@@ -70,6 +70,8 @@ void Sha256::compress(const std::uint8_t* block)
 
 void Sha256::update(const void* data, std::size_t size)
 {
+    if (size == 0)
+        return;  // an empty text may come without any bytes behind it
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     m_length += size;
     if (m_buffered > 0) {
