@@ -8,6 +8,7 @@
 #include <libpq-fe.h>
 
 #include "platform/language/language.h"
+#include "store/sha256.h"
 
 namespace store {
 
@@ -74,25 +75,14 @@ bool holdsSecret(const Options& options)
     return false;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // %XX as the byte it stands for; a malformed sequence stays as written (the
 // result is only compared, never connected with).
 std::string percentDecoded(std::string_view text)
 {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const int high = i + 2 < text.size() && text[i] == '%' ? hexValue(text[i + 1]) : -1;
-        const int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        const int high = i + 2 < text.size() && text[i] == '%' ? HexDigitValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexDigitValue(text[i + 2]) : -1;
         if (low < 0) {
             out += text[i];
             continue;

@@ -131,17 +131,20 @@ std::string ToHex(const std::uint8_t* data, std::size_t size)
     return hex;
 }
 
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 bool FromHex(std::string_view hex, std::string& bytes)
 {
-    auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
+    const auto nibble = HexDigitValue;
     if (hex.size() % 2 != 0)
         return false;
     bytes.clear();

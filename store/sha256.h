@@ -37,5 +37,7 @@ std::string ToHex(const std::uint8_t* data, std::size_t size);
 inline std::string ToHex(const Digest& digest) { return ToHex(digest.data(), digest.size()); }
 // The bytes of an even-length hexadecimal text (either case); false on anything else.
 bool FromHex(std::string_view hex, std::string& bytes);
+// The value of one hex digit (either case); -1 for any other character.
+int HexDigitValue(char c);
 
 }  // namespace store

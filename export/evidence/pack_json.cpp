@@ -10,6 +10,7 @@
 #include "draw/draw_verify.h"
 #include "export/masking.h"
 #include "platform/language/language.h"
+#include "store/sha256.h"
 #include "store/utf8.h"
 
 namespace evidence {
@@ -21,12 +22,7 @@ QJsonValue text(const std::string& value)
 {
     if (store::IsValidUtf8(value))
         return QString::fromStdString(value);
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : value) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
-    }
+    const std::string hex = store::ToHex(reinterpret_cast<const std::uint8_t*>(value.data()), value.size());
     return QJsonObject{{"hex", QString::fromStdString(hex)}};
 }
 
