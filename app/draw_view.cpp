@@ -39,12 +39,7 @@ QString RecordLine(const draw::DrawRecord& record)
         about += shown.note + " · ";
     return Text(lang::trf("Draw %1 · %2%3 · digest %4", "第 %1 次抽奖 · %2%3 · 摘要 %4",
                           {std::to_string(record.id), about, draw::LocalTimeText(record.time),
-                           NewestDigest(record).substr(0, kDigestShown)}));
-}
-
-std::string NewestDigest(const draw::DrawRecord& record)
-{
-    return draw::LatestDigest(record);
+                           draw::LatestDigest(record).substr(0, kDigestShown)}));
 }
 
 QString AnchorLine(long long drawId, const std::string& digest, bool afterVoid)

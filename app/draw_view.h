@@ -15,10 +15,6 @@ namespace drawview {
 // language, with the digest of the draw's newest entry.
 QString RecordLine(const draw::DrawRecord& record);
 
-// The digest of a draw's newest entry in the record: its last void's, else
-// its own. `sortia-db verify` ends with it while the draw is the last.
-std::string NewestDigest(const draw::DrawRecord& record);
-
 // The line beside a draw's QR code, on the audience view and the console:
 // "Draw 3 · check 5f3a9c0e1b2d4f6a" (the first 16 hex digits of the newest
 // digest), naming a void when the digest is a void's.

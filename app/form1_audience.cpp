@@ -257,14 +257,14 @@ void form1::audienceResult(bool afterVoid)
         });
         m_audience.winners.push_back(person(winner, replaced));
     }
-    m_audience.anchor = AudienceAnchor{record.id, Text(drawview::NewestDigest(record)),
+    m_audience.anchor = AudienceAnchor{record.id, Text(draw::LatestDigest(record)),
                                        afterVoid || !record.voids.empty()};
     pushAudience();
 }
 
 void form1::startReplacementRoll()
 {
-    m_audience.anchor = AudienceAnchor{m_shownDraw->id, Text(drawview::NewestDigest(*m_shownDraw)), true};
+    m_audience.anchor = AudienceAnchor{m_shownDraw->id, Text(draw::LatestDigest(*m_shownDraw)), true};
     showConsoleLines();
     if (Grid1->Rows() < 2) {
         audienceResult(true);

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "draw/record_rows.h"
 #include "draw/record_transaction.h"
 #include "platform/language/language.h"
 
@@ -55,23 +56,6 @@ bool forEachBatch(const std::vector<store::Value>& values, Run run)
     return true;
 }
 
-// Reads every row of `rows` through `take`; false (with the connection's
-// error) when the statement or its reading failed.
-template <typename Take>
-bool readAll(store::DbConnection& connection, std::unique_ptr<store::Recordset> rows, Take take)
-{
-    if (!rows)
-        return false;
-    while (!rows->EndOfFile()) {
-        take(*rows);
-        if (!rows->MoveNext()) {
-            connection.noteReadError(*rows);
-            return false;
-        }
-    }
-    return true;
-}
-
 // Reads each picked participant inside the transaction: one who has won or
 // vanished since the list was read makes the attempt void.
 PickOutcome readPicked(store::DbConnection& connection, const std::vector<std::int64_t>& ids,
@@ -90,12 +74,10 @@ PickOutcome readPicked(store::DbConnection& connection, const std::vector<std::i
     // as when each winner was read alone.
     std::unordered_map<std::int64_t, Found> found;
     const bool read = forEachBatch(wanted, [&](const std::string& marks, const auto& batch) {
-        return readAll(connection, connection.ExecuteBound(kSelectPicked + marks, batch), [&](const store::Recordset& row) {
-            Found one{{0, row.FieldInteger(0), std::nullopt, std::nullopt}, row.FieldView(3) == store::kNotWon};
-            if (!row.IsNull(1))
-                one.winner.name = row.Field(1);
-            if (!row.IsNull(2))
-                one.winner.number = row.Field(2);
+        auto rows = connection.ExecuteBound(kSelectPicked + marks, batch);
+        return ReadRows(connection, std::move(rows), [&](const store::Recordset& row) {
+            Found one{{0, row.FieldInteger(0), OptionalText(row, 1), OptionalText(row, 2)},
+                      row.FieldView(3) == store::kNotWon};
             found.try_emplace(one.winner.id, std::move(one));
         });
     });
@@ -123,7 +105,7 @@ PickOutcome markRows(store::DbConnection& connection, const std::vector<Recorded
         ids.emplace_back(winner.id);
     std::unordered_set<std::int64_t> turned;
     const bool ran = forEachBatch(ids, [&](const std::string& marks, const auto& batch) {
-        return readAll(connection, connection.ExecuteBound(kMarkRows + marks + " returning id", batch),
+        return ReadRows(connection, connection.ExecuteBound(kMarkRows + marks + " returning id", batch),
                        [&](const store::Recordset& row) { turned.insert(row.FieldInteger(0)); });
     });
     if (!ran)
@@ -153,7 +135,7 @@ bool markNumbers(store::DbConnection& connection, const std::vector<RecordedWinn
     if (numbers.empty())
         return true;
     return forEachBatch(numbers, [&](const std::string& marks, const auto& batch) {
-        const bool read = readAll(connection, connection.ExecuteBound(kSelectSharing + marks, batch),
+        const bool read = ReadRows(connection, connection.ExecuteBound(kSelectSharing + marks, batch),
                                   [&](const store::Recordset& row) {
             if (!row.IsInteger(0))
                 marked.reset();

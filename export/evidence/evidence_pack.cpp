@@ -7,7 +7,6 @@
 #include <QtGui/QPainter>
 
 #include "draw/draw_picks.h"
-#include "draw/draw_verify.h"
 #include "draw/prize_plan.h"
 #include "export/evidence/document_pdf.h"
 #include "export/evidence/page_files.h"
@@ -121,7 +120,7 @@ std::string winnerNumber(const draw::RecordedWinner& winner, bool masked)
     return masked ? exporter::MaskNumber(number) : number;
 }
 
-PdfDocument certificate(const PackEntries& pack, const PackOptions& options, bool verified)
+PdfDocument certificate(const PackEntries& pack, const PackOptions& options)
 {
     const draw::DrawRecord& record = pack.draw;
     const draw::ShownPrize prize = draw::ShownLevel(record);
@@ -162,7 +161,7 @@ PdfDocument certificate(const PackEntries& pack, const PackOptions& options, boo
     html += "<h3>" + HtmlText(lang::tr("Anchor", "锚点")) + "</h3><p class=\"digest\">" + HtmlText(anchor) +
             "</p><p><img src=\"anchor.png\" width=\"220\"></p>";
     html += "<p>" +
-            HtmlText(verified ? lang::tr("When this pack was written, verify found every entry of the draw as recorded.",
+            HtmlText(pack.verified ? lang::tr("When this pack was written, verify found every entry of the draw as recorded.",
                                          "生成本文件时，核验确认这次抽奖的每条记录都与记录相符。")
                               : lang::tr("When this pack was written, verify found entries that do not match.",
                                          "生成本文件时，核验发现有不相符的记录。")) +
@@ -195,8 +194,6 @@ bool WriteEvidencePack(store::DbConnection& connection, long long drawId, const 
                     : connection.error();
         return false;
     }
-    draw::VerifyReport report;
-    const bool verified = draw::VerifyDraws(connection, drawId, report) && report.ok();
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) {
@@ -209,7 +206,7 @@ bool WriteEvidencePack(store::DbConnection& connection, long long drawId, const 
            writeText((dir / "verify.js").string(), VerifyScript(), error) &&
            writeText((dir / "verify.html").string(), page(json), error) &&
            writeList(connection, pack.draw, (dir / "eligible.csv").string(), error) &&
-           WritePdf(certificate(pack, options, verified), (dir / "certificate.pdf").string(), error);
+           WritePdf(certificate(pack, options), (dir / "certificate.pdf").string(), error);
 }
 
 }  // namespace evidence

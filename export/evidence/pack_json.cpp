@@ -222,6 +222,7 @@ bool ReadPackEntries(store::DbConnection& connection, long long drawId, bool mas
     draw::VerifyReport report;
     if (!draw::VerifyDraws(connection, drawId, report) || !draw::ReadDraw(connection, drawId, pack.draw, true))
         return false;
+    pack.verified = report.ok();
     const Shown shown{masked};
     std::map<long long, draw::DrawRecord> others;
     OtherEntries rest(connection);

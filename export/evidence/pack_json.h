@@ -21,6 +21,7 @@ struct PackEntries {
     draw::DrawRecord draw;  // with its voids and lists
     std::vector<QJsonObject> entries;
     std::optional<draw::Announcement> announcement;  // the one it was drawn from, with its list
+    bool verified = false;  // verify found the draw's entries as recorded when they were read
 };
 
 // Reads what the pack holds of draw `drawId`. False with connection.error()
