@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "platform/language/language.h"
@@ -87,6 +88,21 @@ bool ReplaceFile(const std::string& path, const FillFn& fill, std::string& error
     if (at != std::string::npos)
         error.replace(at, temporary.size(), path);
     return false;
+}
+
+bool WriteTextFile(const std::string& path, std::string_view text, std::string& error)
+{
+    return ReplaceFile(
+        path,
+        [&](const std::string& temporary, std::string& why) {
+            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+            out.write(text.data(), std::streamsize(text.size()));
+            out.close();
+            if (!out)
+                why = lang::trf("cannot write '%1'", "无法写入“%1”", {temporary});
+            return static_cast<bool>(out);
+        },
+        error);
 }
 
 }  // namespace exporter

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace exporter {
 
@@ -21,5 +22,8 @@ using FillFn = std::function<bool(const std::string& temporary, std::string& err
 // Writes `path` through `fill` as above; false with `error` naming `path`
 // (never the temporary name), the old file then being as it was.
 bool ReplaceFile(const std::string& path, const FillFn& fill, std::string& error, const SyncFn& sync = {});
+
+// Writes `text` as the whole of `path` through ReplaceFile.
+bool WriteTextFile(const std::string& path, std::string_view text, std::string& error);
 
 }  // namespace exporter

@@ -3,13 +3,13 @@
 // and the prize plan.
 
 #include <cstdio>
-#include <fstream>
 
 #include "draw/announced_draw.h"
 #include "draw/prize_plan.h"
 #include "draw/record_actions.h"
 #include "export/evidence/document_pdf.h"
 #include "export/evidence/evidence_pack.h"
+#include "export/file_replace.h"
 #include "export/plan_export.h"
 #include "import/plan_reader.h"
 #include "platform/language/language.h"
@@ -40,13 +40,10 @@ bool writeNotice(const std::string& path, const std::vector<std::string>& lines,
 {
     if (endsWith(path, ".pdf"))
         return evidence::WritePdf(evidence::LinesDocument(lines), path, error);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::string text;
     for (const std::string& line : lines)
-        out << line << "\n";
-    out.close();
-    if (!out)
-        error = lang::trf("cannot write '%1'", "无法写入“%1”", {path});
-    return static_cast<bool>(out);
+        text += line + "\n";
+    return exporter::WriteTextFile(path, text, error);
 }
 
 // The frozen list's ids, one a line in list order: with the notice, what
@@ -59,13 +56,10 @@ bool writeIds(store::DbConnection& connection, long long announcementId, const s
         error = connection.error();
         return false;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::string text;
     for (std::int64_t id : ids)
-        out << id << "\n";
-    out.close();
-    if (!out)
-        error = lang::trf("cannot write '%1'", "无法写入“%1”", {path});
-    return static_cast<bool>(out);
+        text += std::to_string(id) + "\n";
+    return exporter::WriteTextFile(path, text, error);
 }
 
 int planList(const Call& call)

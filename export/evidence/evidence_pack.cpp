@@ -1,7 +1,6 @@
 #include "export/evidence/evidence_pack.h"
 
 #include <filesystem>
-#include <fstream>
 #include <unordered_map>
 
 #include <QtGui/QPainter>
@@ -21,21 +20,6 @@ namespace evidence {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool writeText(const std::string& path, std::string_view text, std::string& error)
-{
-    return exporter::ReplaceFile(
-        path,
-        [&](const std::string& temporary, std::string& why) {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            out.write(text.data(), std::streamsize(text.size()));
-            out.close();
-            if (!out)
-                why = lang::trf("cannot write '%1'", "无法写入“%1”", {temporary});
-            return static_cast<bool>(out);
-        },
-        error);
-}
 
 // The page with the data and the script in their places; both marks are
 // found in the template alone, so that a name in the data cannot be taken
@@ -202,9 +186,9 @@ bool WriteEvidencePack(store::DbConnection& connection, long long drawId, const 
     }
     const fs::path dir(folder);
     const std::string json = PackJson(pack, options.event, options.masked);
-    return writeText((dir / "entries.json").string(), json, error) &&
-           writeText((dir / "verify.js").string(), VerifyScript(), error) &&
-           writeText((dir / "verify.html").string(), page(json), error) &&
+    return exporter::WriteTextFile((dir / "entries.json").string(), json, error) &&
+           exporter::WriteTextFile((dir / "verify.js").string(), VerifyScript(), error) &&
+           exporter::WriteTextFile((dir / "verify.html").string(), page(json), error) &&
            writeList(connection, pack.draw, (dir / "eligible.csv").string(), error) &&
            WritePdf(certificate(pack, options), (dir / "certificate.pdf").string(), error);
 }
