@@ -281,10 +281,10 @@ void form1::startReplacementRoll()
 
 void form1::refreshRemaining()
 {
-    store::Counts counts;
-    if (!store::CountParticipants(*conn::DbConnection, counts))
+    long long notWon = 0;
+    if (!store::CountNotWon(*conn::DbConnection, notWon))
         return;  // the count stays as it was; the next load shows it
-    m_audience.remaining = counts.notWon;
+    m_audience.remaining = notWon;
     pushAudience();
 }
 

@@ -82,7 +82,7 @@ def load(paths):
 
 
 def split(name):
-    parts = [p for p in name.split("/") if ":" not in p and p != "real_time"]
+    parts = [p for p in name.split("/") if ":" not in p and p not in ("real_time", "manual_time")]
     if len(parts) == 3:
         return parts
     return name.split("/")[0], "/".join(name.split("/")[1:]), ""

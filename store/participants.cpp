@@ -31,6 +31,25 @@ bool readCount(const Recordset& row, int position, long long& count)
     return !text.empty() && problem == std::errc() && stop == end;
 }
 
+// Reads the counts `fields` from the one row of `result`.
+template <std::size_t N>
+bool readCounts(DbConnection& connection, std::unique_ptr<Recordset> result, long long* const (&fields)[N])
+{
+    if (!result)
+        return false;
+    for (std::size_t i = 0; i < N; ++i) {
+        const int position = int(i);
+        if (result->EndOfFile() || !readCount(*result, position, *fields[i])) {
+            connection.setError(lang::trf("The database %1 gave a count that is not a whole number: '%2'",
+                                          "数据库 %1 给出的计数不是整数：“%2”",
+                                          {connection.shownDataSource(),
+                                           std::string(result->FieldView(position).substr(0, 32))}));
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list)
@@ -61,18 +80,14 @@ bool CountParticipants(DbConnection& connection, Counts& counts)
         "select count(*), coalesce(sum(case when isluck = '是' then 1 else 0 end), 0),"
         " coalesce(sum(case when isluck = '否' then 1 else 0 end), 0),"
         " coalesce(sum(case when isluck is null or isluck not in ('是', '否') then 1 else 0 end), 0) from sheet");
-    if (!result)
-        return false;
     long long* const fields[] = {&counts.all, &counts.won, &counts.notWon, &counts.neverDrawn};
-    for (int i = 0; i < 4; ++i) {
-        if (result->EndOfFile() || !readCount(*result, i, *fields[i])) {
-            connection.setError(lang::trf("The database %1 gave a count that is not a whole number: '%2'",
-                                          "数据库 %1 给出的计数不是整数：“%2”",
-                                          {connection.shownDataSource(), std::string(result->FieldView(i).substr(0, 32))}));
-            return false;
-        }
-    }
-    return true;
+    return readCounts(connection, std::move(result), fields);
+}
+
+bool CountNotWon(DbConnection& connection, long long& notWon)
+{
+    long long* const fields[] = {&notWon};
+    return readCounts(connection, connection.Execute("select count(*) from sheet where isluck = '否'"), fields);
 }
 
 bool CreateDatabase(const std::string& path, std::string& error)

@@ -43,6 +43,8 @@ struct Counts {
 };
 // False with connection.error() when the counts cannot be read.
 bool CountParticipants(DbConnection& connection, Counts& counts);
+// Only those not won yet: a third of the work of all the counts on a file.
+bool CountNotWon(DbConnection& connection, long long& notWon);
 
 // Creates a new database file with an empty `sheet`; refuses an existing file.
 // For a server (postgresql://...) the database must exist and have no `sheet`.

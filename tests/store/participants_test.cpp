@@ -142,6 +142,9 @@ TEST_P(SheetTest, CountsSplitWonAndNotWon)
     EXPECT_EQ(counts.all, 4);
     EXPECT_EQ(counts.won, 1);
     EXPECT_EQ(counts.notWon, 2);
+    long long notWon = 0;
+    ASSERT_TRUE(store::CountNotWon(m_connection, notWon));
+    EXPECT_EQ(notWon, 2);
 }
 
 TEST(ResetWinners, WaitsForAnotherProgramsLock)
