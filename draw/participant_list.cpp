@@ -216,7 +216,7 @@ bool RefreshNotWon(store::DbConnection& connection, ParticipantList& list)
     if (!ListedHead(connection, head))
         return false;
     list.setChainHead(std::move(head));
-    auto result = connection.Execute(store::kSelectNotWon);
+    auto result = connection.Execute(store::SelectNotWon(connection));
     if (!result)
         return false;
     for (; !result->EndOfFile(); result->MoveNext()) {

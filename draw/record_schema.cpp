@@ -160,6 +160,24 @@ bool runAll(store::DbConnection& connection, const std::vector<const char*>& sta
     return true;
 }
 
+// The lists of ids kept as they are where the database would compress them:
+// a list is compact already, and compressing a megabyte at every stop cost a
+// server more than the rest of the stop.
+bool keepListsPlain(store::DbConnection& connection)
+{
+    const char* const statement = connection.dialect().keepBytesPlain;
+    if (!statement)
+        return true;
+    for (const char* table : {"draw_record", "draw_void", "draw_reset", "draw_announcement"}) {
+        std::string text = statement;
+        text.replace(text.find("%1"), 2, table);
+        text.replace(text.find("%2"), 2, "eligible_ids");
+        if (!connection.Run(text))
+            return false;
+    }
+    return true;
+}
+
 bool upgrade(store::DbConnection& connection, std::vector<std::string>& made)
 {
     // Checked again inside the transaction: another program may have done it.
@@ -171,7 +189,8 @@ bool upgrade(store::DbConnection& connection, std::vector<std::string>& made)
     return runAll(connection, std::vector<const char*>(std::begin(kOriginalTables), std::end(kOriginalTables)),
                   made) &&
            runAll(connection, std::vector<const char*>(std::begin(kAddedColumns), std::end(kAddedColumns)), made) &&
-           runAll(connection, std::vector<const char*>(std::begin(kNewTables), std::end(kNewTables)), made);
+           runAll(connection, std::vector<const char*>(std::begin(kNewTables), std::end(kNewTables)), made) &&
+           keepListsPlain(connection);
 }
 
 }  // namespace

@@ -52,10 +52,16 @@ bool readCounts(DbConnection& connection, std::unique_ptr<Recordset> result, lon
 
 }  // namespace
 
+const char* SelectNotWon(const DbConnection& connection)
+{
+    const char* own = connection.isOpen() ? connection.dialect().selectNotWon : nullptr;
+    return own ? own : kSelectNotWon;
+}
+
 bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list)
 {
     list.clear();
-    auto result = connection.Execute(kSelectNotWon);
+    auto result = connection.Execute(SelectNotWon(connection));
     if (!result)
         return false;
     while (!result->EndOfFile()) {

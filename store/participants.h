@@ -31,6 +31,9 @@ struct Participant {
 // The not-yet-won participants, highest id first. Returns false with
 // connection.error() when the statement fails; an empty list is not an error.
 bool LoadNotWon(DbConnection& connection, std::vector<Participant>& list);
+// The statement that reads them on this connection: its first three columns
+// are id, user_name and user_number.
+const char* SelectNotWon(const DbConnection& connection);
 
 // Sets every "是" back to "否"; other values are left alone.
 bool ResetWinners(DbConnection& connection);

@@ -27,7 +27,9 @@ const Dialect kPostgresDialect{"PostgreSQL", "bigint", "bytea", "id bigint gener
                                " and relkind in ('r', 'p', 'v', 'm', 'f') and pg_catalog.pg_table_is_visible(oid)",
                                // The eligible ids come from it alone, in order,
                                // without reading the rows.
-                               "create index if not exists sheet_isluck_id on sheet (isluck, id)"};
+                               "create index if not exists sheet_isluck_id on sheet (isluck, id)",
+                               "select id, user_name, user_number from sheet where isluck = '否' order by id desc",
+                               "alter table %1 alter column %2 set storage external"};
 
 // Imports keep each other out with this lock, taken for their transaction
 // only, so that a check against the list and the inserts after it see no

@@ -24,7 +24,8 @@ namespace {
 // The file needs no index for the list: sheet is stored in id order already,
 // and every mark would have to keep one up to date.
 const Dialect kSqliteDialect{"SQLite", "integer", "blob", "id integer primary key", nullptr,
-                             "select count(*) from sqlite_master where type = 'table' and lower(name) = ?", nullptr};
+                             "select count(*) from sqlite_master where type = 'table' and lower(name) = ?", nullptr,
+                             nullptr, nullptr};
 
 
 // Turns the connection's last failure into words naming the file, and keeps
