@@ -30,7 +30,10 @@ const char* const kMarkRows = "update sheet set isluck = '是' where isluck = '�
 // drop exactly them; the mark itself turns every row holding the number, as
 // the program always has.
 const char* const kSelectSharing = "select id from sheet where isluck = '否' and user_number in ";
-const char* const kMarkNumbers = "update sheet set isluck = '是' where user_number in ";
+// Rows won already are left alone: rewriting them changes nothing, but costs
+// a server a new version of each (the winners' own rows are among them).
+const char* const kMarkNumbers =
+    "update sheet set isluck = '是' where (isluck is null or isluck <> '是') and user_number in ";
 
 // Calls run(marks, values) for each batch of `values`, marks being its
 // "(?, …)". A batch is padded to a power of two by repeating its last value
