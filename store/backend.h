@@ -87,7 +87,7 @@ struct Dialect {
     const char* listIndex;
     // Reads those not won yet for the list, highest id first; nullptr for
     // kSelectNotWon, which a file has always been read with. A server sends
-    // the columns the list keeps and no others: a fifth less of its work.
+    // the columns the list keeps and no others: about a third less work.
     const char* selectNotWon;
     // Keeps column %2 of table %1, of bytes, as it is written, uncompressed;
     // nullptr where the database does not compress such columns.
