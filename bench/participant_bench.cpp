@@ -273,7 +273,6 @@ void importInto(benchmark::State& state, long count, const char* kind, void (*wr
     }
 }
 
-// Notes the first paint of any widget of one window.
 // Watches a window's first paint pass: it has ended when an event other
 // than a paint follows the first paint (the count queued by the window's
 // paint is such an event).

@@ -7,11 +7,6 @@
 namespace draw {
 namespace {
 
-std::string numberText(long long number)
-{
-    return std::to_string(number);
-}
-
 // The announced ids (highest first) that are no longer among the not-won
 // ids now (highest first).
 std::vector<std::int64_t> goneSince(const std::vector<std::int64_t>& announced, const std::vector<std::int64_t>& now)
@@ -31,13 +26,13 @@ std::string goneRefusal(long long announcementId, const std::vector<std::int64_t
 {
     std::string ids;
     for (std::size_t i = 0; i < gone.size() && i < 5; ++i)
-        ids += (i ? ", " : "") + numberText(gone[i]);
+        ids += (i ? ", " : "") + std::to_string(gone[i]);
     if (gone.size() > 5)
         ids += ", …";
     return lang::trf("%1 participants on the list of announcement %2 have won or left since it was made (ids %3): "
                      "it can no longer be drawn as announced",
                      "第 %2 号公告名单中有 %1 人在公告之后已中奖或已不在名单中（编号 %3）：无法再按公告抽奖",
-                     {numberText(static_cast<long long>(gone.size())), numberText(announcementId), ids});
+                     {std::to_string(gone.size()), std::to_string(announcementId), ids});
 }
 
 // Why announcement `entry` cannot be drawn now, "" when it can.
@@ -49,7 +44,7 @@ bool announcedRefusal(store::DbConnection& connection, const Announcement& entry
         return false;
     if (!drawn->IsNull(0)) {
         refusal = lang::trf("announcement %1 was drawn already (draw %2)", "第 %1 号公告已经抽过（第 %2 次抽奖）",
-                            {numberText(entry.id), drawn->Field(0)});
+                            {std::to_string(entry.id), drawn->Field(0)});
         return true;
     }
     if (!entry.planRound)
@@ -97,14 +92,10 @@ DrawResult tryAnnounce(store::DbConnection& connection, AnnounceRequest request,
         return Failure(connection, DrawStatus::Refused, refusal);
     EligibleListBuilder list;
     if (!LoadEligibleIds(connection, list, groupRule))
-        return list.ok() ? Failure(connection, DrawStatus::DatabaseError)
-                         : Failure(connection, DrawStatus::BadList, list.error());
+        return ListFailure(connection, list);
     const auto available = static_cast<long long>(list.ids().size());
-    if (available == 0 || request.count < 1 || request.count > available) {
-        DrawResult result = Failure(connection, available == 0 ? DrawStatus::NobodyLeft : DrawStatus::CountOutOfRange);
-        result.available = available;
-        return result;
-    }
+    if (std::optional<DrawResult> refused = CountRefusal(connection, request.count, available))
+        return std::move(*refused);
     DrawResult result;
     result.available = available;
     Announcement& entry = result.announcement;
@@ -136,7 +127,7 @@ DrawResult TryAnnouncedDraw(store::DbConnection& connection, const DrawRequest& 
         return connection.error().empty()
                    ? Failure(connection, DrawStatus::Refused,
                              lang::trf("there is no announcement %1", "没有第 %1 号公告",
-                                       {numberText(*request.announcementId)}))
+                                       {std::to_string(*request.announcementId)}))
                    : Failure(connection, DrawStatus::DatabaseError);
     std::string refusal;
     if (!announcedRefusal(connection, entry, refusal))
@@ -152,10 +143,9 @@ DrawResult TryAnnouncedDraw(store::DbConnection& connection, const DrawRequest& 
         static_cast<long long>(announced.size()) != entry.eligibleCount || entry.requested > entry.eligibleCount)
         return Failure(connection, DrawStatus::BadList,
                        lang::trf("the list of announcement %1 cannot be read", "第 %1 号公告的名单无法读取",
-                                 {numberText(entry.id)}));
+                                 {std::to_string(entry.id)}));
     if (!LoadEligibleIds(connection, now))
-        return now.ok() ? Failure(connection, DrawStatus::DatabaseError)
-                        : Failure(connection, DrawStatus::BadList, now.error());
+        return ListFailure(connection, now);
     const std::vector<std::int64_t> gone = goneSince(announced, now.ids());
     if (!gone.empty())
         return Failure(connection, DrawStatus::Refused, goneRefusal(entry.id, gone));
@@ -193,16 +183,16 @@ DrawResult Announce(store::DbConnection& connection, const AnnounceRequest& requ
 
 std::vector<std::string> AnnouncementNotice(const Announcement& entry)
 {
-    const std::string size = numberText(entry.eligibleCount), count = numberText(entry.requested);
+    const std::string size = std::to_string(entry.eligibleCount), count = std::to_string(entry.requested);
     std::vector<std::string> lines = {
-        lang::trf("Announcement %1 of a prize draw", "抽奖公告 第 %1 号", {numberText(entry.id)}),
+        lang::trf("Announcement %1 of a prize draw", "抽奖公告 第 %1 号", {std::to_string(entry.id)}),
         lang::trf("Announced at %1 (UTC %2)", "公告时间 %1（UTC %2）", {LocalTimeText(entry.time), entry.time}),
         lang::trf("Prize level: %1", "奖项：%1", {entry.level}),
     };
     if (!entry.prizeName.empty())
         lines.push_back(lang::trf("Prize: %1", "奖品：%1", {entry.prizeName}));
     if (entry.planRound)
-        lines.push_back(lang::trf("Round %1 of the prize plan", "奖项计划第 %1 轮", {numberText(*entry.planRound)}));
+        lines.push_back(lang::trf("Round %1 of the prize plan", "奖项计划第 %1 轮", {std::to_string(*entry.planRound)}));
     if (!entry.groupRule.empty())
         lines.push_back(lang::trf("Who may win: %1", "参与范围：%1", {GroupRuleShown(entry.groupRule)}));
     const std::vector<std::string> rest = {

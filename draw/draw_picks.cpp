@@ -164,7 +164,7 @@ std::string RecordTextProblem(std::string_view text, const std::string& what)
 {
     if (text.size() > kMaxRecordText)
         return lang::trf("%1 is longer than %2 bytes", "%1超过 %2 字节", {what, std::to_string(kMaxRecordText)});
-    if (store::ValidUtf8(text) != text)
+    if (!store::IsValidUtf8(text))
         return lang::trf("%1 is not valid UTF-8 text", "%1不是有效的 UTF-8 文本", {what});
     for (char c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)

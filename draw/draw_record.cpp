@@ -215,6 +215,11 @@ bool WriteVoid(store::DbConnection& connection, long long drawId, DrawVoid& entr
          entry.publicInput, entry.reason});
 }
 
+std::string NoSuchDraw(long long drawId)
+{
+    return lang::trf("there is no draw %1", "没有第 %1 次抽奖", {std::to_string(drawId)});
+}
+
 bool ReadDraw(store::DbConnection& connection, long long drawId, DrawRecord& record, bool withIds)
 {
     record = DrawRecord();

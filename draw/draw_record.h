@@ -127,6 +127,8 @@ bool WriteVoid(store::DbConnection& connection, long long drawId, DrawVoid& entr
 // reads the stored eligible lists. False with connection.error(); a missing
 // draw gives false with an empty error.
 bool ReadDraw(store::DbConnection& connection, long long drawId, DrawRecord& record, bool withIds = false);
+// What is said of a draw number that names no draw.
+std::string NoSuchDraw(long long drawId);
 // Every draw, oldest first (without the stored lists).
 bool ReadHistory(store::DbConnection& connection, std::vector<DrawRecord>& draws);
 // The highest draw number, 0 when there is none.

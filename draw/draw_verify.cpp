@@ -14,6 +14,7 @@
 #include "draw/record_entries.h"
 #include "draw/record_rows.h"
 #include "platform/language/language.h"
+#include "store/sha256.h"
 
 namespace draw {
 
@@ -44,11 +45,6 @@ std::string EntryName(const EntryCheck& entry)
 namespace {
 
 constexpr std::size_t kMaxNamed = 10;
-
-std::string text(long long number)
-{
-    return std::to_string(number);
-}
 
 std::string padded(long long number)
 {
@@ -168,6 +164,7 @@ private:
     std::set<long long> m_announcementsDrawn;
     std::optional<GroupMap> m_groups;
     bool m_groupsKnown = false;
+    bool m_groupsFailed = false;  // the groups are there but could not be read
 };
 
 bool Verifier::run(const ChainOrder& order, const std::vector<Ref>& refs)
@@ -175,7 +172,9 @@ bool Verifier::run(const ChainOrder& order, const std::vector<Ref>& refs)
     for (std::size_t node : order.order) {
         EntryCheck check;
         check.differences = order.faults[node];
-        if (!visit(refs[node], check))
+        // Groups that could not be read leave membership unchecked: a failure,
+        // not a record that matches.
+        if (!visit(refs[node], check) || m_groupsFailed)
             return false;
         if (!check.matches())
             m_ledger.forget();
@@ -216,13 +215,13 @@ std::string missingText(EntryKind kind, long long number)
 {
     switch (kind) {
     case EntryKind::Reset:
-        return lang::trf("reset %1 is missing", "第 %1 次复位的记录不见了", {text(number)});
+        return lang::trf("reset %1 is missing", "第 %1 次复位的记录不见了", {std::to_string(number)});
     case EntryKind::Correction:
-        return lang::trf("correction %1 is missing", "第 %1 次更正的记录不见了", {text(number)});
+        return lang::trf("correction %1 is missing", "第 %1 次更正的记录不见了", {std::to_string(number)});
     case EntryKind::Announcement:
-        return lang::trf("announcement %1 is missing", "第 %1 号公告的记录不见了", {text(number)});
+        return lang::trf("announcement %1 is missing", "第 %1 号公告的记录不见了", {std::to_string(number)});
     default:
-        return lang::trf("draw %1 is missing", "第 %1 次抽奖的记录不见了", {text(number)});
+        return lang::trf("draw %1 is missing", "第 %1 次抽奖的记录不见了", {std::to_string(number)});
     }
 }
 
@@ -231,7 +230,7 @@ void Verifier::checkNumber(long long& last, long long number, EntryKind kind, En
 {
     if (number <= last) {
         check.differences.push_back(lang::trf("its number %1 does not follow %2 in the chain",
-                                              "它的编号 %1 在记录链中没有接在 %2 之后", {text(number), text(last)}));
+                                              "它的编号 %1 在记录链中没有接在 %2 之后", {std::to_string(number), std::to_string(last)}));
         return;
     }
     for (long long missing = last + 1; missing < number; ++missing)
@@ -253,7 +252,7 @@ bool Verifier::visitDraw(DrawRecord& record, EntryCheck& check)
         announcement = found == m_announced.end() ? nullptr : found->second;
         if (!m_announcementsDrawn.insert(*record.announcementId).second)
             check.differences.push_back(lang::trf("announcement %1 was drawn before", "第 %1 号公告之前已经抽过",
-                                                  {text(*record.announcementId)}));
+                                                  {std::to_string(*record.announcementId)}));
     }
     std::vector<std::int64_t> ids;
     CheckDrawEntry(record, announcement, groupsFor(record.groupRule), ids, check.differences);
@@ -277,10 +276,10 @@ bool Verifier::visitVoid(DrawRecord& record, std::size_t index, EntryCheck& chec
     if (record.id != m_lastDraw)
         check.differences.push_back(lang::trf("a void of draw %1 stands after draw %2",
                                               "第 %1 次抽奖的作废出现在第 %2 次抽奖之后",
-                                              {text(record.id), text(m_lastDraw)}));
+                                              {std::to_string(record.id), std::to_string(m_lastDraw)}));
     if (entry.seq != int(index + 1))
         check.differences.push_back(lang::trf("void %1 of this draw is missing", "本次抽奖的第 %1 次作废不见了",
-                                              {text(static_cast<long long>(index + 1))}));
+                                              {std::to_string(index + 1)}));
     if (!ReadStoredIds(m_connection, "draw_void", "draw_id = ? and void_seq = ?",
                        {std::int64_t(record.id), std::int64_t(entry.seq)}, entry.eligibleIds))
         return false;
@@ -340,7 +339,7 @@ void Verifier::visitCorrection(const Correction& entry, EntryCheck& check)
     if (!m_states.count(entry.drawId))
         check.differences.push_back(lang::trf("it corrects draw %1, which does not come before it in the chain",
                                               "它更正第 %1 次抽奖，但该次抽奖在记录链中不在它之前",
-                                              {text(entry.drawId)}));
+                                              {std::to_string(entry.drawId)}));
     CheckCorrectionEntry(entry, check.differences);
 }
 
@@ -361,6 +360,7 @@ const GroupMap* Verifier::groupsFor(const std::string& groupRule)
                         ReadRows(m_connection,
                                  m_connection.Execute("select participant_id, group_name from participant_group"),
                                  [&](const store::Recordset& row) { (*m_groups)[row.FieldInteger(0)] = row.Field(1); });
+        m_groupsFailed = !present || (*present && !m_groupsKnown);
     }
     return m_groupsKnown ? &*m_groups : nullptr;
 }
@@ -398,10 +398,10 @@ std::string Verifier::named(const std::vector<std::int64_t>& ids, bool& failed)
         auto row = m_connection.ExecuteBound("select user_name from sheet where id = ?", {ids[i]});
         failed = failed || !row;
         const std::string name = row && !row->EndOfFile() ? " (" + row->Field(0) + ")" : std::string();
-        names += (i ? ", " : "") + lang::trf("id %1", "编号 %1", {text(ids[i])}) + name;
+        names += (i ? ", " : "") + lang::trf("id %1", "编号 %1", {std::to_string(ids[i])}) + name;
     }
     if (ids.size() > kMaxNamed)
-        names += lang::trf(" and %1 more", " 等另外 %1 人", {text(static_cast<long long>(ids.size() - kMaxNamed))});
+        names += lang::trf(" and %1 more", " 等另外 %1 人", {std::to_string(ids.size() - kMaxNamed)});
     return names;
 }
 
@@ -494,10 +494,10 @@ bool ParseAnchor(std::string_view text, long long& drawId, std::string& prefix)
         return false;
     prefix.clear();
     for (char c : hex) {
-        const char lower = char(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
-        if (!((lower >= '0' && lower <= '9') || (lower >= 'a' && lower <= 'f')))
+        const int value = store::HexDigitValue(c);
+        if (value < 0)
             return false;
-        prefix += lower;
+        prefix += "0123456789abcdef"[value];
     }
     return true;
 }

@@ -9,11 +9,6 @@
 namespace draw {
 namespace {
 
-std::string text(long long number)
-{
-    return std::to_string(number);
-}
-
 void digestDiffers(std::vector<std::string>& differences)
 {
     differences.push_back(lang::tr("the record does not match its digest: it was changed after it was written",
@@ -35,7 +30,7 @@ void checkList(const std::string& encoded, long long count, const std::string& d
     if (static_cast<long long>(ids.size()) != count) {
         differences.push_back(lang::trf("the stored eligible list holds %1 participants, the record says %2",
                                         "保存的候选名单有 %1 人，记录上写的是 %2 人",
-                                        {text(static_cast<long long>(ids.size())), text(count)}));
+                                        {std::to_string(ids.size()), std::to_string(count)}));
         ids.clear();
     }
 }
@@ -59,7 +54,7 @@ void checkMembers(const std::string& groupRule, const std::vector<std::int64_t>&
         if (listed != (rule.kind == GroupRule::Kind::Only)) {
             differences.push_back(lang::trf("its list holds id %1, whose group the rule %2 leaves out",
                                             "它的名单中有编号 %1，但分组规则 %2 不包括其分组",
-                                            {text(id), GroupRuleShown(groupRule)}));
+                                            {std::to_string(id), GroupRuleShown(groupRule)}));
             return;
         }
     }
@@ -101,13 +96,13 @@ bool expectedSeed(const DrawRecord& record, const Announcement* announcement, Se
     if (!announcement) {
         differences.push_back(lang::trf("it names announcement %1, which the chain does not hold before it",
                                         "它指明第 %1 号公告，但记录链中在它之前没有这条公告",
-                                        {text(*record.announcementId)}));
+                                        {std::to_string(*record.announcementId)}));
         return false;
     }
     if (record.eligibleDigest != announcement->eligibleDigest || record.eligibleCount != announcement->eligibleCount ||
         record.level != announcement->level || record.requested != announcement->requested)
         differences.push_back(lang::trf("its list, level or number of winners is not that of announcement %1",
-                                        "它的名单、等级或中奖人数与第 %1 号公告不同", {text(announcement->id)}));
+                                        "它的名单、等级或中奖人数与第 %1 号公告不同", {std::to_string(announcement->id)}));
     if (!record.organiserSeed.empty() || !record.seedCommitment.empty())
         differences.push_back(lang::tr("a draw from an announcement holds an organiser seed",
                                        "按公告的抽奖中含有组织者种子"));
@@ -130,7 +125,7 @@ void CheckDrawEntry(const DrawRecord& record, const Announcement* announcement, 
 {
     if (record.format != 1 && record.format != 2)
         differences.push_back(lang::trf("it is of format %1, which this version does not know",
-                                        "它的格式是 %1，本版本不认识", {text(record.format)}));
+                                        "它的格式是 %1，本版本不认识", {std::to_string(record.format)}));
     checkList(record.eligibleIds, record.eligibleCount, record.eligibleDigest, ids, differences);
     checkMembers(record.groupRule, ids, groups, differences);
     Seed seed{};
@@ -140,7 +135,7 @@ void CheckDrawEntry(const DrawRecord& record, const Announcement* announcement, 
     const auto listed = static_cast<long long>(record.winners.size());
     if (listed != record.requested)
         differences.push_back(lang::trf("the record lists %1 winners, %2 were requested",
-                                        "记录列出 %1 名中奖者，要求的是 %2 名", {text(listed), text(record.requested)}));
+                                        "记录列出 %1 名中奖者，要求的是 %2 名", {std::to_string(listed), std::to_string(record.requested)}));
     if (seedUsable && listed > 0 && listed <= static_cast<long long>(ids.size())) {
         const auto picks = PickIndices(seed, ids.size(), record.winners.size());
         for (std::size_t k = 0; k < picks.size(); ++k) {
@@ -148,8 +143,8 @@ void CheckDrawEntry(const DrawRecord& record, const Announcement* announcement, 
             if (winner.position != int(k + 1) || winner.id != ids[picks[k]])
                 differences.push_back(lang::trf("winner %1 is id %2; the seed and the list give id %3",
                                                 "第 %1 名中奖者是编号 %2；由种子和名单得出的是编号 %3",
-                                                {text(static_cast<long long>(k + 1)), text(winner.id),
-                                                 text(ids[picks[k]])}));
+                                                {std::to_string(k + 1), std::to_string(winner.id),
+                                                 std::to_string(ids[picks[k]])}));
         }
     }
     if (DrawDigest(record) != record.digest)
@@ -161,11 +156,11 @@ void CheckVoidEntry(const DrawRecord& record, const DrawVoid& entry, const Recor
                     std::vector<std::string>& differences)
 {
     if (!holder)
-        differences.push_back(lang::trf("the draw has no position %1", "该次抽奖没有第 %1 名", {text(entry.position)}));
+        differences.push_back(lang::trf("the draw has no position %1", "该次抽奖没有第 %1 名", {std::to_string(entry.position)}));
     else if (holder->id != entry.voidedId)
         differences.push_back(lang::trf("it voids id %1, but position %2 was held by id %3",
                                         "作废的是编号 %1，但第 %2 名当时是编号 %3",
-                                        {text(entry.voidedId), text(entry.position), text(holder->id)}));
+                                        {std::to_string(entry.voidedId), std::to_string(entry.position), std::to_string(holder->id)}));
     checkList(entry.eligibleIds, entry.eligibleCount, entry.eligibleDigest, ids, differences);
     if (entry.format != 1)
         checkMembers(record.groupRule, ids, groups, differences);
@@ -186,12 +181,12 @@ void CheckVoidEntry(const DrawRecord& record, const DrawVoid& entry, const Recor
         if (entry.replacement.id != expected)
             differences.push_back(lang::trf("the replacement is id %1; the seed and the list give id %2",
                                             "补抽的是编号 %1；由种子和名单得出的是编号 %2",
-                                            {text(entry.replacement.id), text(expected)}));
+                                            {std::to_string(entry.replacement.id), std::to_string(expected)}));
     }
     for (std::int64_t id : ids)
         if (wonInDraw.count(id)) {
             differences.push_back(lang::trf("its list holds id %1, who had already won in this draw",
-                                            "它的名单中有编号 %1，而此人已在本次抽奖中中奖", {text(id)}));
+                                            "它的名单中有编号 %1，而此人已在本次抽奖中中奖", {std::to_string(id)}));
             break;
         }
     if (VoidDigest(record.id, entry) != entry.digest)
@@ -212,7 +207,7 @@ void CheckAnnouncementEntry(const Announcement& entry, const GroupMap* groups, s
     checkMembers(entry.groupRule, ids, groups, differences);
     if (entry.requested < 1 || entry.requested > entry.eligibleCount)
         differences.push_back(lang::trf("it announces %1 winners from a list of %2", "它公告从 %2 人中抽出 %1 人",
-                                        {text(entry.requested), text(entry.eligibleCount)}));
+                                        {std::to_string(entry.requested), std::to_string(entry.eligibleCount)}));
     if (AnnouncementDigest(entry) != entry.digest)
         digestDiffers(differences);
 }

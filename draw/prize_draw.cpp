@@ -63,12 +63,6 @@ bool takeList(store::DbConnection& connection, const DrawRequest& request, const
     return true;
 }
 
-DrawResult listFailure(store::DbConnection& connection, const EligibleListBuilder& loaded)
-{
-    return loaded.ok() ? Failure(connection, DrawStatus::DatabaseError)
-                       : Failure(connection, DrawStatus::BadList, loaded.error());
-}
-
 // The level, prize, count and group rule a draw takes: the request's, or
 // its plan round's as the plan stands inside the transaction.
 bool resolveRound(store::DbConnection& connection, DrawRequest& request, std::string& refusal)
@@ -100,13 +94,10 @@ DrawResult tryDraw(store::DbConnection& connection, DrawRequest request, const S
         return Failure(connection, DrawStatus::Refused, refusal);
     EligibleList list;
     if (!takeList(connection, request, request.groupRule, useListed, list))
-        return listFailure(connection, list.loaded);
+        return ListFailure(connection, list.loaded);
     const auto available = static_cast<long long>(list.ids->size());
-    if (available == 0 || request.count < 1 || request.count > available) {
-        DrawResult result = Failure(connection, available == 0 ? DrawStatus::NobodyLeft : DrawStatus::CountOutOfRange);
-        result.available = available;
-        return result;
-    }
+    if (std::optional<DrawResult> refused = CountRefusal(connection, request.count, available))
+        return std::move(*refused);
     const Seed seed = DrawSeed(organiser, request.publicInput, list.digest);
     PickAttempt attempt = PickAndMark(connection, *list.ids, std::size_t(request.count), seed);
     if (attempt.outcome == PickOutcome::Taken) {
@@ -171,7 +162,7 @@ DrawResult tryVoid(store::DbConnection& connection, const VoidRequest& request, 
 
     EligibleListBuilder list;
     if (!LoadEligibleIds(connection, list, record.groupRule))
-        return listFailure(connection, list);
+        return ListFailure(connection, list);
     if (list.ids().empty())
         return Failure(connection, DrawStatus::NobodyLeft);
     DrawVoid entry;

@@ -98,6 +98,7 @@ struct DrawResult {
     DrawStatus status = DrawStatus::Done;
     DrawRecord record;       // as written, when Done
     long long available = 0; // participants who could win
+    long long requested = 0; // for CountOutOfRange: the count asked for (a round's, when drawn from the plan)
     int attempts = 0;
     std::string error;       // the database's message, or why the draw was refused
     // When Done: the ids of every row the draw turned from not won to won

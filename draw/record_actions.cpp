@@ -16,8 +16,7 @@ DrawResult tryReset(store::DbConnection& connection)
     entry.rows = connection.changes();
     EligibleListBuilder list;
     if (!LoadEligibleIds(connection, list))
-        return list.ok() ? Failure(connection, DrawStatus::DatabaseError)
-                         : Failure(connection, DrawStatus::BadList, list.error());
+        return ListFailure(connection, list);
     entry.time = UtcNow();
     entry.eligibleCount = static_cast<long long>(list.ids().size());
     entry.eligibleIds = EncodeIds(list.ids());
@@ -54,8 +53,7 @@ DrawResult tryRelabel(store::DbConnection& connection, const CorrectionRequest& 
     if (!drawn)
         return Failure(connection, DrawStatus::DatabaseError);
     if (drawn->FieldInteger(0) == 0)
-        return Failure(connection, DrawStatus::Refused,
-                       lang::trf("there is no draw %1", "没有第 %1 次抽奖", {std::to_string(request.drawId)}));
+        return Failure(connection, DrawStatus::Refused, NoSuchDraw(request.drawId));
     DrawResult result;
     Correction& entry = result.correction;
     entry.drawId = request.drawId;

@@ -47,6 +47,25 @@ inline DrawResult Failure(store::DbConnection& connection, DrawStatus status, st
     return result;
 }
 
+// A list that could not be read: the list's own problem, or the database's.
+inline DrawResult ListFailure(store::DbConnection& connection, const EligibleListBuilder& list)
+{
+    return list.ok() ? Failure(connection, DrawStatus::DatabaseError)
+                     : Failure(connection, DrawStatus::BadList, list.error());
+}
+
+// A draw of `count` winners among `available` that cannot be made (nobody
+// left, or a count out of range), rolled back; nullopt when it can.
+inline std::optional<DrawResult> CountRefusal(store::DbConnection& connection, long long count, long long available)
+{
+    if (available > 0 && count >= 1 && count <= available)
+        return std::nullopt;
+    DrawResult result = Failure(connection, available == 0 ? DrawStatus::NobodyLeft : DrawStatus::CountOutOfRange);
+    result.available = available;
+    result.requested = count;
+    return result;
+}
+
 // The commit of the entry whose digest is `digest` in `table` was cut off
 // with the connection: asks again, on a fresh connection, whether it made it.
 inline DrawResult AfterLostCommit(store::DbConnection& connection, DrawResult done, const std::string& table,

@@ -72,7 +72,8 @@ std::string usage()
         "by default ~/.local/share/sortia).\n"
         "PATH is a file, or a PostgreSQL database: postgresql://user@host/dbname\n"
         "--wait SECONDS sets how long to wait for another program's lock on it (default 8).\n"
-        "list, stats, plan, history, verify, anchor and export also work on a database that cannot be changed.\n",
+        "list, stats, plan, history, verify, anchor, export and evidence also work on a database that cannot be\n"
+        "changed.\n",
         "用法：sortia-db [--db 路径] 命令\n"
         "  create [--demo N]       新建数据库（可带 N 个虚构的参与者）\n"
         "  import 文件             从 CSV（UTF-8 或 GB18030）、XLSX 或 Access 文件添加参与者\n"
@@ -110,7 +111,7 @@ std::string usage()
         "安装后的程序把它放在用户的数据文件夹（$XDG_DATA_HOME/sortia，默认 ~/.local/share/sortia）。\n"
         "路径可以是文件，也可以是 PostgreSQL 数据库：postgresql://用户@主机/数据库名\n"
         "--wait 秒数 设定等待其他程序释放数据库锁的时间（默认 8 秒）。\n"
-        "list、stats、plan、history、verify、anchor 和 export 也能用于不能修改的数据库。\n");
+        "list、stats、plan、history、verify、anchor、export 和 evidence 也能用于不能修改的数据库。\n");
 }
 
 struct Invocation {

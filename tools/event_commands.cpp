@@ -48,12 +48,12 @@ bool writeNotice(const std::string& path, const std::vector<std::string>& lines,
 
 // The frozen list's ids, one a line in list order: with the notice, what
 // anyone needs to find the winners at their positions.
-bool writeIds(store::DbConnection& connection, long long announcementId, const std::string& path, std::string& error)
+bool writeIds(const draw::Announcement& entry, const std::string& path, std::string& error)
 {
-    draw::Announcement entry;
     std::vector<std::int64_t> ids;
-    if (!draw::ReadAnnouncement(connection, announcementId, entry, true) || !draw::DecodeIds(entry.eligibleIds, ids)) {
-        error = connection.error();
+    if (!draw::DecodeIds(entry.eligibleIds, ids)) {
+        error = lang::trf("the list of announcement %1 cannot be read", "第 %1 号公告的名单无法读取",
+                          {std::to_string(entry.id)});
         return false;
     }
     std::string text;
@@ -230,12 +230,16 @@ int Announce(const Call& call)
     std::string bad;
     draw::AnnounceRequest request;
     long long round = 0;
-    const bool roundGiven = SplitArguments(call.args, {"--level", "--count", "--source", "--prize", "--round",
-                                                       "--notice", "--list"}, {}, args, bad) &&
-                            args.value("--round") && positiveNumber(*args.value("--round"), round);
-    const bool levelGiven = args.value("--level") && args.value("--count") &&
-                            positiveNumber(*args.value("--count"), request.count);
-    if (!bad.empty() || !args.plain.empty() || !args.value("--source") || roundGiven == levelGiven)
+    SplitArguments(call.args, {"--level", "--count", "--source", "--prize", "--round", "--notice", "--list"}, {},
+                   args, bad);
+    // One way or the other, each of its numbers well formed: a mistyped
+    // round is not taken for no round at all.
+    const bool roundGiven = args.value("--round").has_value();
+    const bool levelGiven = args.value("--level") || args.value("--count");
+    const bool numbersRead = roundGiven ? positiveNumber(*args.value("--round"), round)
+                                        : args.value("--level") && args.value("--count") &&
+                                              positiveNumber(*args.value("--count"), request.count);
+    if (!bad.empty() || !args.plain.empty() || !args.value("--source") || roundGiven == levelGiven || !numbersRead)
         return call.usageError(lang::tr("announce needs --source TEXT and either --level L --count N or --round R "
                                         "(and optionally --prize P, --notice FILE.txt|FILE.pdf, --list FILE)",
                                         "announce 需要 --source 来源，以及 --level 等级 --count 人数 或 --round 轮次"
@@ -251,7 +255,7 @@ int Announce(const Call& call)
     const draw::DrawResult result = draw::Announce(connection, request);
     if (result.status == draw::DrawStatus::CountOutOfRange)
         return call.fail(lang::trf("cannot announce %1 winners: only %2 participants may win",
-                                   "无法公告抽取 %1 人：只有 %2 人可以参加", {std::to_string(request.count),
+                                   "无法公告抽取 %1 人：只有 %2 人可以参加", {std::to_string(result.requested),
                                                                              std::to_string(result.available)}));
     if (result.status != draw::DrawStatus::Done)
         return call.fail(draw::DescribeRefusal(result));
@@ -264,7 +268,7 @@ int Announce(const Call& call)
         textWritten = textWritten || !endsWith(path, ".pdf");
     }
     const std::optional<std::string> listPath = args.value("--list");
-    if (listPath && !writeIds(connection, result.announcement.id, *listPath, error))
+    if (listPath && !writeIds(result.announcement, *listPath, error))
         return call.fail(error);
     if (!textWritten)
         for (const std::string& line : notice)
@@ -286,10 +290,6 @@ int Plan(const Call& call)
         return planExport(call, call.args[1]);
     return call.usageError(lang::tr("plan takes nothing, import FILE or export FILE", "plan 只接受 无参数、import 文件 或 export 文件"));
 }
-
-}  // namespace dbrecord
-
-namespace dbrecord {
 
 int Evidence(const Call& call)
 {

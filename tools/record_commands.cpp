@@ -29,11 +29,6 @@ std::string countRefusal(long long n, long long available)
                      {std::to_string(n), std::to_string(available)});
 }
 
-std::string noSuchDraw(long long drawId)
-{
-    return lang::trf("there is no draw %1", "没有第 %1 次抽奖", {std::to_string(drawId)});
-}
-
 // Reads one draw, or all of them when drawId is 0.
 bool readDraws(const Call& call, store::DbConnection& connection, long long drawId,
                std::vector<draw::DrawRecord>& draws)
@@ -47,7 +42,7 @@ bool readDraws(const Call& call, store::DbConnection& connection, long long draw
     draws.assign(1, draw::DrawRecord());
     if (draw::ReadDraw(connection, drawId, draws[0]))
         return true;
-    call.fail(connection.error().empty() ? noSuchDraw(drawId) : connection.error());
+    call.fail(connection.error().empty() ? draw::NoSuchDraw(drawId) : connection.error());
     return false;
 }
 
@@ -92,7 +87,7 @@ bool takeNextRound(const Call& call, store::DbConnection& connection, draw::Draw
     return true;
 }
 
-int reportDraw(const Call& call, const draw::DrawResult& result, long long n)
+int reportDraw(const Call& call, const draw::DrawResult& result)
 {
     switch (result.status) {
     case draw::DrawStatus::Done:
@@ -101,7 +96,7 @@ int reportDraw(const Call& call, const draw::DrawResult& result, long long n)
         std::fprintf(stderr, "没有找到相关信息！\n");
         return kExitFailure;
     case draw::DrawStatus::CountOutOfRange:
-        return call.fail(countRefusal(n ? n : result.record.requested, result.available));
+        return call.fail(countRefusal(result.requested, result.available));
     default:
         return call.fail(draw::DescribeRefusal(result));
     }
@@ -257,7 +252,7 @@ int Draw(const Call& call)
         return kExitFailure;
     const draw::DrawResult result = draw::RunDraw(connection, request);
     if (result.status != draw::DrawStatus::Done)
-        return reportDraw(call, result, request.count);
+        return reportDraw(call, result);
     // The draw is committed and recorded: if this output is lost, history
     // and export still have it.
     for (const draw::RecordedWinner& winner : result.record.winners)
@@ -333,7 +328,7 @@ int Verify(const Call& call)
     draw::VerifyReport report;
     const std::optional<long long> only = drawId ? std::optional<long long>(drawId) : std::nullopt;
     if (!draw::VerifyDraws(connection, only, report))
-        return call.fail(connection.error().empty() ? noSuchDraw(drawId) : connection.error());
+        return call.fail(connection.error().empty() ? draw::NoSuchDraw(drawId) : connection.error());
     if (report.chain.empty() && report.problems.empty() && anchors.empty()) {
         std::printf("%s\n", lang::tr("no draw has been recorded yet", "还没有抽奖记录").c_str());
         return 0;

@@ -173,9 +173,7 @@ bool WriteEvidencePack(store::DbConnection& connection, long long drawId, const 
 {
     PackEntries pack;
     if (!ReadPackEntries(connection, drawId, options.masked, pack)) {
-        error = connection.error().empty()
-                    ? lang::trf("there is no draw %1", "没有第 %1 次抽奖", {std::to_string(drawId)})
-                    : connection.error();
+        error = connection.error().empty() ? draw::NoSuchDraw(drawId) : connection.error();
         return false;
     }
     std::error_code ec;

@@ -79,6 +79,25 @@ TEST_P(VerifyTest, AnUntouchedRecordMatches)
     EXPECT_TRUE(m_connection.error().empty());
 }
 
+TEST_P(VerifyTest, GroupsThatCannotBeReadAreAFailureNotAMatch)
+{
+    ASSERT_TRUE(m_connection.Run("create table participant_group (participant_id bigint primary key,"
+                                 " group_name text not null)"));
+    ASSERT_TRUE(m_connection.Run("insert into participant_group values (1, 'A'), (2, 'A'), (3, 'A')"));
+    draw::DrawRequest request;
+    request.level = "三等奖";
+    request.count = 1;
+    request.groupRule = "only:A";
+    request.seeds = [] { return seedOf(5); };
+    ASSERT_EQ(draw::RunDraw(m_connection, request).status, draw::DrawStatus::Done);
+    // Still a table of that name, but not one the groups can be read from.
+    ASSERT_TRUE(m_connection.Run("drop table participant_group"));
+    ASSERT_TRUE(m_connection.Run("create table participant_group (other text)"));
+    draw::VerifyReport report;
+    EXPECT_FALSE(draw::VerifyDraws(m_connection, std::nullopt, report)) << describe(report);
+    EXPECT_FALSE(m_connection.error().empty());
+}
+
 TEST_P(VerifyTest, FindsAndNamesEveryKindOfTampering)
 {
     draw::DrawRecord second;

@@ -168,4 +168,19 @@ TEST_F(EventToolTest, ACorrectionAndAVoidAfterTheFactShowInHistoryAndExport)
     expectVerified();
 }
 
+// A round that asks more than its group holds is refused with its own count,
+// whether drawn or announced; a mistyped round is not taken for a level.
+TEST_F(EventToolTest, ARoundLargerThanItsGroupIsRefusedWithItsCount)
+{
+    ASSERT_EQ(tool({"plan", "import", writeFile("plan.csv", "level,count,group\n三等奖,12,销售部\n")}).status, 0);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"draw", "--next", "--public", "7"},
+                                                 std::vector<std::string>{"announce", "--round", "1", "--source", "s"}}) {
+        const RunResult refused = tool(args);
+        EXPECT_EQ(refused.status, 1) << args[0];
+        EXPECT_NE(refused.err.find("12"), std::string::npos) << args[0] << ": " << refused.err;
+        EXPECT_NE(refused.err.find("10"), std::string::npos) << args[0] << ": " << refused.err;
+    }
+    EXPECT_EQ(tool({"announce", "--round", "x", "--level", "一等奖", "--count", "2", "--source", "s"}).status, 2);
+}
+
 }  // namespace
