@@ -194,23 +194,28 @@ std::vector<std::string> ResultColumns()
     return {"level", "draw", "time", "position", "name", "number", "note", "round", "prize"};
 }
 
+std::string WinnerName(const draw::RecordedWinner& winner, Masking masking)
+{
+    const std::string full = winner.name.value_or("");
+    return masking == Masking::Masked ? MaskName(full) : full;
+}
+
+std::string WinnerNumber(const draw::RecordedWinner& winner, Masking masking)
+{
+    const std::string full = winner.number.value_or("");
+    return masking == Masking::Masked ? MaskNumber(full) : full;
+}
+
 std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws, Masking masking)
 {
-    const auto name = [masking](const draw::RecordedWinner& w) {
-        const std::string full = w.name.value_or("");
-        return masking == Masking::Masked ? MaskName(full) : full;
-    };
-    const auto number = [masking](const draw::RecordedWinner& w) {
-        const std::string full = w.number.value_or("");
-        return masking == Masking::Masked ? MaskNumber(full) : full;
-    };
     std::vector<ResultRow> rows;
     for (const draw::DrawRecord& draw : draws) {
         const draw::ShownPrize shown = draw::ShownLevel(draw);
         auto row = [&](const std::string& time, const draw::RecordedWinner& winner, std::string note) {
             if (!shown.note.empty())
                 note = note.empty() ? shown.note : note + "; " + shown.note;
-            return ResultRow{shown.level, draw.id, time, winner.position, name(winner), number(winner), note, draw.planRound, shown.prizeName};
+            return ResultRow{shown.level, draw.id, time, winner.position, WinnerName(winner, masking),
+                             WinnerNumber(winner, masking), note, draw.planRound, shown.prizeName};
         };
         // Who a replacement replaced, and when, by position.
         std::map<int, std::pair<std::string, std::string>> replaced;
@@ -220,7 +225,7 @@ std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws, Ma
                 if (!holder)
                     return;
                 voided.push_back(row(entry.time, *holder, lang::tr("void", "作废")));
-                replaced[entry.position] = {lang::trf("replaces %1", "补抽，替换 %1", {name(*holder)}),
+                replaced[entry.position] = {lang::trf("replaces %1", "补抽，替换 %1", {WinnerName(*holder, masking)}),
                                             entry.time};
             });
         for (const draw::RecordedWinner& holder : holders) {

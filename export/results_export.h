@@ -32,6 +32,10 @@ struct ResultRow {
 // for a list that is published.
 enum class Masking { Full, Masked };
 
+// A winner's name and number as shown in results: whole, or masked; "" for Null.
+std::string WinnerName(const draw::RecordedWinner& winner, Masking masking);
+std::string WinnerNumber(const draw::RecordedWinner& winner, Masking masking);
+
 std::vector<ResultRow> ResultRows(const std::vector<draw::DrawRecord>& draws, Masking masking = Masking::Full);
 // The column titles, in the user's language.
 std::vector<std::string> ResultColumns();

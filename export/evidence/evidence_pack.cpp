@@ -92,16 +92,9 @@ std::string row(const std::string& label, const std::string& value, bool digest 
            "</td></tr>";
 }
 
-std::string winnerName(const draw::RecordedWinner& winner, bool masked)
+exporter::Masking shownAs(const PackOptions& options)
 {
-    const std::string name = winner.name.value_or("");
-    return masked ? exporter::MaskName(name) : name;
-}
-
-std::string winnerNumber(const draw::RecordedWinner& winner, bool masked)
-{
-    const std::string number = winner.number.value_or("");
-    return masked ? exporter::MaskNumber(number) : number;
+    return options.masked ? exporter::Masking::Masked : exporter::Masking::Full;
 }
 
 PdfDocument certificate(const PackEntries& pack, const PackOptions& options)
@@ -133,8 +126,8 @@ PdfDocument certificate(const PackEntries& pack, const PackOptions& options)
     html += "</table><h3>" + HtmlText(lang::tr("Winners", "中奖名单")) + "</h3><table cellpadding=\"3\">";
     for (const draw::RecordedWinner& winner : draw::CurrentWinners(record))
         html += "<tr><td>" + std::to_string(winner.position) + "</td><td>" +
-                HtmlText(winnerName(winner, options.masked)) + "</td><td>" +
-                HtmlText(winnerNumber(winner, options.masked)) + "</td></tr>";
+                HtmlText(exporter::WinnerName(winner, shownAs(options))) + "</td><td>" +
+                HtmlText(exporter::WinnerNumber(winner, shownAs(options))) + "</td></tr>";
     html += "</table>";
     for (const draw::DrawVoid& entry : record.voids)
         html += "<p>" +
