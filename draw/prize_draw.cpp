@@ -289,6 +289,10 @@ DrawResult VoidAndReplace(store::DbConnection& connection, const VoidRequest& re
     DrawResult refused;
     if (!takePublicInput(taken.publicInput, refused))
         return refused;
+    // The reason goes into the record as it is: from the window as from the tool.
+    refused.error = RecordTextProblem(taken.reason, lang::tr("the reason", "原因"));
+    if (!refused.error.empty())
+        return refused;
     const Seed organiser = request.organiserSeed ? *request.organiserSeed : request.seeds();
     return RetryConflicts([&] { return tryVoid(connection, taken, organiser); });
 }

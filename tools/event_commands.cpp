@@ -154,9 +154,6 @@ int Void(const Call& call)
     request.drawId = drawId;
     request.position = int(position);
     request.reason = args.value("--reason").value_or("");
-    const std::string reasonProblem = draw::RecordTextProblem(request.reason, lang::tr("the reason", "原因"));
-    if (!reasonProblem.empty())
-        return call.fail(reasonProblem);
     if (!CommitThenPublicInput(call, args, &request.organiserSeed, request.publicInput))
         return kExitFailure;
     const draw::DrawResult result = draw::VoidAndReplace(connection, request);

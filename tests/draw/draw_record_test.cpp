@@ -149,6 +149,12 @@ TEST_P(VoidTest, RefusalsChangeNothing)
                            {first.id + 1, 1, draw::DrawStatus::NotLastDraw}};
     for (const Case& c : before)
         EXPECT_EQ(voidAt(c.drawId, c.position).status, c.status) << c.position;
+    // A reason that could not stand in the record as given, from any caller.
+    draw::VoidRequest badReason;
+    badReason.drawId = first.id;
+    badReason.position = 1;
+    badReason.reason = "absent\nreally";
+    EXPECT_EQ(draw::VoidAndReplace(m_connection, badReason).status, draw::DrawStatus::Refused);
     const draw::DrawRecord second = draw(6, 2);  // everybody has won now
     EXPECT_EQ(voidAt(first.id, 1).status, draw::DrawStatus::NotLastDraw);
     EXPECT_EQ(voidAt(second.id, 1).status, draw::DrawStatus::NobodyLeft);
