@@ -265,10 +265,10 @@ void form1::PrintCommand()
     }
     // The title follows the selector, as it always has; the record line names
     // the draw shown. A draw shown since the start has no level chosen yet:
-    // its own then.
+    // its own then, as corrected if it was.
     QString level = Combo1->currentText();
     if (level.isEmpty() && m_shownDraw)
-        level = drawview::Text(m_shownDraw->level);
+        level = drawview::Text(draw::ShownLevel(*m_shownDraw).level);
     printing::PrintWinners(*Grid2, level, this, m_shownDraw ? drawview::RecordLine(*m_shownDraw) : QString());
 }
 

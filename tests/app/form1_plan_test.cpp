@@ -287,6 +287,20 @@ private slots:
         QCOMPARE(w->audienceState().level, QStringLiteral("一等奖"));
         QCOMPARE(w->audienceState().prizeName, QStringLiteral("手机"));
         QVERIFY(verified(folder));
+        // Shown again after a restart, before any level is chosen: printed
+        // under the corrected level too.
+        w.reset();
+        w = folder.start();
+        QVERIFY(w->Combo1->currentText().isEmpty());
+        printed = {};
+        printing::setPreviewHandler([&printed](QPrinter&, const printing::WinnerPrintout& printout,
+                                               const std::function<void(QPrinter&)>&) {
+            printed = printout;
+            return QString();
+        });
+        w->PrintCommand();
+        printing::setPreviewHandler(nullptr);
+        QCOMPARE(printed.title, QStringLiteral("一等奖 中奖名单"));
     }
 
     // An announced round: the box opens by itself, no commitment is shown,
