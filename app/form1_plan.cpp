@@ -122,8 +122,10 @@ void form1::fillNextRound()
     std::vector<draw::PlanRound> rounds;
     std::optional<draw::PlanRound> next;
     // A plan that cannot be read leaves the window as it is without one.
-    if (!draw::ReadPlan(*conn::DbConnection, rounds) || !draw::NextRound(*conn::DbConnection, next))
-        rounds.clear(), next.reset();
+    if (draw::ReadPlan(*conn::DbConnection, rounds))
+        next = draw::NextRound(rounds);
+    else
+        rounds.clear();
     m_planRounds = (long long)rounds.size();
     m_nextRound = next;
     if (next) {

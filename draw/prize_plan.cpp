@@ -191,17 +191,21 @@ bool ReadPlan(store::DbConnection& connection, std::vector<PlanRound>& rounds)
                     [&](const store::Recordset& row) { rounds.push_back(roundFromRow(row)); });
 }
 
+std::optional<PlanRound> NextRound(const std::vector<PlanRound>& rounds)
+{
+    for (const PlanRound& candidate : rounds)
+        if (!candidate.drawnBy)
+            return candidate;
+    return std::nullopt;
+}
+
 bool NextRound(store::DbConnection& connection, std::optional<PlanRound>& round)
 {
     round.reset();
     std::vector<PlanRound> rounds;
     if (!ReadPlan(connection, rounds))
         return false;
-    for (const PlanRound& candidate : rounds)
-        if (!candidate.drawnBy) {
-            round = candidate;
-            break;
-        }
+    round = NextRound(rounds);
     return true;
 }
 

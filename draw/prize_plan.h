@@ -59,6 +59,8 @@ bool ReadPlan(store::DbConnection& connection, std::vector<PlanRound>& rounds);
 // The first round not drawn yet (it may be announced: then it is drawn from
 // its announcement); nullopt when every round is drawn or there is no plan.
 bool NextRound(store::DbConnection& connection, std::optional<PlanRound>& round);
+// The same among rounds already read with ReadPlan.
+std::optional<PlanRound> NextRound(const std::vector<PlanRound>& rounds);
 
 // Why a plan cannot be taken as it is (a round without a level, a count out
 // of range, a bad group rule), naming the round; "" when it can.
