@@ -33,6 +33,12 @@ constexpr double kMostNamesPerSecond = 20;
 // How often the console's display follows the roll while the room has its own view.
 constexpr int kConsoleEchoMs = 66;
 
+// The highest level, the selector's first, has its own look in the room.
+bool grandLevel(const QComboBox& levels, const QString& level)
+{
+    return !level.isEmpty() && level == levels.itemText(0);
+}
+
 AudiencePerson person(const draw::RecordedWinner& winner, bool replacement)
 {
     return {Text(winner.name), Text(winner.number), replacement};
@@ -63,7 +69,7 @@ void form1::createAudience()
     connect(Combo1, &QComboBox::currentTextChanged, this, [this](const QString& level) {
         if (m_audience.phase != AudienceState::Phase::Result) {
             m_audience.level = level;
-            m_audience.grand = !level.isEmpty() && level == Combo1->itemText(0);
+            m_audience.grand = grandLevel(*Combo1, level);
         }
         showPlannedLevel();
     });
@@ -212,7 +218,7 @@ void form1::audienceRolling()
     m_replacementFrames->stop();
     m_audience.phase = AudienceState::Phase::Rolling;
     m_audience.level = Combo1->currentText();
-    m_audience.grand = !m_audience.level.isEmpty() && m_audience.level == Combo1->itemText(0);
+    m_audience.grand = grandLevel(*Combo1, m_audience.level);
     m_audience.winners.clear();
     m_audience.anchor.reset();
     m_audience.rolling.clear();
@@ -249,7 +255,7 @@ void form1::audienceResult(bool afterVoid)
     m_audience.phase = AudienceState::Phase::Result;
     m_audience.rolling.clear();
     showRecordedLevel(record);
-    m_audience.grand = m_audience.level == Combo1->itemText(0);
+    m_audience.grand = grandLevel(*Combo1, m_audience.level);
     m_audience.winners.clear();
     for (const draw::RecordedWinner& winner : draw::CurrentWinners(record)) {
         const bool replaced = std::any_of(record.voids.begin(), record.voids.end(), [&](const draw::DrawVoid& v) {
