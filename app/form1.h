@@ -184,6 +184,7 @@ private:
     void showInDisplay(const QString& text);
     void showList();
     void showWinners();
+    void showWinnerCount();
     void createWinnersMenu();
     void refuse(const QString& why);
     void advanceRoll(std::size_t steps);

@@ -311,8 +311,6 @@ void form1::restoreLastDraw()
         return;
     m_shownDraw = record;
     showWinners();
-    Label5->setText(QStringLiteral("本次中奖 ") + QString::number(drawview::WinnerRows(record)) +
-                    QStringLiteral(" 人"));
-    Label5->adjustSize();
+    showWinnerCount();
     audienceResult(!record.voids.empty());
 }

@@ -196,9 +196,7 @@ void form1::stopDraw(long long n, const std::string& publicInput)
     showInDisplay(shown);
 
     LoadParticipants();
-    Label5->setText(QStringLiteral("本次中奖 ") + QString::number(drawview::WinnerRows(*m_shownDraw)) +
-                    QStringLiteral(" 人"));
-    Label5->adjustSize();
+    showWinnerCount();
     Label5->repaint();
     LoadParticipants();
 }
@@ -215,6 +213,14 @@ void form1::showWinners()
 {
     drawview::FillWinnersGrid(*Grid2, *m_shownDraw);
     Grid2->scrollToTop();
+}
+
+// Under the winners table: how many the shown draw has.
+void form1::showWinnerCount()
+{
+    Label5->setText(QStringLiteral("本次中奖 ") + QString::number(drawview::WinnerRows(*m_shownDraw)) +
+                    QStringLiteral(" 人"));
+    Label5->adjustSize();
 }
 
 void form1::refuse(const QString& why)
