@@ -86,7 +86,6 @@ private:
     void invalidate();
     void layOutRolling();
     QRect logicalRect(const QRectF& device) const;
-    QRegion rollingArea() const;
     void restartPageTimer();
 
     // Painting (audience_paint.cpp).

@@ -99,13 +99,6 @@ std::size_t GlyphCache::KeyHash::operator()(const Key& key) const
 
 GlyphCache::GlyphCache(std::size_t byteLimit) : m_limit(byteLimit) {}
 
-void GlyphCache::clear()
-{
-    m_entries.clear();
-    m_uses.clear();
-    m_bytes = 0;
-}
-
 const GlyphCache::Entry& GlyphCache::glyph(const QRawFont& font, std::uint32_t index, bool thick)
 {
     Key key{font.familyName() + QLatin1Char('/') + font.styleName(), int(std::lround(font.pixelSize())),

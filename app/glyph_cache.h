@@ -29,7 +29,6 @@ public:
     void draw(QPainter& painter, QPointF topLeft, const QString& text, const QFont& font, const QColor& colour);
 
     std::size_t bytesHeld() const { return m_bytes; }
-    void clear();
 
 private:
     struct Key {
