@@ -23,6 +23,11 @@ PreviewHandler g_previewHandler;
 
 constexpr double kCmToPoints = 72.0 / 2.54;
 
+double pointsToPixels(double points, double dpi)
+{
+    return points * dpi / 72.0;
+}
+
 // The preview with its two ways out: a printer, or a PDF file.
 QString showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& render, QWidget* parent)
 {
@@ -88,11 +93,10 @@ struct PrintedTable {
     PrintedTable(const GridPageSetup& setup, double pageWidth, double dpi, bool withNumbers)
         : gridLines(setup.printGridLines), numbers(withNumbers)
     {
-        auto points = [dpi](double pt) { return pt * dpi / 72.0; };
-        rowHeight = points(26);
-        inset = points(6);
-        nameWidth = std::min(pageWidth, points(withNumbers ? 200 : 260));
-        numberWidth = withNumbers ? std::min(pageWidth - nameWidth, points(170)) : 0;
+        rowHeight = pointsToPixels(26, dpi);
+        inset = pointsToPixels(6, dpi);
+        nameWidth = std::min(pageWidth, pointsToPixels(withNumbers ? 200 : 260, dpi));
+        numberWidth = withNumbers ? std::min(pageWidth - nameWidth, pointsToPixels(170, dpi)) : 0;
         left = setup.centreHorizontally ? (pageWidth - nameWidth - numberWidth) / 2 : 0;
     }
 
@@ -183,13 +187,12 @@ bool RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
         return false;
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const double dpi = printer.resolution();
-    auto pointsToPixels = [dpi](double pt) { return pt * dpi / 72.0; };
 
     QFont titleFont(QStringLiteral("宋体"));
-    titleFont.setPixelSize(int(pointsToPixels(setup.titleFontSize)));
+    titleFont.setPixelSize(int(pointsToPixels(setup.titleFontSize, dpi)));
     titleFont.setBold(setup.titleBold);
     QFont cellFont(QStringLiteral("Tahoma"));
-    cellFont.setPixelSize(int(pointsToPixels(14)));
+    cellFont.setPixelSize(int(pointsToPixels(14, dpi)));
     const PrintedTable table(setup, page.width(), dpi, !printout.numbers.isEmpty());
     const double rowHeight = table.rowHeight;
     const double titleTop = std::max(0.0, (setup.headerMargin - setup.topMargin) * dpi / 2.54);
@@ -199,10 +202,10 @@ bool RenderPrintout(QPrinter& printer, const Grid& grid, const WinnerPrintout& p
         if (!first)
             printer.newPage();
         painter.setFont(titleFont);
-        const double titleHeight = pointsToPixels(setup.titleFontSize * 1.8);
+        const double titleHeight = pointsToPixels(setup.titleFontSize * 1.8, dpi);
         painter.drawText(QRectF(0, titleTop, page.width(), titleHeight), Qt::AlignCenter, printout.title);
-        y = titleTop + titleHeight + pointsToPixels(8);
-        y += drawRecordLine(painter, printout.recordLine, QRectF(0, y, page.width(), pointsToPixels(16)));
+        y = titleTop + titleHeight + pointsToPixels(8, dpi);
+        y += drawRecordLine(painter, printout.recordLine, QRectF(0, y, page.width(), pointsToPixels(16, dpi)));
         painter.setFont(cellFont);
         if (!printout.heading.isEmpty()) {
             table.drawRow(painter, y, printout.heading, printout.numberHeading, true);
