@@ -201,7 +201,7 @@ void AudienceView::paintWinners(QPainter& painter, const audiencelayout::Frame& 
     captionStyle.colour = QColor(255, 255, 255, 230);
     paintText(painter, place(QRectF(f.body.left(), f.body.top(), f.body.width(), 5 * u), caption, captionStyle));
 
-    const QRectF area = f.body.adjusted(0, 6 * u, 0, 0);
+    const QRectF area = winnersArea(f);
     const std::vector<QRectF> cells = grid.cells(area, m_page);
     const int first = grid.firstOnPage(m_page);
     for (std::size_t i = 0; i < cells.size(); ++i) {

@@ -65,21 +65,27 @@ QString AudienceView::shownNumber(const AudiencePerson& person) const
     return QString::fromStdString(exporter::MaskNumber(person.number.toStdString()));
 }
 
+QRectF AudienceView::winnersArea(const audiencelayout::Frame& f)
+{
+    // A line above the grid says how many there are and which page this is.
+    return f.body.adjusted(0, 6 * f.unit, 0, 0);
+}
+
 audiencelayout::WinnerGrid AudienceView::winnerGrid() const
 {
+    const QRectF body = winnersArea(frame());
+    const QSize screen = deviceSize();
+    // Laying out measures every name; a stop asks for the grid several times.
+    if (m_gridMemo && m_gridMemo->winners == m_state.winners && m_gridMemo->maskNames == m_maskNames &&
+        m_gridMemo->maskNumbers == m_maskNumbers && m_gridMemo->body == body && m_gridMemo->screen == screen)
+        return m_gridMemo->grid;
     std::vector<QString> names, numbers;
     for (const AudiencePerson& winner : m_state.winners) {
         names.push_back(shownName(winner));
         numbers.push_back(shownNumber(winner));
     }
-    const audiencelayout::Frame f = frame();
-    // A line above the grid says how many there are and which page this is.
-    const QRectF body = f.body.adjusted(0, 6 * f.unit, 0, 0);
-    // Laying out measures every name; a stop asks for the grid several times.
-    if (!m_gridMemo || m_gridMemo->names != names || m_gridMemo->numbers != numbers || m_gridMemo->body != body ||
-        m_gridMemo->screen != deviceSize())
-        m_gridMemo = GridMemo{names, numbers, body, deviceSize(),
-                              audiencelayout::LayWinners(body, deviceSize(), names, numbers)};
+    m_gridMemo = GridMemo{m_state.winners, m_maskNames, m_maskNumbers, body, screen,
+                          audiencelayout::LayWinners(body, screen, names, numbers)};
     return m_gridMemo->grid;
 }
 

@@ -99,6 +99,8 @@ private:
     void paintFooter(QPainter& painter, const audiencelayout::Frame& frame);
     void paintQr(QPainter& painter, const QRectF& box, const QString& text);
     QRectF rollingPanel(const audiencelayout::Frame& frame) const;
+    // Where the winners' grid is laid out and drawn, below its caption.
+    static QRectF winnersArea(const audiencelayout::Frame& frame);
     QColor accent() const;
 
     AudienceState m_state;
@@ -113,7 +115,9 @@ private:
     int m_page = 0;
     // The winners' grid as last laid out, with what it was laid out for.
     struct GridMemo {
-        std::vector<QString> names, numbers;
+        std::vector<AudiencePerson> winners;
+        bool maskNames = true;
+        bool maskNumbers = true;
         QRectF body;
         QSizeF screen;
         audiencelayout::WinnerGrid grid;
